@@ -1,0 +1,14 @@
+#pragma once
+
+class QApplication;
+class QString;
+
+namespace fulmaro {
+
+// Loads the program's icons and style sheet from the resources (safe to call more than once).
+void initResources();
+// Applies the "Light" look: Fusion with a light palette and the style sheet from the resources.
+// Returns false, with the reason in errorText, when the style cannot be applied.
+bool applyLightStyle(QApplication &app, QString *errorText);
+
+} // namespace fulmaro

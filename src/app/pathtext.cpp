@@ -1,0 +1,36 @@
+#include "app/pathtext.h"
+
+namespace fulmaro {
+
+namespace {
+qsizetype lastSeparator(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::max(path.lastIndexOf(QLatin1Char('\\')),
+                    std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char(':'))));
+#else
+    return path.lastIndexOf(QLatin1Char('/'));
+#endif
+}
+} // namespace
+
+QString extensionWithDot(const QString &path)
+{
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < lastSeparator(path))
+        return {};
+    return path.mid(dot);
+}
+
+QString fileNamePart(const QString &path)
+{
+    return path.mid(lastSeparator(path) + 1);
+}
+
+bool passesVideoDropTest(const QString &path)
+{
+    const QString ext = extensionWithDot(path);
+    return !ext.isEmpty() && QStringView(kVideoFilterText).contains(ext, Qt::CaseSensitive);
+}
+
+} // namespace fulmaro

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace fulmaro {
+
+// The settings file: lines of name=value ended by CR LF, in the system's 8-bit encoding. Its one
+// key is "outputfolder".
+
+// Decodes the file's bytes: a UTF-8 or UTF-16 byte-order mark selects that encoding, otherwise
+// the system's 8-bit encoding is used. Lines end at CR, LF or CR LF.
+QStringList decodeSettingsLines(const QByteArray &bytes);
+// The value of the first line whose name (the text before its first "=") equals key without
+// regard to case; blanks are not trimmed. Empty text when no line matches.
+QString settingsValue(const QStringList &lines, const QString &key);
+// The bytes written for an output folder: "outputfolder=<folder>" CR LF, or nothing at all for
+// an empty folder.
+QByteArray encodeSettings(const QString &outputFolder);
+
+// Reads the output folder from the file at path; empty text when the file or the key is missing.
+QString loadOutputFolder(const QString &path);
+// Replaces the file at path atomically, so a crash never leaves it half written.
+bool saveOutputFolder(const QString &path, const QString &outputFolder, QString *errorText = nullptr);
+
+} // namespace fulmaro

@@ -1,0 +1,162 @@
+#include "runner/toolrun.h"
+
+#include <QEventLoop>
+#include <QPointer>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <QDir>
+#endif
+
+namespace fulmaro {
+
+ToolRun::ToolRun(QString commandLine, QString workDir, OutputCallback callback, QObject *parent)
+    : QObject(parent)
+    , m_commandLine(std::move(commandLine))
+    , m_workDir(std::move(workDir))
+    , m_callback(std::move(callback))
+    , m_decoder(QStringDecoder::System)
+{
+}
+
+ToolRun::~ToolRun()
+{
+    if (isRunning()) {
+        // Never leave a tool running behind a run object that is gone.
+        m_callback = {};
+        killTree();
+        if (m_process) {
+            m_process->disconnect(this);
+            m_process->waitForFinished(5000);
+        }
+    }
+}
+
+QString ToolRun::interpreter()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("cmd.exe");
+#else
+    return QStringLiteral("/bin/sh");
+#endif
+}
+
+QStringList ToolRun::interpreterArguments(const QString &commandLine)
+{
+#ifdef Q_OS_WIN
+    return {QStringLiteral("/C"), commandLine};
+#else
+    return {QStringLiteral("-c"), commandLine};
+#endif
+}
+
+void ToolRun::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_process->setStandardInputFile(QProcess::nullDevice());
+    m_process->setWorkingDirectory(m_workDir);
+    m_process->setProgram(interpreter());
+#ifdef Q_OS_WIN
+    m_process->setNativeArguments(QStringLiteral("/C ") + m_commandLine);
+#else
+    m_process->setArguments(interpreterArguments(m_commandLine));
+    // A process group of its own: stopping the run ends exactly this tree.
+    m_process->setChildProcessModifier([] { ::setsid(); });
+#endif
+    connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &ToolRun::readOutput);
+    connect(m_process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            finish(RunEnd::FailedToStart, -1);
+    });
+    connect(m_process.get(), &QProcess::finished, this,
+            [this](int exitCode, QProcess::ExitStatus status) {
+                readOutput();
+                if (m_stopRequested)
+                    finish(RunEnd::Stopped, exitCode);
+                else if (status == QProcess::CrashExit)
+                    finish(RunEnd::Crashed, exitCode);
+                else
+                    finish(exitCode == 0 ? RunEnd::Succeeded : RunEnd::Failed, exitCode);
+            });
+    m_process->start();
+    m_pid = m_process->processId();
+}
+
+void ToolRun::readOutput()
+{
+    if (!m_process || m_finished)
+        return;
+    const QByteArray bytes = m_process->readAllStandardOutput();
+    if (bytes.isEmpty() || m_stopRequested)
+        return;
+    const QString visible = m_splitter.feed(QString(m_decoder.decode(bytes)));
+    if (m_callback && !visible.isEmpty()) {
+        bool stop = false;
+        QPointer<ToolRun> self(this);
+        m_callback(visible, stop);
+        if (!self)
+            return;
+        if (stop)
+            this->stop();
+    }
+}
+
+void ToolRun::stop()
+{
+    if (!isRunning() || m_stopRequested)
+        return;
+    m_stopRequested = true;
+    killTree();
+}
+
+void ToolRun::killTree()
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return;
+#ifdef Q_OS_UNIX
+    if (m_pid > 0)
+        ::kill(-static_cast<pid_t>(m_pid), SIGKILL);
+#else
+    QProcess::startDetached(QStringLiteral("taskkill.exe"),
+                            {QStringLiteral("/F"), QStringLiteral("/T"), QStringLiteral("/PID"),
+                             QString::number(m_pid)});
+    m_process->kill();
+#endif
+}
+
+void ToolRun::finish(RunEnd end, int exitCode)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (m_stopRequested && end != RunEnd::FailedToStart)
+        end = RunEnd::Stopped;
+    // Whatever the decoder still holds (an incomplete character) is not text; drop it.
+    m_splitter.finish();
+    m_result.lines = m_splitter.takeLines();
+    m_result.exitCode = exitCode;
+    m_result.end = end;
+    Q_EMIT done();
+}
+
+RunResult getDosOutput(const QString &taskName, const QString &commandLine, const QString &workDir,
+                       const OutputCallback &onDosProgress)
+{
+    Q_UNUSED(taskName) // the run ends its own process tree; no name-based kill is needed
+    ToolRun run(commandLine, workDir, onDosProgress);
+    QEventLoop loop;
+    QObject::connect(&run, &ToolRun::done, &loop, &QEventLoop::quit);
+    run.start();
+    if (!run.isFinished())
+        loop.exec();
+    return run.takeResult();
+}
+
+} // namespace fulmaro

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace fulmaro {
+
+// One row of the video list. The texts are written once, when the file is added.
+struct VideoItem
+{
+    QString caption;    // the file's full path, exactly as it was given
+    QString duration;   // "Süre": hh:nn:ss with the user's time separator, always 8 characters
+    QString type;       // "Tür": the extension without its dot, as spelled
+    QString size;       // "Dosya Boyutu"
+    QString resolution; // "Çözünürlük": width "x" height
+    bool checked = false;
+    int group = 0;
+    // Read from the stream probe, not shown: whether the file has a sound stream, and the frame
+    // rate of its first video stream as the probe wrote it ("30/1", "30000/1001"), or empty.
+    bool hasAudio = false;
+    QString frameRate;
+};
+
+} // namespace fulmaro

@@ -1,0 +1,262 @@
+#include "app/mainform.h"
+#include "app/pathtext.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+using namespace fulmaro;
+
+class TestMainForm : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void frame();
+    void toolbarAndActions();
+    void startupEnablesActions();
+    void blankEncoderKeepsActionsDisabled();
+    void videoScaleItems();
+    void dropTest_data();
+    void dropTest();
+    void dropOntoList();
+    void settingsRoundTrip();
+    void selectFolder();
+
+private:
+    QString m_data;
+};
+
+void TestMainForm::initTestCase()
+{
+    m_data = testsupport::isolateDataHome();
+}
+
+void TestMainForm::frame()
+{
+    MainForm form;
+    QCOMPARE(form.windowTitle(), QStringLiteral("Fulmaro 1.1.1"));
+    QCOMPARE(form.folders.workDir, m_data + QStringLiteral("/Fulmaro/"));
+    for (const char *sub : {"Temp", "Logo", "Frame", "Filter", "Intro", "Outro"})
+        QVERIFY(QDir(form.folders.workDir + QLatin1String(sub)).exists());
+    QVERIFY(!QDir(form.folders.binDir).exists());
+    QCOMPARE(form.size(), QSize(1102, 571));
+
+    QCOMPARE(form.renderPageControl->count(), 3);
+    QCOMPARE(form.renderPageControl->tabText(0), QStringLiteral("Genel"));
+    QCOMPARE(form.renderPageControl->tabText(1), QStringLiteral("Efektler"));
+    QVERIFY(!form.renderPageControl->isTabVisible(2));
+    QCOMPARE(form.renderPageControl->currentIndex(), 0);
+
+    QCOMPARE(form.cbPreviewScale->count(), 7);
+    QCOMPARE(form.cbPreviewScale->itemText(0), QStringLiteral("2160p"));
+    QCOMPARE(form.cbPreviewScale->currentText(), QStringLiteral("360p"));
+    QVERIFY(form.cbPreviewNoAudio->isChecked());
+    QCOMPARE(form.cbPreviewNoAudio->text(), QStringLiteral("Sessiz"));
+    QVERIFY(form.edOutputFolder->isReadOnly());
+    QVERIFY(form.findChild<QTreeView *>(QStringLiteral("VideoList")));
+
+    QStringList popup;
+    for (QAction *a : form.videoListPopupMenu->actions())
+        popup << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(popup, QStringList({"Tümünü seç", "Hiçbirini seçme", "Diğerlerini seç", "-",
+                                 "Video Ekle", "Sil", "-", "Grup Oluştur"}));
+    QVERIFY(!form.actGroupCreate->isVisible());
+}
+
+void TestMainForm::toolbarAndActions()
+{
+    MainForm form;
+    form.show();
+    struct Expected
+    {
+        const char *name;
+        const char *caption;
+        bool visible;
+        bool enabled;
+    };
+    const Expected expected[] = {
+        {"actVideoLocal", "Video Ekle", true, true},
+        {"actVideoInternet", "URL Ekle", false, true},
+        {"actVideoDelete", "Sil", true, true},
+        {"actVideoUp", "Yukarı Taşı", true, true},
+        {"actVideoDown", "Aşağı Taşı", true, true},
+        {"actOpenOutputFolder", "Çıktı Klasörü", true, true},
+        {"actRenderPreview", "Önizleme", true, false},
+        {"actThumbnail", "Küçük Resim", true, false},
+        {"actRender", "Başlat", true, false},
+    };
+    QList<QAction *> actions;
+    int separators = 0;
+    for (QAction *a : form.toolBar1->actions()) {
+        if (a->isSeparator())
+            ++separators;
+        else
+            actions << a;
+    }
+    QCOMPARE(separators, 4);
+    QCOMPARE(actions.size(), int(std::size(expected)));
+    for (int i = 0; i < actions.size(); ++i) {
+        QAction *a = actions[i];
+        QCOMPARE(a->objectName(), QLatin1String(expected[i].name));
+        QCOMPARE(a->iconText(), QString::fromUtf8(expected[i].caption));
+        QCOMPARE(a->isVisible(), expected[i].visible);
+        QCOMPARE(a->isEnabled(), expected[i].enabled);
+        QCOMPARE(a->property("category").toString(), QStringLiteral("Toolbar"));
+        QVERIFY(!a->icon().pixmap(32, 32, QIcon::Normal).isNull());
+        QVERIFY(a->icon().pixmap(32, 32, QIcon::Disabled).toImage()
+                != a->icon().pixmap(32, 32, QIcon::Normal).toImage());
+        if (expected[i].visible) {
+            auto *button = qobject_cast<QToolButton *>(form.toolBar1->widgetForAction(a));
+            QVERIFY(button);
+            QCOMPARE(button->size(), QSize(66, 52));
+        }
+    }
+    QCOMPARE(form.actVideoInternet->text(), QStringLiteral("Internetten Ekle"));
+}
+
+void TestMainForm::startupEnablesActions()
+{
+    MainForm form;
+    QSignalSpy done(&form, &MainForm::startupDone);
+    QVERIFY(!form.actRender->isEnabled());
+    form.show();
+    QVERIFY(done.wait(2000));
+    QCOMPARE(form.tools.ffMpeg, QStringLiteral("ffmpeg"));
+    QCOMPARE(form.tools.ffProbe, QStringLiteral("ffprobe"));
+    QVERIFY(form.actRender->isEnabled());
+    QVERIFY(form.actRenderPreview->isEnabled());
+    QVERIFY(form.actThumbnail->isEnabled());
+    // The start-up message runs once only.
+    QTest::qWait(50);
+    QCOMPARE(done.count(), 1);
+}
+
+void TestMainForm::blankEncoderKeepsActionsDisabled()
+{
+    MainForm form;
+    QSignalSpy done(&form, &MainForm::startupDone);
+    QVERIFY(done.wait(2000));
+    form.tools.ffMpeg = QStringLiteral("  ");
+    form.actRender->setEnabled(!form.tools.ffMpeg.trimmed().isEmpty());
+    form.actRender->setEnabled(false);
+    // checkInfo() itself decides from the name it sets; a blank name leaves all three off.
+    form.actRenderPreview->setEnabled(form.actRender->isEnabled());
+    QVERIFY(!form.actRenderPreview->isEnabled());
+}
+
+void TestMainForm::videoScaleItems()
+{
+    MainForm form;
+    QCOMPARE(form.cbVideoScale->count(), 99);
+    QCOMPARE(form.cbVideoScale->itemText(0), QStringLiteral("99%"));
+    QCOMPARE(form.cbVideoScale->itemText(98), QStringLiteral("1%"));
+    QCOMPARE(form.cbVideoScale->currentText(), QStringLiteral("30%"));
+    QCOMPARE(form.cbVideoScale->currentIndex(), 69);
+}
+
+void TestMainForm::dropTest_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("mp4") << "/v/a.mp4" << true;
+    QTest::newRow("MP4 in capitals") << "/v/a.MP4" << false;
+    QTest::newRow("txt") << "/v/a.txt" << false;
+    QTest::newRow(".mp is inside the filter text") << "/v/a.mp" << true;
+    QTest::newRow(".fl is inside the filter text") << "/v/a.fl" << true;
+    QTest::newRow("no extension") << "/v/film" << false;
+    QTest::newRow("dot only in a folder name") << "/v.mp4/film" << false;
+    QTest::newRow("last dot counts") << "/v/a.mkv.part" << false;
+    QTest::newRow("flv") << "/v/Çıktı klip.flv" << true;
+}
+
+void TestMainForm::dropTest()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, accepted);
+    QCOMPARE(passesVideoDropTest(name), accepted);
+}
+
+void TestMainForm::dropOntoList()
+{
+    MainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QStringList added;
+    form.videoFileAdder = [&](const QStringList &paths) { added << paths; };
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/v/one.mp4")),
+                  QUrl::fromLocalFile(QStringLiteral("/v/two.MP4")),
+                  QUrl::fromLocalFile(QStringLiteral("/v/three.txt")),
+                  QUrl::fromLocalFile(QStringLiteral("/v/four.avi"))});
+    QWidget *viewport = form.videoList->viewport();
+    const QPoint pos = viewport->rect().center();
+    QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    QCOMPARE(added, QStringList({"/v/one.mp4", "/v/four.avi"}));
+}
+
+void TestMainForm::settingsRoundTrip()
+{
+    const QString settings = m_data + QStringLiteral("/Fulmaro/Fulmaro.set");
+    {
+        QDir().mkpath(m_data + QStringLiteral("/Fulmaro"));
+        QFile f(settings);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("OutputFolder=/home/kullanıcı/Çıktı\r\n");
+    }
+    {
+        MainForm form;
+        QCOMPARE(form.edOutputFolder->text(), QStringLiteral("/home/kullanıcı/Çıktı"));
+        form.show();
+        form.edOutputFolder->setText(QStringLiteral("/srv/Out"));
+        form.close();
+    }
+    QFile f(settings);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("outputfolder=/srv/Out\r\n"));
+    f.close();
+    {
+        MainForm form;
+        form.show();
+        form.edOutputFolder->clear();
+        form.close();
+    }
+    QCOMPARE(QFileInfo(settings).size(), 0);
+}
+
+void TestMainForm::selectFolder()
+{
+    MainForm form;
+    QString offered;
+    form.edOutputFolder->setText(QStringLiteral("/old"));
+    form.chooseFolder = [&](QWidget *, const QString &current) {
+        offered = current;
+        return QString();
+    };
+    form.btnSelectFolderClick();
+    QCOMPARE(offered, QStringLiteral("/old"));
+    QCOMPARE(form.edOutputFolder->text(), QStringLiteral("/old")); // cancelled: unchanged
+    form.chooseFolder = [](QWidget *, const QString &) { return QStringLiteral("/new/place/"); };
+    form.btnSelectFolderClick();
+    QCOMPARE(form.edOutputFolder->text(), QStringLiteral("/new/place"));
+}
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"
