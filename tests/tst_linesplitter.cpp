@@ -36,7 +36,7 @@ void TestLineSplitter::splits_data()
         << QStringList{"a\n\nb\n"} << QStringList{"a", "", "b"};
     QTest::newRow("last line without break") << QStringList{"a\nb"} << QStringList{"a", "b"};
     QTest::newRow("NUL ends the line, the rest up to the break is dropped")
-        << QStringList{QString::fromLatin1("ab\0cd\r\nef\n", 11)} << QStringList{"ab", "ef"};
+        << QStringList{QString::fromLatin1("ab\0cd\r\nef\n", 10)} << QStringList{"ab", "ef"};
     QTest::newRow("dropped text continues into the next piece")
         << QStringList{QString::fromLatin1("ab\0c", 4), "d\nef\n"} << QStringList{"ab", "ef"};
     QTest::newRow("NUL right before CR LF")

@@ -113,7 +113,8 @@ void TestMainForm::toolbarAndActions()
         QCOMPARE(a->objectName(), QLatin1String(expected[i].name));
         QCOMPARE(a->iconText(), QString::fromUtf8(expected[i].caption));
         QCOMPARE(a->isVisible(), expected[i].visible);
-        QCOMPARE(a->isEnabled(), expected[i].enabled);
+        if (expected[i].visible) // Qt reports a hidden action as disabled
+            QCOMPARE(a->isEnabled(), expected[i].enabled);
         QCOMPARE(a->property("category").toString(), QStringLiteral("Toolbar"));
         QVERIFY(!a->icon().pixmap(32, 32, QIcon::Normal).isNull());
         QVERIFY(a->icon().pixmap(32, 32, QIcon::Disabled).toImage()
@@ -121,7 +122,10 @@ void TestMainForm::toolbarAndActions()
         if (expected[i].visible) {
             auto *button = qobject_cast<QToolButton *>(form.toolBar1->widgetForAction(a));
             QVERIFY(button);
-            QCOMPARE(button->size(), QSize(66, 52));
+            QCOMPARE(button->height(), 52);
+            QVERIFY(button->width() >= 66);
+            // The whole caption fits on the button.
+            QVERIFY(button->fontMetrics().horizontalAdvance(a->iconText()) <= button->width());
         }
     }
     QCOMPARE(form.actVideoInternet->text(), QStringLiteral("Internetten Ekle"));
@@ -147,14 +151,12 @@ void TestMainForm::startupEnablesActions()
 void TestMainForm::blankEncoderKeepsActionsDisabled()
 {
     MainForm form;
+    form.configuredTools.ffMpeg = QStringLiteral("  ");
     QSignalSpy done(&form, &MainForm::startupDone);
     QVERIFY(done.wait(2000));
-    form.tools.ffMpeg = QStringLiteral("  ");
-    form.actRender->setEnabled(!form.tools.ffMpeg.trimmed().isEmpty());
-    form.actRender->setEnabled(false);
-    // checkInfo() itself decides from the name it sets; a blank name leaves all three off.
-    form.actRenderPreview->setEnabled(form.actRender->isEnabled());
+    QVERIFY(!form.actRender->isEnabled());
     QVERIFY(!form.actRenderPreview->isEnabled());
+    QVERIFY(!form.actThumbnail->isEnabled());
 }
 
 void TestMainForm::videoScaleItems()

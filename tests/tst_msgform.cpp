@@ -66,7 +66,8 @@ void TestMsgForm::layoutByType()
     QCOMPARE(form.btnYes()->text(), first);
     QCOMPARE(form.btnYes()->x(), firstLeft);
     QCOMPARE(form.btnNo()->isVisible(), twoButtons);
-    QCOMPARE(form.btnYes()->isDefault(), !twoButtons);
+    if (!twoButtons)
+        QVERIFY(form.btnYes()->isDefault());
     if (twoButtons) {
         QCOMPARE(form.btnNo()->text(), QStringLiteral("Hayır"));
         QCOMPARE(form.btnNo()->x(), 334);
@@ -101,6 +102,7 @@ void TestMsgForm::results()
     QFETCH(int, result);
     bool stillOpenAfterEscape = false;
     const int got = showAndDo(type, 0, [&](MsgForm *form) {
+        QApplication::setActiveWindow(form);
         for (const QString &step : action.split(QLatin1Char(' '))) {
             if (step == QLatin1String("yes"))
                 QTest::mouseClick(form->btnYes(), Qt::LeftButton);
@@ -110,7 +112,7 @@ void TestMsgForm::results()
                 QTest::keyClick(form, Qt::Key_Escape);
                 stillOpenAfterEscape = form->isVisible();
             } else if (step == QLatin1String("enter"))
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                QTest::keyClick(form->focusWidget() ? form->focusWidget() : form, Qt::Key_Return);
             else if (step == QLatin1String("tab"))
                 form->btnNo()->setFocus();
             else if (step == QLatin1String("close"))

@@ -6,6 +6,7 @@
 #include "dialogs/msgform.h"
 #include "runner/toolrun.h"
 #include "version.h"
+#include "videolist/videolistcontroller.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -69,6 +70,7 @@ const QStringList kScaleItems = {QStringLiteral("2160p"), QStringLiteral("1440p"
 MainForm::MainForm(const WorkFolders &workFolders, QWidget *parent)
     : QMainWindow(parent)
     , folders(workFolders)
+    , configuredTools(ToolSet::configured(workFolders.binDir))
 {
     initResources();
     setObjectName(QStringLiteral("MainForm"));
@@ -158,8 +160,11 @@ void MainForm::createToolBar()
             toolBar1->addSeparator();
         for (QAction *action : groups[g]) {
             toolBar1->addAction(action);
-            if (auto *button = qobject_cast<QToolButton *>(toolBar1->widgetForAction(action)))
-                button->setFixedSize(66, 52);
+            // 66 wide at least; wider fonts than the designed one must not cut a caption.
+            if (auto *button = qobject_cast<QToolButton *>(toolBar1->widgetForAction(action))) {
+                button->setMinimumSize(66, 52);
+                button->setMaximumHeight(52);
+            }
         }
     }
     addToolBar(Qt::TopToolBarArea, toolBar1);
@@ -287,6 +292,8 @@ void MainForm::formCreate()
 
     // Runs once the event loop is up and the window has appeared.
     QMetaObject::invokeMethod(this, "handleStartupMessage", Qt::QueuedConnection);
+
+    installVideoList(this);
 }
 
 void MainForm::handleStartupMessage()
@@ -300,17 +307,7 @@ void MainForm::handleStartupMessage()
 
 void MainForm::checkInfo()
 {
-    const ToolSet configured = ToolSet::configured(folders.binDir);
-    tools.binDir = configured.binDir;
-    tools.ffMpeg = configured.ffMpeg;
-    tools.ffPlay = configured.ffPlay;
-    tools.ffProbe = configured.ffProbe;
-    if (tools.ffMpegDigest.isEmpty() && tools.ffPlayDigest.isEmpty()
-        && tools.ffProbeDigest.isEmpty()) {
-        tools.ffMpegDigest = configured.ffMpegDigest;
-        tools.ffPlayDigest = configured.ffPlayDigest;
-        tools.ffProbeDigest = configured.ffProbeDigest;
-    }
+    tools = configuredTools;
     actRender->setEnabled(!tools.ffMpeg.trimmed().isEmpty());
     actRenderPreview->setEnabled(actRender->isEnabled());
     actThumbnail->setEnabled(actRender->isEnabled());

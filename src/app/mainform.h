@@ -35,6 +35,8 @@ public:
 
     WorkFolders folders;
     ToolSet tools; // names are set by checkInfo() once the window runs
+    // The installation's tool names and digests, which checkInfo() puts into tools.
+    ToolSet configuredTools;
 
     // Toolbar actions (category "Toolbar").
     QAction *actVideoLocal;

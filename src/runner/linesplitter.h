@@ -14,7 +14,7 @@ class LineSplitter
 public:
     // Feeds one decoded piece of output. Returns the piece without the text that is dropped
     // after a NUL, which is what a progress callback gets to see.
-    QString feed(QStringView piece);
+    QString feed(const QString &piece);
     // Ends the output: a trailing partial line becomes the last line.
     void finish();
 

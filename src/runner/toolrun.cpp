@@ -96,7 +96,15 @@ void ToolRun::readOutput()
     const QByteArray bytes = m_process->readAllStandardOutput();
     if (bytes.isEmpty() || m_stopRequested)
         return;
-    const QString visible = m_splitter.feed(QString(m_decoder.decode(bytes)));
+    // Decode into one reused buffer: a fresh buffer per read would cost a page fault for every
+    // page of output.
+    const qsizetype room = m_decoder.requiredSpace(bytes.size());
+    if (m_text.capacity() < room)
+        m_text.reserve(room);
+    m_text.resize(room);
+    QChar *end = m_decoder.appendToBuffer(m_text.data(), bytes);
+    m_text.resize(end - m_text.constData());
+    const QString visible = m_splitter.feed(m_text);
     if (m_callback && !visible.isEmpty()) {
         bool stop = false;
         QPointer<ToolRun> self(this);

@@ -72,6 +72,7 @@ private:
     OutputCallback m_callback;
     std::unique_ptr<QProcess> m_process;
     QStringDecoder m_decoder;
+    QString m_text;
     LineSplitter m_splitter;
     RunResult m_result;
     qint64 m_pid = 0;

@@ -1,0 +1,39 @@
+# Shared by scripts/run and scripts/test: install what is missing, then build.
+# Safe to run again: installed packages and an up-to-date build are left alone.
+
+FULMARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+FULMARO_BUILD="${FULMARO_BUILD:-$FULMARO_ROOT/build}"
+FULMARO_PACKAGES=(g++ make cmake qt6-base-dev qt6-base-dev-tools libgl-dev
+                  ffmpeg xvfb xauth fonts-dejavu-core)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "Paketleri kurmak için root ya da sudo gerekli: $*" >&2
+        return 1
+    fi
+}
+
+ensure_packages() {
+    local missing=()
+    for pkg in "${FULMARO_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "Kuruluyor: ${missing[*]}"
+        as_root apt-get update -qq
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build_project() {
+    if [ ! -f "$FULMARO_BUILD/CMakeCache.txt" ]; then
+        cmake -S "$FULMARO_ROOT" -B "$FULMARO_BUILD" -DCMAKE_BUILD_TYPE=Release -DFULMARO_TOOLS_DIR=/usr/bin
+    fi
+    cmake --build "$FULMARO_BUILD" -j "$(nproc)"
+}
