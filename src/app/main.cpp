@@ -1,6 +1,7 @@
 #include "app/appstyle.h"
 #include "app/mainform.h"
 #include "dialogs/msgform.h"
+#include "runner/largepages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,6 +32,7 @@ void launchUpdater()
 
 int main(int argc, char *argv[])
 {
+    fulmaro::restartWithLargePages(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Fulmaro"));
     launchUpdater();
