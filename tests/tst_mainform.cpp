@@ -1,4 +1,7 @@
+#include "app/appstyle.h"
 #include "app/mainform.h"
+#include "runner/shellquote.h"
+#include "runner/toolrun.h"
 #include "app/pathtext.h"
 #include "testsupport.h"
 
@@ -16,6 +19,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <QTemporaryDir>
 
 using namespace fulmaro;
 
@@ -34,6 +38,8 @@ private Q_SLOTS:
     void dropOntoList();
     void settingsRoundTrip();
     void selectFolder();
+    void closeEndsPreviewAfterSaving();
+    void updater();
 
 private:
     QString m_data;
@@ -258,6 +264,52 @@ void TestMainForm::selectFolder()
     form.chooseFolder = [](QWidget *, const QString &) { return QStringLiteral("/new/place/"); };
     form.btnSelectFolderClick();
     QCOMPARE(form.edOutputFolder->text(), QStringLiteral("/new/place"));
+}
+
+void TestMainForm::closeEndsPreviewAfterSaving()
+{
+    MainForm form;
+    form.show();
+    const QString settings = form.folders.settingsFile();
+    QFile::remove(settings);
+    form.edOutputFolder->setText(QStringLiteral("/out"));
+
+    // A player that stays open until it is closed, with a child of its own.
+    bool settingsWrittenFirst = false;
+    ToolRun preview(quoteArg(QStringLiteral(FAKE_TOOL)) + QStringLiteral(" spawn hang"),
+                    form.folders.tempDir, [&](const QString &, bool &) {});
+    connect(&preview, &ToolRun::done, [&] { settingsWrittenFirst = QFile::exists(settings); });
+    preview.start();
+    QTRY_VERIFY(preview.isRunning());
+    form.setPreviewRun(&preview);
+    QTest::qWait(100);
+    const qint64 pid = preview.processId();
+
+    form.close();
+    QVERIFY(preview.isFinished());
+    QCOMPARE(preview.result().end, RunEnd::Stopped);
+    QVERIFY(settingsWrittenFirst);
+    QTRY_VERIFY(!testsupport::processAlive(pid));
+}
+
+void TestMainForm::updater()
+{
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("fulmaro"));
+    QVERIFY(!launchUpdater(dir.path(), program)); // none there: nothing happens
+
+    const QString args = dir.filePath(QStringLiteral("args.txt"));
+    QFile script(dir.filePath(QStringLiteral("Updater")));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s|' \"$@\" > " + quoteArg(args).toUtf8() + "\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    QVERIFY(launchUpdater(dir.path(), program));
+    QTRY_VERIFY(QFileInfo(args).size() > 0);
+    QFile f(args);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(f.readAll()),
+             program + QStringLiteral("|http://www.fulmaro.com/update/version.xml|"));
 }
 
 QTEST_MAIN(TestMainForm)

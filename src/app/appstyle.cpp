@@ -1,7 +1,10 @@
 #include "app/appstyle.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
@@ -60,6 +63,20 @@ bool applyLightStyle(QApplication &app, QString *errorText)
     }
     app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
     return true;
+}
+
+bool launchUpdater(const QString &programDir, const QString &programFile)
+{
+#ifdef Q_OS_WIN
+    const QString updater = programDir + QStringLiteral("/Updater.exe");
+#else
+    const QString updater = programDir + QStringLiteral("/Updater");
+#endif
+    if (!QFileInfo::exists(updater))
+        return false;
+    return QProcess::startDetached(
+        updater, {QDir::toNativeSeparators(programFile),
+                  QStringLiteral("http://www.fulmaro.com/update/version.xml")});
 }
 
 } // namespace fulmaro
