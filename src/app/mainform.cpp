@@ -4,6 +4,7 @@
 #include "app/pathtext.h"
 #include "app/settingsfile.h"
 #include "dialogs/msgform.h"
+#include "render/settingspanel.h"
 #include "runner/toolrun.h"
 #include "version.h"
 #include "videolist/videolistcontroller.h"
@@ -94,6 +95,7 @@ MainForm::MainForm(const WorkFolders &workFolders, QWidget *parent)
     createToolBar();
     createCentralArea();
     formCreate();
+    renderSettings = new SettingsPanel(this);
 }
 
 MainForm::~MainForm() = default;

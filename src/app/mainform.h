@@ -21,6 +21,8 @@ class QTreeView;
 
 namespace fulmaro {
 
+class SettingsPanel;
+
 
 
 // The main window: toolbar, video list, preview strip, settings pages and status bar. It owns the
@@ -69,6 +71,7 @@ public:
     QWidget *pageEffects;
     QWidget *tabSheet3;
     QComboBox *cbVideoScale;
+    SettingsPanel *renderSettings = nullptr; // the controls of the settings pages
 
     // Sets the tool names and enables the actions that need the encoder.
     void checkInfo();
