@@ -1,2 +1,4 @@
 list(APPEND FULMARO_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/msgform.h ${CMAKE_CURRENT_LIST_DIR}/msgform.cpp)
+list(APPEND FULMARO_UI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/addfromwebform.h ${CMAKE_CURRENT_LIST_DIR}/addfromwebform.cpp)

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+namespace fulmaro {
+
+class MainForm;
+class VideoListModel;
+
+// The open dialog's filters in the toolkit's own syntax, built from the program's filter text:
+// each description keeps its text, its patterns follow blank-separated in parentheses.
+QStringList videoDialogNameFilters();
+
+// The list's behaviour on the main window: the model behind VideoList, its columns, the list
+// actions and adding files.
+class VideoListController : public QObject
+{
+    Q_OBJECT
+public:
+    explicit VideoListController(MainForm *form);
+
+    VideoListModel *model() const { return m_model; }
+
+    // Probes the paths and appends their rows in this order; returns at once.
+    void addVideoFiles(const QStringList &paths);
+    // Whether an add is still probing.
+    bool isAdding() const { return m_activeAdds > 0; }
+
+    // The selected row's list position, or -1.
+    int selectedPosition() const;
+    void selectPosition(int position);
+
+    // Picks files to add; replaceable so the add can run without a dialog.
+    std::function<QStringList(QWidget *parent)> chooseVideoFiles;
+
+    void actVideoLocalExecute();
+    void actVideoDeleteExecute();
+    void actVideoUpExecute();
+    void actVideoDownExecute();
+    void actSelectAllExecute();
+    void actSelectNoneExecute();
+    void actSelectInvertExecute();
+    void actGroupCreateExecute();
+    void actVideoMergeExecute();
+    void actVideoInternetExecute();
+
+Q_SIGNALS:
+    // An add has dealt with all of its paths.
+    void addFinished();
+
+private:
+    void moveSelected(int step);
+    void groupChecked(const QString &header);
+    void showGroups();
+
+    MainForm *m_form;
+    VideoListModel *m_model;
+    int m_activeAdds = 0;
+};
+
+// Puts the list's model and behaviour on the main window.
+VideoListController *installVideoList(MainForm *form);
+
+} // namespace fulmaro
