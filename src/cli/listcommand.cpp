@@ -1,0 +1,34 @@
+#include "cli/listcommand.h"
+
+#include "cli/batchoptions.h"
+#include "videolist/probebatch.h"
+
+#include <QEventLoop>
+#include <QTextStream>
+
+namespace fulmaro::batch {
+
+int runList(const ToolSet &tools, const QString &workDir, const QStringList &files,
+            QTextStream &out, QTextStream &err)
+{
+    int exitCode = kExitOk;
+    ProbeBatch probes(tools, workDir, files);
+    QObject::connect(&probes, &ProbeBatch::itemReady, [&out](const VideoItem &item) {
+        out << item.caption << '\t' << item.duration << '\t' << item.type << '\t' << item.size
+            << '\t' << item.resolution << '\n';
+        out.flush();
+    });
+    QObject::connect(&probes, &ProbeBatch::fileMissing, [&err, &exitCode](const QString &path) {
+        err << QStringLiteral("Dosya bulunamadı: %1").arg(path) << '\n';
+        err.flush();
+        exitCode = kExitUsage;
+    });
+    QEventLoop loop;
+    QObject::connect(&probes, &ProbeBatch::finished, &loop, &QEventLoop::quit);
+    probes.start();
+    if (!probes.isFinished())
+        loop.exec();
+    return exitCode;
+}
+
+} // namespace fulmaro::batch
