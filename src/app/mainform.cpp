@@ -6,6 +6,7 @@
 #include "dialogs/msgform.h"
 #include "render/settingspanel.h"
 #include "runner/toolrun.h"
+#include "thumbnail/thumbnailform.h"
 #include "version.h"
 #include "videolist/videolistcontroller.h"
 
@@ -296,6 +297,7 @@ void MainForm::formCreate()
     QMetaObject::invokeMethod(this, "handleStartupMessage", Qt::QueuedConnection);
 
     installVideoList(this);
+    installThumbnail(this);
 }
 
 void MainForm::handleStartupMessage()
