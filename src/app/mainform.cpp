@@ -4,6 +4,7 @@
 #include "app/pathtext.h"
 #include "app/settingsfile.h"
 #include "dialogs/msgform.h"
+#include "queue/renderactions.h"
 #include "render/settingspanel.h"
 #include "runner/toolrun.h"
 #include "thumbnail/thumbnailform.h"
@@ -298,6 +299,7 @@ void MainForm::formCreate()
 
     installVideoList(this);
     installThumbnail(this);
+    installRenderQueue(this);
 }
 
 void MainForm::handleStartupMessage()

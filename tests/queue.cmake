@@ -1,0 +1,3 @@
+fulmaro_test(tst_renderprogress)
+fulmaro_test(tst_queue_core)
+set_tests_properties(tst_renderprogress tst_queue_core PROPERTIES TIMEOUT 300)
