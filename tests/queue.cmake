@@ -1,3 +1,4 @@
 fulmaro_test(tst_renderprogress)
 fulmaro_test(tst_queue_core)
-set_tests_properties(tst_renderprogress tst_queue_core PROPERTIES TIMEOUT 300)
+fulmaro_test(tst_queue_window UI)
+set_tests_properties(tst_renderprogress tst_queue_core tst_queue_window PROPERTIES TIMEOUT 600)
