@@ -225,7 +225,7 @@ void TestQueueCore::stopEndsTree()
     QVERIFY(groupAlive(group));
     queue.stop();
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
-    QVERIFY(!groupAlive(group));
+    QTRY_VERIFY_WITH_TIMEOUT(!groupAlive(group), 5000);
     QCOMPARE(queue.status(0).state, JobState::Succeeded);
     QCOMPARE(queue.status(1).state, JobState::Stopped);
     QVERIFY(!queue.status(1).percent);

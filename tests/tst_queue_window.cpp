@@ -295,7 +295,8 @@ void TestQueueWindow::stopDuringSecondJob()
         QVERIFY(groupAlive(group));
         QTest::mouseClick(w->btnFinish, Qt::LeftButton);
         waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
-        groupGone = !groupAlive(group);
+        // A killed encoder can take a moment to be gone after its interpreter has ended.
+        groupGone = waitFor([group] { return !groupAlive(group); }, 5000);
         after = rows(w);
         focusedAfter = w->logListView->currentIndex().row();
         QTest::mouseClick(w->btnFinish, Qt::LeftButton);
