@@ -3,6 +3,7 @@
 #include "app/appstyle.h"
 #include "app/pathtext.h"
 #include "app/settingsfile.h"
+#include "assets/assetfiles.h"
 #include "dialogs/msgform.h"
 #include "queue/renderactions.h"
 #include "render/settingspanel.h"
@@ -297,6 +298,7 @@ void MainForm::formCreate()
     // Runs once the event loop is up and the window has appeared.
     QMetaObject::invokeMethod(this, "handleStartupMessage", Qt::QueuedConnection);
 
+    removeOldScratchCopies(folders.tempDir);
     installVideoList(this);
     installThumbnail(this);
     installRenderQueue(this);

@@ -2,6 +2,7 @@
 
 #include "app/toolset.h"
 #include "app/workfolders.h"
+#include "assets/assetfiles.h"
 #include "runner/shellquote.h"
 #include "videolist/videoitem.h"
 
@@ -159,7 +160,9 @@ bool makeScratchCopies(const QList<ScratchCopy> &copies)
     for (const ScratchCopy &copy : copies) {
         if (QFile::exists(copy.destination))
             QFile::remove(copy.destination);
-        if (!QFile::copy(copy.source, copy.destination))
+        // Library entries are compared without regard to case: the entry "Logo" is the file
+        // "Logo.PNG" on a file system that tells case apart.
+        if (!QFile::copy(findFileIgnoringCase(copy.source), copy.destination))
             allMade = false;
     }
     return allMade;

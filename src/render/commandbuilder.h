@@ -45,8 +45,9 @@ enum BuildMode { RenderMode = 0, PreviewMode = 1 };
 BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSettings &settings,
                               const BuildFolders &folders, quint32 tick);
 
-// Makes the scratch copies, overwriting older files of the same names. Returns false when one of
-// them could not be made; the command then fails when the encoder opens it.
+// Makes the scratch copies, overwriting older files of the same names. A source is found without
+// regard to case, as library entries are. Returns false when one of them could not be made; the
+// command then fails when the encoder opens it.
 bool makeScratchCopies(const QList<ScratchCopy> &copies);
 
 // A millisecond counter for the scratch names; one build uses one value.

@@ -1,9 +1,8 @@
 #include "render/rendersettings.h"
 
-#include <QDir>
-#include <QRegularExpression>
+#include "assets/assetfiles.h"
 
-#include <algorithm>
+#include <QRegularExpression>
 
 namespace fulmaro {
 
@@ -129,14 +128,7 @@ bool isValidLogoScale(const QString &text)
 
 QStringList libraryPictureNames(const QString &folder)
 {
-    QStringList names;
-    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.png")}, QDir::Files | QDir::CaseSensitive);
-    for (const QFileInfo &file : files)
-        names.append(file.completeBaseName());
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-    });
-    return names;
+    return getFilesInDirectory(folder, QStringLiteral("*.png"));
 }
 
 } // namespace fulmaro

@@ -93,8 +93,8 @@ QString noneItem();                    // "Yok"
 bool isValidBitrate(const QString &text);   // digits only
 bool isValidLogoScale(const QString &text); // digits, or digits "x" digits
 
-// The names, without ".png", of the PNG pictures in a library folder, sorted without regard to
-// case: the entries the overlay pickers offer after their fixed items.
+// The names, without ".png", of the PNG pictures in a library folder (any case of the extension),
+// sorted without regard to case: the entries the overlay pickers offer after their fixed items.
 QStringList libraryPictureNames(const QString &folder);
 
 } // namespace fulmaro

@@ -1,9 +1,9 @@
 #include "render/settingspanel.h"
 
 #include "app/mainform.h"
+#include "assets/assetlibrary.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -86,14 +86,6 @@ QHBoxLayout *row(std::initializer_list<QWidget *> widgets)
     return layout;
 }
 
-// The simple picker filler: the fixed items, then the library folder's PNG names.
-void fillPicker(QComboBox *picker, const QStringList &fixed, const QStringList &names)
-{
-    picker->clear();
-    picker->addItems(fixed + names);
-    picker->setCurrentIndex(0);
-}
-
 } // namespace
 
 void ResetLabel::mouseDoubleClickEvent(QMouseEvent *event)
@@ -110,6 +102,7 @@ SettingsPanel::SettingsPanel(MainForm *form)
     buildGeneralPage(form->pageGeneral);
     buildEffectsPage(form->pageEffects);
     buildThirdPage(form->tabSheet3);
+    assets = new AssetLibrary(form, this);
     fillPickers();
 
     for (QSlider *s : {tbVideoSpeed, tbZoom, tbFilterOpacity, tbContrast, tbBrightness,
@@ -348,18 +341,7 @@ void SettingsPanel::buildThirdPage(QWidget *page)
 
 void SettingsPanel::fillPickers()
 {
-    const WorkFolders &f = m_form->folders;
-    fillPicker(cbFilter, {noneItem()}, libraryPictureNames(f.filterDir));
-    fillPicker(cbFrame, QStringList{noneItem()} + builtInFrames(), libraryPictureNames(f.frameDir));
-    fillPicker(cbLogo, {noneItem()}, libraryPictureNames(f.logoDir));
-    const auto clips = [](const QString &folder) {
-        QStringList names;
-        for (const QFileInfo &file : QDir(folder).entryInfoList({QStringLiteral("*.mp4")}, QDir::Files, QDir::Name))
-            names.append(file.completeBaseName());
-        return names;
-    };
-    fillPicker(cbIntro, {noneItem()}, clips(f.introDir));
-    fillPicker(cbOutro, {noneItem()}, clips(f.outroDir));
+    assets->fillAll();
 }
 
 void SettingsPanel::valueChange()

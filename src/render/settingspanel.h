@@ -14,6 +14,7 @@ class QWidget;
 
 namespace fulmaro {
 
+class AssetLibrary;
 class MainForm;
 
 // A caption label that resets its slider on a double click.
@@ -39,8 +40,12 @@ public:
 
     RenderSettings settings() const;
 
-    // Fills the three overlay pickers from the library folders, keeping item 0 selected.
+    // Fills the overlay and clip pickers from the library folders, in start-up order; each
+    // picker keeps the entry it showed, "Yok" at first.
     void fillPickers();
+
+    // The libraries behind the pickers and their buttons.
+    AssetLibrary *assets = nullptr;
 
     // "Genel"
     QComboBox *cbRenderScale;

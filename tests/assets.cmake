@@ -1,0 +1,3 @@
+fulmaro_test(tst_assets)
+fulmaro_test(tst_assets_pickers UI)
+fulmaro_test(tst_imagepreview UI)
