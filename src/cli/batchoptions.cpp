@@ -6,47 +6,118 @@ BatchOptions parseArguments(const QStringList &arguments)
 {
     BatchOptions options;
     bool filesOnly = false;
-    for (const QString &arg : arguments) {
+    bool list = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &arg = arguments[i];
         if (filesOnly || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
             options.files << arg;
             continue;
         }
+        // Options that take a value accept it as the next argument or after "=".
+        auto value = [&](const QString &name, QString *out) {
+            if (arg.startsWith(name + QLatin1Char('='))) {
+                *out = arg.mid(name.size() + 1);
+                return true;
+            }
+            if (arg != name)
+                return false;
+            if (i + 1 >= arguments.size()) {
+                options.error = QStringLiteral("%1 bir değer bekliyor.").arg(name);
+                *out = QString();
+                return true;
+            }
+            *out = arguments[++i];
+            return true;
+        };
+        QString text;
         if (arg == QLatin1String("--")) {
             filesOnly = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.command = Command::Help;
+            return options;
         } else if (arg == QLatin1String("--list")) {
-            if (options.command == Command::None)
-                options.command = Command::List;
+            list = true;
+        } else if (arg == QLatin1String("--dry-run")) {
+            options.dryRun = true;
+        } else if (arg == QLatin1String("--preview")) {
+            options.preview = true;
+        } else if (value(QStringLiteral("--set"), &text)) {
+            if (!options.error.isEmpty())
+                return options;
+            if (!text.contains(QLatin1Char('='))) {
+                options.error =
+                    QStringLiteral("--set AD=DEĞER biçiminde olmalı: \"%1\"").arg(text);
+                return options;
+            }
+            options.assignments << text;
+        } else if (value(QStringLiteral("--output"), &text)) {
+            if (!options.error.isEmpty())
+                return options;
+            if (text.isEmpty()) {
+                options.error = QStringLiteral("--output için klasör verilmedi.");
+                return options;
+            }
+            options.outputFolder = text;
         } else {
             options.error = QStringLiteral("Bilinmeyen seçenek: %1").arg(arg);
             return options;
         }
     }
-    if (options.command == Command::Help)
+    const bool renderOptions = options.dryRun || options.preview || !options.assignments.isEmpty()
+                               || !options.outputFolder.isEmpty();
+    if (list && renderOptions) {
+        options.error = QStringLiteral("--list başka seçeneklerle birlikte kullanılamaz.");
         return options;
-    if (options.command == Command::None)
-        options.error = QStringLiteral("Ne yapılacağı belirtilmedi.");
-    else if (options.command == Command::List && options.files.isEmpty())
-        options.error = QStringLiteral("Listelenecek dosya verilmedi.");
+    }
+    options.command = list ? Command::List : Command::Render;
+    if (options.preview && !options.dryRun) {
+        options.error = QStringLiteral("--preview yalnızca --dry-run ile kullanılabilir.");
+        return options;
+    }
+    if (options.files.isEmpty()) {
+        options.error = list ? QStringLiteral("Listelenecek dosya verilmedi.")
+                             : QStringLiteral("İşlenecek dosya verilmedi.");
+    }
     return options;
 }
 
 QString helpText()
 {
     return QStringLiteral(
-        "Kullanım: fulmaro-batch --list DOSYA...\n"
+        "Kullanım:\n"
+        "  fulmaro-batch --list DOSYA...\n"
+        "  fulmaro-batch [--output KLASÖR] [--set AD=DEĞER]... [--dry-run [--preview]] DOSYA...\n"
         "\n"
-        "Fulmaro'nun komut satırı arayüzü. Videoları, programın çalışma klasöründeki\n"
-        "Bin klasörüne konmuş ffprobe ile inceler.\n"
+        "Fulmaro'nun komut satırı arayüzü. Programın çalışma klasörünü, oradaki Bin\n"
+        "klasörüne konmuş ffmpeg ve ffprobe araçlarını ve programın ayarlarını kullanır;\n"
+        "pencere açmaz.\n"
         "\n"
         "Seçenekler:\n"
-        "  --list DOSYA...  Dosyaları video listesine eklenir gibi inceler ve her biri için\n"
-        "                   bir satır yazar: dosya adı, Süre, Tür, Dosya Boyutu ve\n"
-        "                   Çözünürlük, aralarında sekme karakteri ile, verilen sırada.\n"
-        "  --help           Bu açıklamayı gösterir.\n"
+        "  --list DOSYA...    Dosyaları video listesine eklenir gibi inceler ve her biri için\n"
+        "                     bir satır yazar: dosya adı, Süre, Tür, Dosya Boyutu ve\n"
+        "                     Çözünürlük, aralarında sekme karakteri ile, verilen sırada.\n"
+        "  --output KLASÖR    Çıktı klasörü. Verilmezse programda seçili olan klasör.\n"
+        "  --set AD=DEĞER     Bir ayarı değiştirir; birden çok kez verilebilir. AD, ayar\n"
+        "                     panelindeki denetimin adıdır (cbRenderScale, tbVideoSpeed ...)\n"
+        "                     ya da cbPreviewScale, cbPreviewNoAudio. DEĞER:\n"
+        "                       sabit listeler için öğenin sırası (cbRenderScale=2),\n"
+        "                       metin alanları için metin (cbBitrate=3000, cbExtension=mkv,\n"
+        "                       cbVideoScale=30%, cbLogoScale=100x100),\n"
+        "                       resim seçiciler için öğenin adı (cbFrame=Fulmaro Özel 2, ya da\n"
+        "                       kitaplıktaki bir resmin adı: cbFilter, cbFrame, cbLogo),\n"
+        "                       onay kutuları için 0 ya da 1, sayı kutuları ve kaydırıcılar\n"
+        "                       için tam sayı (kaydırıcının aralığında).\n"
+        "  --dry-run          Dosyaları inceler, bindirme resimlerinin geçici kopyalarını\n"
+        "                     hazırlar ve her dosya için, işlem kuyruğunun çalıştıracağı komut\n"
+        "                     satırını yazar; kodlayıcı çalıştırılmaz.\n"
+        "  --preview          --dry-run ile: işleme yerine önizleme komutlarını yazar.\n"
+        "  --help             Bu açıklamayı gösterir.\n"
         "\n"
-        "Çıkış kodları: 0 başarılı, 2 hatalı kullanım ya da bulunamayan dosya.\n");
+        "--dry-run verilmezse dosyalar sırayla çıktı klasörüne işlenir; her iş için bir durum\n"
+        "satırı standart hataya yazılır. Ctrl-C çalışan işi durdurur.\n"
+        "\n"
+        "Çıkış kodları: 0 her iş başarılı, 1 en az bir iş başarısız, 2 hatalı kullanım ya da\n"
+        "bulunamayan dosya veya klasör, 130 Ctrl-C ile durduruldu.\n");
 }
 
 } // namespace fulmaro::batch

@@ -1,19 +1,20 @@
 #pragma once
 
-#include <QMap>
 #include <QStringList>
 
 namespace fulmaro::batch {
 
 // What the command line asks for.
-enum class Command { None, Help, List };
+enum class Command { None, Help, List, Render };
 
 struct BatchOptions
 {
     Command command = Command::None;
     QStringList files;
-    // Room for the render options to come (setting values, an output folder, a dry run, a
-    // preview): each gets a field here and a branch in parseArguments.
+    QStringList assignments; // "NAME=VALUE" of each --set, in order
+    QString outputFolder;    // --output; empty: the saved output folder
+    bool dryRun = false;
+    bool preview = false;
     QString error; // Turkish text when the command line cannot be used
 };
 
@@ -24,6 +25,8 @@ QString helpText();
 
 // Exit codes.
 inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;
 
 } // namespace fulmaro::batch

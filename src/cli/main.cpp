@@ -3,6 +3,8 @@
 #include "app/workfolders.h"
 #include "cli/batchoptions.h"
 #include "cli/listcommand.h"
+#include "cli/rendercommand.h"
+#include "runner/largepages.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -13,6 +15,7 @@ using namespace fulmaro;
 
 int main(int argc, char **argv)
 {
+    restartWithLargePages(argc, argv);
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -34,6 +37,12 @@ int main(int argc, char **argv)
         folders.create();
         const ToolSet tools = ToolSet::configured(folders.binDir);
         return batch::runList(tools, folders.workDir, options.files, out, err);
+    }
+    case batch::Command::Render: {
+        const WorkFolders folders = WorkFolders::standard();
+        folders.create();
+        const ToolSet tools = ToolSet::configured(folders.binDir);
+        return batch::runRender(options, folders, tools, out, err);
     }
     case batch::Command::None:
         break;

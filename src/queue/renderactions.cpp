@@ -109,8 +109,7 @@ void RenderActions::actRenderPreviewExecute()
     makeScratchCopies(built.copies);
     // The run is kept by the main window: closing it (a new preview, a render, the window's end)
     // ends the encoder and the player together.
-    auto *run = new ToolRun(quoteArg(m_form->tools.path(m_form->tools.ffMpeg))
-                                + QLatin1Char(' ') + built.text,
+    auto *run = new ToolRun(previewCommandLine(m_form->tools.path(m_form->tools.ffMpeg), built),
                             m_form->folders.tempDir, {}, this);
     run->setObjectName(QStringLiteral("PreviewRun"));
     connect(run, &ToolRun::done, this, [this, run] {

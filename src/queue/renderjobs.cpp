@@ -112,4 +112,9 @@ QString renderCommandLine(const QString &encoderPath, const RenderJob &job)
            + quoteArg(job.outputPath);
 }
 
+QString previewCommandLine(const QString &encoderPath, const BuiltCommand &built)
+{
+    return quoteArg(encoderPath) + QLatin1Char(' ') + built.text;
+}
+
 } // namespace fulmaro

@@ -40,4 +40,8 @@ QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSett
 // The encoder's command line for one job.
 QString renderCommandLine(const QString &encoderPath, const RenderJob &job);
 
+// The command line of a preview: the encoder, a blank and the preview-mode arguments (which end
+// with the pipe into the player).
+QString previewCommandLine(const QString &encoderPath, const BuiltCommand &built);
+
 } // namespace fulmaro

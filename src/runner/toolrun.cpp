@@ -4,6 +4,10 @@
 #include <QPointer>
 
 #ifdef Q_OS_UNIX
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
 #include <csignal>
 #include <unistd.h>
 #endif
@@ -12,6 +16,31 @@
 #endif
 
 namespace fulmaro {
+
+#ifdef Q_OS_UNIX
+namespace {
+// Whether a process of the group is still running (zombies waiting to be reaped do not count).
+bool groupHasLiveMembers(qint64 group)
+{
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool isPid = false;
+        entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        // pid (name) state ppid pgrp ...; the name may hold blanks and parentheses.
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 2 && fields[2].toLongLong() == group && fields[0] != "Z")
+            return true;
+    }
+    return false;
+}
+} // namespace
+#endif
 
 ToolRun::ToolRun(QString commandLine, QString workDir, OutputCallback callback, QObject *parent)
     : QObject(parent)
@@ -144,6 +173,14 @@ void ToolRun::finish(RunEnd end, int exitCode)
     if (m_finished)
         return;
     m_finished = true;
+#ifdef Q_OS_UNIX
+    if (m_stopRequested && m_pid > 0) {
+        // The interpreter is gone; its killed children may take a moment longer. A stop is
+        // reported once the whole tree has ended, so nothing keeps writing the job's output.
+        for (int i = 0; i < 600 && groupHasLiveMembers(m_pid); ++i)
+            QThread::msleep(5);
+    }
+#endif
     if (m_stopRequested && end != RunEnd::FailedToStart)
         end = RunEnd::Stopped;
     // Whatever the decoder still holds (an incomplete character) is not text; drop it.

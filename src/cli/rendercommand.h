@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/toolset.h"
+#include "app/workfolders.h"
+#include "cli/batchoptions.h"
+
+class QTextStream;
+
+namespace fulmaro::batch {
+
+// Builds the settings from the --set values, probes the files and then prints the command lines
+// (--dry-run) or renders the files one after another. Returns the exit code.
+int runRender(const BatchOptions &options, const WorkFolders &folders, const ToolSet &tools,
+              QTextStream &out, QTextStream &err);
+
+} // namespace fulmaro::batch
