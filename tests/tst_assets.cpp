@@ -55,8 +55,8 @@ void TestAssets::init()
 
 void TestAssets::listing()
 {
-    for (const char *name : {"b kuş.png", "Logo.PNG", "a.b.png", "notes.txt", "clip.png.mp4",
-                             ".hidden.png"})
+    for (const char *name :
+         {"b kuş.png", "Logo.PNG", "a.b.png", "notes.txt", "clip.png.mp4", ".hidden.png"})
         QVERIFY(writeFile(m_lib + QString::fromUtf8(name), "x"));
     QVERIFY(QDir().mkpath(m_lib + QStringLiteral("folder.png")));
     // A link whose target is gone is no file to list.
@@ -76,13 +76,18 @@ void TestAssets::findsEntriesWithoutRegardToCase_data()
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("found"); // empty: no entry file
 
-    QTest::newRow("exact") << QStringList{"kanal.png"} << "kanal" << "kanal.png";
-    QTest::newRow("upper-case extension") << QStringList{"Logo.PNG"} << "Logo" << "Logo.PNG";
-    QTest::newRow("other case of the name") << QStringList{"LOGO.png"} << "logo" << "LOGO.png";
-    QTest::newRow("spelling of the entry wins")
-        << QStringList{"logo.PNG", "Logo.Png"} << "Logo" << "Logo.Png";
-    QTest::newRow("missing") << QStringList{"other.png"} << "logo" << "logo.png";
-    QTest::newRow("separator in the name") << QStringList{"x.png"} << "../Logo/x" << "";
+    QTest::newRow("exact") << QStringList{"kanal.png"} << "kanal"
+                           << "kanal.png";
+    QTest::newRow("upper-case extension") << QStringList{"Logo.PNG"} << "Logo"
+                                          << "Logo.PNG";
+    QTest::newRow("other case of the name") << QStringList{"LOGO.png"} << "logo"
+                                            << "LOGO.png";
+    QTest::newRow("spelling of the entry wins") << QStringList{"logo.PNG", "Logo.Png"} << "Logo"
+                                                << "Logo.Png";
+    QTest::newRow("missing") << QStringList{"other.png"} << "logo"
+                             << "logo.png";
+    QTest::newRow("separator in the name") << QStringList{"x.png"} << "../Logo/x"
+                                           << "";
 }
 
 void TestAssets::findsEntriesWithoutRegardToCase()
@@ -104,18 +109,21 @@ void TestAssets::copyReplacesAndKeepsSelf()
     QVERIFY(writeFile(m_lib + QStringLiteral("kanal.png"), "old picture"));
 
     // A name that already exists is replaced.
-    QCOMPARE(copyIntoLibrary(outside + QStringLiteral("kanal.png"), m_lib), m_lib + QStringLiteral("kanal.png"));
+    QCOMPARE(copyIntoLibrary(outside + QStringLiteral("kanal.png"), m_lib),
+             m_lib + QStringLiteral("kanal.png"));
     QCOMPARE(readFile(m_lib + QStringLiteral("kanal.png")), QByteArray("new picture"));
 
     // The same name in another case replaces that file too, under its own spelling.
     QVERIFY(writeFile(m_lib + QStringLiteral("Logo.PNG"), "old logo"));
     QVERIFY(writeFile(outside + QStringLiteral("logo.png"), "new logo"));
-    QCOMPARE(copyIntoLibrary(outside + QStringLiteral("logo.png"), m_lib), m_lib + QStringLiteral("Logo.PNG"));
+    QCOMPARE(copyIntoLibrary(outside + QStringLiteral("logo.png"), m_lib),
+             m_lib + QStringLiteral("Logo.PNG"));
     QCOMPARE(readFile(m_lib + QStringLiteral("Logo.PNG")), QByteArray("new logo"));
     QCOMPARE(getFilesInDirectory(m_lib, QStringLiteral("*.png")), QStringList({"kanal", "Logo"}));
 
     // Choosing the library's own file keeps it whole.
-    QCOMPARE(copyIntoLibrary(m_lib + QStringLiteral("kanal.png"), m_lib), m_lib + QStringLiteral("kanal.png"));
+    QCOMPARE(copyIntoLibrary(m_lib + QStringLiteral("kanal.png"), m_lib),
+             m_lib + QStringLiteral("kanal.png"));
     QCOMPARE(readFile(m_lib + QStringLiteral("kanal.png")), QByteArray("new picture"));
 
     // What cannot be copied leaves the old file as it was.

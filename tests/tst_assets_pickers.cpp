@@ -77,10 +77,7 @@ private Q_SLOTS:
     void pictureWindowNotOpened();
 
 private:
-    QComboBox *picker(const QString &name) const
-    {
-        return m_form->findChild<QComboBox *>(name);
-    }
+    QComboBox *picker(const QString &name) const { return m_form->findChild<QComboBox *>(name); }
     QString folder(const QString &pickerName) const;
     // Runs work on the picture window once it is up; records whether it came up.
     void onPictureWindow(std::function<void(ImagePreviewForm *)> work);
@@ -188,17 +185,17 @@ void TestAssetPickers::fillRules_data()
 
     QTest::newRow("empty filter library") << filter << QStringList() << "" << QStringList()
                                           << QStringList() << "" << QStringList{"Yok"} << 0;
-    QTest::newRow("empty frame library") << frame << QStringList() << "" << QStringList()
-                                         << QStringList() << "" << builtIn << 0;
+    QTest::newRow("empty frame library")
+        << frame << QStringList() << "" << QStringList() << QStringList() << "" << builtIn << 0;
     QTest::newRow("shown entry kept at its new place")
-        << "cbLogo" << QStringList{"b.png", "c.png"} << "c" << QStringList{"a.png"}
-        << QStringList() << "" << QStringList{"Yok", "a", "b", "c"} << 3;
+        << "cbLogo" << QStringList{"b.png", "c.png"} << "c" << QStringList{"a.png"} << QStringList()
+        << "" << QStringList{"Yok", "a", "b", "c"} << 3;
     QTest::newRow("shown entry gone: none selected")
         << filter << QStringList{"b.png", "c.png"} << "c" << QStringList() << QStringList{"c.png"}
         << "" << QStringList{"Yok", "b"} << -1;
-    QTest::newRow("built-in frame kept") << frame << QStringList{"ahşap.png"} << "Fulmaro Özel 3"
-                                         << QStringList() << QStringList() << ""
-                                         << builtIn + QStringList{"ahşap"} << 3;
+    QTest::newRow("built-in frame kept")
+        << frame << QStringList{"ahşap.png"} << "Fulmaro Özel 3" << QStringList() << QStringList()
+        << "" << builtIn + QStringList{"ahşap"} << 3;
     QTest::newRow("named file selected without regard to case")
         << filter << QStringList{"a.png", "yağmur.png"} << "" << QStringList() << QStringList()
         << "/elsewhere/YAĞMUR.png" << QStringList{"Yok", "a", "yağmur"} << 2;
@@ -249,7 +246,8 @@ void TestAssetPickers::fillRules()
     QCOMPARE(box->currentIndex(), index);
     // A picker without a selection counts as "Yok" for the builder.
     if (index < 0)
-        QCOMPARE(picker == QLatin1String("cbFilter") ? p->settings().cbFilter : p->settings().cbLogo, 0);
+        QCOMPARE(
+            picker == QLatin1String("cbFilter") ? p->settings().cbFilter : p->settings().cbLogo, 0);
 }
 
 void TestAssetPickers::addPictures()
@@ -265,7 +263,8 @@ void TestAssetPickers::addPictures()
     QStringList offered;
     p->assets->openPictureDialog = [&](QWidget *) {
         offered << QStringLiteral("asked");
-        return QStringList{outside + QStringLiteral("deniz.png"), outside + QStringLiteral("bulut.png"),
+        return QStringList{outside + QStringLiteral("deniz.png"),
+                           outside + QStringLiteral("bulut.png"),
                            outside + QStringLiteral("ağaç.png")};
     };
     QTest::mouseClick(p->btnLogoNew, Qt::LeftButton);
@@ -326,17 +325,23 @@ void TestAssetPickers::deleting_data()
     QTest::addColumn<QString>("question");
     QTest::addColumn<bool>("deleted");
 
-    QTest::newRow("filter, yes") << "cbFilter" << "btnFilterDelete" << kMsgYes
+    QTest::newRow("filter, yes") << "cbFilter"
+                                 << "btnFilterDelete" << kMsgYes
                                  << "Seçili filtre [Kuş] listeden çıkartılsın mı?" << true;
-    QTest::newRow("filter, no") << "cbFilter" << "btnFilterDelete" << kMsgNo
+    QTest::newRow("filter, no") << "cbFilter"
+                                << "btnFilterDelete" << kMsgNo
                                 << "Seçili filtre [Kuş] listeden çıkartılsın mı?" << false;
-    QTest::newRow("filter, closed") << "cbFilter" << "btnFilterDelete" << kMsgClosed
+    QTest::newRow("filter, closed") << "cbFilter"
+                                    << "btnFilterDelete" << kMsgClosed
                                     << "Seçili filtre [Kuş] listeden çıkartılsın mı?" << true;
-    QTest::newRow("frame, yes") << "cbFrame" << "btnFrameDelete" << kMsgYes
+    QTest::newRow("frame, yes") << "cbFrame"
+                                << "btnFrameDelete" << kMsgYes
                                 << "Seçili çerçeve [Kuş] listeden çıkartılsın mı?" << true;
-    QTest::newRow("logo, no") << "cbLogo" << "btnLogoDelete" << kMsgNo
+    QTest::newRow("logo, no") << "cbLogo"
+                              << "btnLogoDelete" << kMsgNo
                               << "Seçili logo [Kuş] listeden çıkartılsın mı?" << false;
-    QTest::newRow("logo, yes") << "cbLogo" << "btnLogoDelete" << kMsgYes
+    QTest::newRow("logo, yes") << "cbLogo"
+                               << "btnLogoDelete" << kMsgYes
                                << "Seçili logo [Kuş] listeden çıkartılsın mı?" << true;
 }
 
@@ -380,11 +385,15 @@ void TestAssetPickers::deleteNeedsAFileEntry_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("index");
 
-    QTest::newRow("filter Yok") << "cbFilter" << "btnFilterDelete" << 0;
-    QTest::newRow("logo Yok") << "cbLogo" << "btnLogoDelete" << 0;
-    QTest::newRow("frame Yok") << "cbFrame" << "btnFrameDelete" << 0;
+    QTest::newRow("filter Yok") << "cbFilter"
+                                << "btnFilterDelete" << 0;
+    QTest::newRow("logo Yok") << "cbLogo"
+                              << "btnLogoDelete" << 0;
+    QTest::newRow("frame Yok") << "cbFrame"
+                               << "btnFrameDelete" << 0;
     for (int i = 1; i <= 4; ++i)
-        QTest::addRow("built-in frame %d", i) << "cbFrame" << "btnFrameDelete" << i;
+        QTest::addRow("built-in frame %d", i) << "cbFrame"
+                                              << "btnFrameDelete" << i;
 }
 
 void TestAssetPickers::deleteNeedsAFileEntry()
@@ -508,7 +517,8 @@ void TestAssetPickers::pictureWindowNotOpened()
     QVERIFY(!m_windowSeen);
     QCOMPARE(m_questions.size(), 1);
     QCOMPARE(m_questions.constFirst().type, MsgDlgType::mtError);
-    QVERIFY2(m_questions.constFirst().text.contains(broken), qPrintable(m_questions.constFirst().text));
+    QVERIFY2(m_questions.constFirst().text.contains(broken),
+             qPrintable(m_questions.constFirst().text));
     QCOMPARE(p->cbLogo->currentIndex(), 1);
 }
 

@@ -99,10 +99,12 @@ void TestImagePreview::fitsArea()
 
     ImagePreviewForm form;
     form.directory = m_folder;
-    form.imageListBox->addItems({QStringLiteral("geniş"), QStringLiteral("uzun"), QStringLiteral("Büyük")});
+    form.imageListBox->addItems(
+        {QStringLiteral("geniş"), QStringLiteral("uzun"), QStringLiteral("Büyük")});
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.imageListBox->setCurrentItem(form.imageListBox->findItems(entry, Qt::MatchExactly).constFirst());
+    form.imageListBox->setCurrentItem(
+        form.imageListBox->findItems(entry, Qt::MatchExactly).constFirst());
     QVERIFY(!form.image->picture().isNull());
     const QSize source = form.image->picture().size();
 
@@ -117,8 +119,8 @@ void TestImagePreview::fitsArea()
             QCOMPARE(picture.height(), area.height());
         QVERIFY(area.contains(picture));
         // Proportions kept to the pixel, centred to the pixel.
-        QVERIFY(qAbs(picture.width() * source.height() - picture.height() * source.width())
-                <= qMax(source.width(), source.height()));
+        QVERIFY(qAbs(picture.width() * source.height() - picture.height() * source.width()) <=
+                qMax(source.width(), source.height()));
         QVERIFY(qAbs(picture.left() - (area.width() - picture.right() - 1)) <= 1);
         QVERIFY(qAbs(picture.top() - (area.height() - picture.bottom() - 1)) <= 1);
     }
@@ -164,7 +166,8 @@ void TestImagePreview::unreadablePictureKeepsPrevious()
 
     ImagePreviewForm form;
     form.directory = m_folder;
-    form.imageListBox->addItems({QStringLiteral("uzun"), QStringLiteral("kırık"), QStringLiteral("yok")});
+    form.imageListBox->addItems(
+        {QStringLiteral("uzun"), QStringLiteral("kırık"), QStringLiteral("yok")});
     form.imageListBox->setCurrentRow(0);
     const QImage before = form.image->picture();
     QVERIFY(!before.isNull());
@@ -173,7 +176,8 @@ void TestImagePreview::unreadablePictureKeepsPrevious()
     setMsgHook(nullptr);
 
     QCOMPARE(errors.size(), 2);
-    QVERIFY2(errors.at(0).contains(m_folder + QStringLiteral("kırık.png")), qPrintable(errors.at(0)));
+    QVERIFY2(errors.at(0).contains(m_folder + QStringLiteral("kırık.png")),
+             qPrintable(errors.at(0)));
     QVERIFY2(errors.at(1).contains(m_folder + QStringLiteral("yok.png")), qPrintable(errors.at(1)));
     QCOMPARE(form.image->picture(), before);
 }

@@ -42,8 +42,9 @@ ShellRun runShell(const QString &commandLine, const QString &workDir)
 
 bool near(QColor actual, QColor expected)
 {
-    return qAbs(actual.red() - expected.red()) <= 40 && qAbs(actual.green() - expected.green()) <= 40
-           && qAbs(actual.blue() - expected.blue()) <= 40;
+    return qAbs(actual.red() - expected.red()) <= 40 &&
+           qAbs(actual.green() - expected.green()) <= 40 &&
+           qAbs(actual.blue() - expected.blue()) <= 40;
 }
 
 } // namespace
@@ -75,10 +76,12 @@ void TestOverlays::initTestCase()
     // A white clip, and the library pictures: an opaque red frame, a filter whose top-left
     // quarter is green and the rest transparent, and a yellow logo with an upper-case extension.
     m_source = m_dir.path() + QStringLiteral("/beyaz.mp4");
-    const ShellRun made = runShell(m_ffmpeg + QStringLiteral(" -v error -y -f lavfi -i color=c=white:size=320x240:rate=25:duration=1 "
-                                                             "-c:v libx264 -preset ultrafast -pix_fmt yuv420p ")
-                                       + quoteArg(m_source),
-                                   m_dir.path());
+    const ShellRun made = runShell(
+        m_ffmpeg +
+            QStringLiteral(" -v error -y -f lavfi -i color=c=white:size=320x240:rate=25:duration=1 "
+                           "-c:v libx264 -preset ultrafast -pix_fmt yuv420p ") +
+            quoteArg(m_source),
+        m_dir.path());
     QVERIFY2(made.exitCode == 0, qPrintable(made.output));
     QImage frame(64, 36, QImage::Format_ARGB32);
     frame.fill(Qt::red);
@@ -121,7 +124,8 @@ void TestOverlays::overlaysInRender()
     p->cbFilter->setCurrentIndex(p->cbFilter->findText(QStringLiteral("Işık")));
     p->cbFrame->setCurrentIndex(p->cbFrame->findText(QStringLiteral("kırmızı kenar")));
     p->cbLogo->setCurrentIndex(p->cbLogo->findText(QStringLiteral("Kanal")));
-    QVERIFY(p->cbFilter->currentIndex() > 0 && p->cbFrame->currentIndex() > 4 && p->cbLogo->currentIndex() > 0);
+    QVERIFY(p->cbFilter->currentIndex() > 0 && p->cbFrame->currentIndex() > 4 &&
+            p->cbLogo->currentIndex() > 0);
     p->edVideoFront->setCurrentIndex(videoFront);
     p->cbLogoPosition->setCurrentIndex(9); // "Sağ Alt"
     p->cbLogoScale->setCurrentText(QStringLiteral("50x50"));
@@ -130,29 +134,35 @@ void TestOverlays::overlaysInRender()
     item.caption = m_source;
     item.duration = QStringLiteral("00:00:01");
     item.frameRate = QStringLiteral("25/1");
-    const BuiltCommand built = buildCommandLine(&item, RenderMode, p->settings(),
-                                                BuildFolders::from(m_form->folders, m_form->tools),
-                                                scratchTick());
+    const BuiltCommand built =
+        buildCommandLine(&item, RenderMode, p->settings(),
+                         BuildFolders::from(m_form->folders, m_form->tools), scratchTick());
     QCOMPARE(built.copies.size(), 3);
     QVERIFY(makeScratchCopies(built.copies));
 
     const QString tempDir = m_form->folders.tempDir;
     const QString output = tempDir + QStringLiteral("sonuç.mp4");
-    const ShellRun render = runShell(m_ffmpeg + QStringLiteral(" -y") + built.text + QLatin1Char(' ')
-                                         + quoteArg(output),
+    const ShellRun render = runShell(m_ffmpeg + QStringLiteral(" -y") + built.text +
+                                         QLatin1Char(' ') + quoteArg(output),
                                      tempDir);
     QVERIFY2(render.exitCode == 0, qPrintable(built.text + QLatin1Char('\n') + render.output));
     const QString still = tempDir + QStringLiteral("kare.png");
-    const ShellRun grab = runShell(m_ffmpeg + QStringLiteral(" -v error -y -ss 0.5 -i ") + quoteArg(output)
-                                       + QStringLiteral(" -frames:v 1 ") + quoteArg(still),
-                                   tempDir);
+    const ShellRun grab =
+        runShell(m_ffmpeg + QStringLiteral(" -v error -y -ss 0.5 -i ") + quoteArg(output) +
+                     QStringLiteral(" -frames:v 1 ") + quoteArg(still),
+                 tempDir);
     QVERIFY2(grab.exitCode == 0, qPrintable(grab.output));
     const QImage picture(still);
     QCOMPARE(picture.size(), QSize(426, 240));
 
     // The video takes 70% of each side, centred: x 64..361, y 36..203; the filter covers the
     // video's place, its green quarter x 64..212, y 36..119; the logo x 366..415, y 180..229.
-    const struct { QPoint at; QColor colour; const char *what; } probes[] = {
+    const struct
+    {
+        QPoint at;
+        QColor colour;
+        const char *what;
+    } probes[] = {
         {{20, 20}, Qt::red, "frame, top left"},
         {{400, 100}, Qt::red, "frame, right"},
         {{100, 70}, Qt::green, "filter's opaque quarter"},

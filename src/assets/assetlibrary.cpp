@@ -63,18 +63,17 @@ QStringList runOpenDialog(QWidget *parent, const char *name, const QStringList &
         preview->setAlignment(Qt::AlignCenter);
         if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
             grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
-        QObject::connect(&dialog, &QFileDialog::currentChanged, preview,
-                         [preview](const QString &path) {
-                             QImageReader reader(path);
-                             const QImage picture =
-                                 QFileInfo(path).isFile() ? reader.read() : QImage();
-                             if (picture.isNull()) {
-                                 preview->clear();
-                                 return;
-                             }
-                             preview->setPixmap(QPixmap::fromImage(picture.scaled(
-                                 preview->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-                         });
+        QObject::connect(
+            &dialog, &QFileDialog::currentChanged, preview, [preview](const QString &path) {
+                QImageReader reader(path);
+                const QImage picture = QFileInfo(path).isFile() ? reader.read() : QImage();
+                if (picture.isNull()) {
+                    preview->clear();
+                    return;
+                }
+                preview->setPixmap(QPixmap::fromImage(picture.scaled(
+                    preview->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+            });
     }
     if (dialog.exec() != QDialog::Accepted)
         return QStringList();
@@ -122,7 +121,8 @@ AssetLibrary::AssetLibrary(MainForm *form, SettingsPanel *panel)
         connect(button, &QToolButton::clicked, this, [this, button] { imageNewClick(button); });
     for (QToolButton *button : {panel->btnIntroNew, panel->btnOutroNew})
         connect(button, &QToolButton::clicked, this, [this, button] { videoNewClick(button); });
-    for (QToolButton *button : {panel->btnFilterDelete, panel->btnFrameDelete, panel->btnLogoDelete})
+    for (QToolButton *button :
+         {panel->btnFilterDelete, panel->btnFrameDelete, panel->btnLogoDelete})
         connect(button, &QToolButton::clicked, this, [this, button] { imageDeleteClick(button); });
     for (QToolButton *button :
          {panel->btnFilterPreview, panel->btnFramePreview, panel->btnLogoPreview})
@@ -263,8 +263,8 @@ void AssetLibrary::imageDeleteClick(QObject *sender)
         return;
     const QString entry = picker->currentText();
     // Only "Hayır" keeps the file; closing the question through its frame counts as consent.
-    if (showMsg(MsgDlgType::mtConfirmation, what + entry + QStringLiteral("] listeden çıkartılsın mı?"), 0)
-        == kMsgNo)
+    if (showMsg(MsgDlgType::mtConfirmation,
+                what + entry + QStringLiteral("] listeden çıkartılsın mı?"), 0) == kMsgNo)
         return;
     deleteLibraryFile(folder, entry, kPng);
     picker->setCurrentIndex(0);
