@@ -1,96 +1,107 @@
-// The job runner rendering eight short clips, against the same eight encoder command lines run
-// one after another in a shell loop. Prints both times and, last, "ratio <runner / loop>".
+// fulmaro-batch rendering eight short clips, against the same eight encoder command lines (as
+// its --dry-run prints them) run one after another in a shell loop. The front end's time
+// includes starting up and probing the clips. Prints both times and, last,
+// "ratio <front end time / loop time>".
 
-#include "queue/renderjobs.h"
-#include "queue/renderqueue.h"
 #include "runner/shellquote.h"
-#include "videolist/videoitem.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
-using namespace fulmaro;
+#include <algorithm>
+
+namespace {
+
+QTextStream out(stdout);
+
+bool run(const QString &program, const QStringList &args, QByteArray *output = nullptr,
+         const QString &workDir = QString())
+{
+    QProcess p;
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    p.start(program, args);
+    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        out << program << " failed: " << p.readAllStandardError() << '\n';
+        return false;
+    }
+    if (output)
+        *output = p.readAllStandardOutput();
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    const QString ffmpeg = QStringLiteral(TOOLS_DIR "/ffmpeg");
     QTemporaryDir dir;
+    // A work folder of its own, with the real tools in its Bin.
+    qputenv("XDG_DATA_HOME", dir.path().toUtf8());
+    const QString bin = dir.filePath(QStringLiteral("Fulmaro/Bin/"));
+    QDir().mkpath(bin);
+    for (const char *tool : {"ffmpeg", "ffprobe", "ffplay"})
+        QFile::link(QStringLiteral(TOOLS_DIR "/") + QLatin1String(tool), bin + QLatin1String(tool));
+
     const QString src = dir.filePath(QStringLiteral("src"));
-    const QString temp = dir.filePath(QStringLiteral("temp")) + QLatin1Char('/');
     QDir().mkpath(src);
-    QDir().mkpath(temp);
-
-    QList<VideoItem> items;
+    QStringList clips;
     for (int i = 0; i < 8; ++i) {
-        VideoItem item;
-        item.caption = src + QStringLiteral("/clip%1.mp4").arg(i);
-        item.duration = QStringLiteral("00:00:03");
-        item.hasAudio = true;
-        item.frameRate = QStringLiteral("30/1");
-        QProcess make;
-        make.start(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i",
-                            "testsrc=size=320x240:rate=30:duration=3", "-f", "lavfi", "-i",
-                            "sine=duration=3", "-c:v", "mpeg4", "-c:a", "aac", item.caption});
-        if (!make.waitForFinished(60000) || make.exitCode() != 0) {
-            out << "could not make " << item.caption << '\n';
+        const QString clip = src + QStringLiteral("/klip %1.mp4").arg(i);
+        if (!run(QStringLiteral(TOOLS_DIR "/ffmpeg"),
+                 {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=640x360:rate=30:duration=4",
+                  "-f", "lavfi", "-i", "sine=duration=4", "-c:v", "libx264", "-preset", "ultrafast",
+                  "-c:a", "aac", "-shortest", clip}))
             return 1;
-        }
-        items << item;
+        clips << clip;
     }
-    RenderSettings settings;
-    settings.cbRenderScale = 6;
-    BuildFolders folders;
-    folders.tempDir = temp;
+    const QStringList settings{"--set", "cbRenderScale=4"};
 
-    const auto runQueue = [&](const QString &outDir) {
+    auto frontEnd = [&](const QString &outDir) {
         QDir().mkpath(outDir);
-        const QList<RenderJob> jobs = buildRenderJobs(items, settings, folders, outDir);
-        QueueOptions options;
-        options.encoderPath = ffmpeg;
-        options.workDir = temp;
-        RenderQueue queue(jobs, options);
-        QElapsedTimer timer;
-        timer.start();
-        const bool ok = queue.runAll();
-        return ok ? timer.nsecsElapsed() / 1e6 : -1.0;
+        QElapsedTimer t;
+        t.start();
+        if (!run(QStringLiteral(FULMARO_BATCH), QStringList{"--output", outDir} + settings + clips))
+            return -1.0;
+        return t.nsecsElapsed() / 1e6;
     };
-    const auto runLoop = [&](const QString &outDir) {
+    auto loop = [&](const QString &outDir) {
         QDir().mkpath(outDir);
-        const QList<RenderJob> jobs = buildRenderJobs(items, settings, folders, outDir);
-        QStringList lines;
-        for (const RenderJob &job : jobs)
-            lines << renderCommandLine(ffmpeg, job) + QStringLiteral(" || exit 1");
-        QProcess shell;
-        shell.setWorkingDirectory(temp);
-        shell.setProcessChannelMode(QProcess::MergedChannels);
-        QElapsedTimer timer;
-        timer.start();
-        shell.start(QStringLiteral("/bin/sh"), {"-c", lines.join(QLatin1Char('\n'))});
-        const bool ok = shell.waitForFinished(-1) && shell.exitCode() == 0;
-        return ok ? timer.nsecsElapsed() / 1e6 : -1.0;
+        QByteArray lines;
+        if (!run(QStringLiteral(FULMARO_BATCH),
+                 QStringList{"--output", outDir, "--dry-run"} + settings + clips, &lines))
+            return -1.0;
+        QString script;
+        for (const QString &line : QString::fromUtf8(lines).split('\n', Qt::SkipEmptyParts))
+            script += line + QStringLiteral(" 2>/dev/null || exit 1\n");
+        QElapsedTimer t;
+        t.start();
+        if (!run(QStringLiteral("/bin/sh"), {"-c", script}, nullptr,
+                 dir.filePath(QStringLiteral("Fulmaro/Temp"))))
+            return -1.0;
+        return t.nsecsElapsed() / 1e6;
     };
 
-    // One warm-up of each, then the better of three.
-    runQueue(dir.filePath("warm-q"));
-    runLoop(dir.filePath("warm-l"));
-    double queueMs = 1e18, loopMs = 1e18;
+    frontEnd(dir.filePath(QStringLiteral("warm-f")));
+    loop(dir.filePath(QStringLiteral("warm-l")));
+    double frontMs = 1e18;
+    double loopMs = 1e18;
     for (int round = 0; round < 3; ++round) {
-        const double q = runQueue(dir.filePath(QStringLiteral("q%1").arg(round)));
-        const double l = runLoop(dir.filePath(QStringLiteral("l%1").arg(round)));
-        if (q < 0 || l < 0) {
-            out << "a render failed\n";
+        const double f = frontEnd(dir.filePath(QStringLiteral("f%1").arg(round)));
+        const double l = loop(dir.filePath(QStringLiteral("l%1").arg(round)));
+        if (f < 0 || l < 0)
             return 1;
-        }
-        queueMs = std::min(queueMs, q);
+        frontMs = std::min(frontMs, f);
         loopMs = std::min(loopMs, l);
+        out << "round " << round << ": front end " << f << " ms, shell loop " << l << " ms\n";
+        out.flush();
     }
-    out << "runner_ms " << queueMs << '\n' << "loop_ms " << loopMs << '\n'
-        << "ratio " << queueMs / loopMs << '\n';
+    out << "front_end_ms " << frontMs << '\n' << "loop_ms " << loopMs << '\n'
+        << "ratio " << frontMs / loopMs << '\n';
     return 0;
 }

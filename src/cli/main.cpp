@@ -1,4 +1,5 @@
-// fulmaro-batch: the program's list and probe on the command line, without a window.
+// fulmaro-batch: the program's list, command builder and render queue on the command line,
+// without a window.
 #include "app/toolset.h"
 #include "app/workfolders.h"
 #include "cli/batchoptions.h"
