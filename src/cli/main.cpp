@@ -5,7 +5,6 @@
 #include "cli/batchoptions.h"
 #include "cli/listcommand.h"
 #include "cli/rendercommand.h"
-#include "runner/largepages.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -16,7 +15,6 @@ using namespace fulmaro;
 
 int main(int argc, char **argv)
 {
-    restartWithLargePages(argc, argv);
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

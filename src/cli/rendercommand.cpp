@@ -6,7 +6,7 @@
 #include "queue/renderqueue.h"
 #include "render/commandbuilder.h"
 #include "render/settingsoptions.h"
-#include "videolist/probebatch.h"
+#include "cli/fileprober.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -40,21 +40,6 @@ bool stderrIsTerminal()
 #endif
 }
 
-// Probes the files in order; a missing one has been ruled out before.
-QList<VideoItem> probeAll(const ToolSet &tools, const QString &workDir, const QStringList &files)
-{
-    QList<VideoItem> items;
-    ProbeBatch probes(tools, workDir, files);
-    QObject::connect(&probes, &ProbeBatch::itemReady,
-                     [&items](const VideoItem &item) { items.append(item); });
-    QEventLoop loop;
-    QObject::connect(&probes, &ProbeBatch::finished, &loop, &QEventLoop::quit);
-    probes.start();
-    if (!probes.isFinished())
-        loop.exec();
-    return items;
-}
-
 QString stateText(const JobStatus &status)
 {
     switch (status.state) {
@@ -73,20 +58,24 @@ QString stateText(const JobStatus &status)
     return QString();
 }
 
-int renderJobs(QList<RenderJob> jobs, const RenderSettings &settings, const WorkFolders &folders,
-               const ToolSet &tools, QTextStream &err)
+// Renders the files one after another while the next files are being probed. Each file's row
+// and job are the ones the window's queue would make.
+int renderFiles(const QStringList &files, const RenderSettings &settings,
+                const QString &outputFolder, const WorkFolders &folders, const ToolSet &tools,
+                QTextStream &err)
 {
+    const BuildFolders buildFolders = BuildFolders::from(folders, tools);
+    const QStringList outputs = renderOutputPaths(files, settings.cbExtension, outputFolder);
+    const int total = int(files.size());
+    const bool terminal = stderrIsTerminal();
     QueueOptions queueOptions;
     queueOptions.encoderPath = tools.path(tools.ffMpeg);
     queueOptions.workDir = folders.tempDir;
     queueOptions.timeStart = settings.edTimeStart;
     queueOptions.timeEnd = settings.edTimeEnd;
     queueOptions.speedPercent = settings.tbVideoSpeed;
-    RenderQueue queue(std::move(jobs), queueOptions);
-    const int total = queue.count();
-    const bool terminal = stderrIsTerminal();
 
-    queue.toolCheck = [&](int) {
+    auto toolIsRight = [&] {
         QString error;
         switch (tools.check(tools.ffMpeg, &error)) {
         case ToolCheck::Ok:
@@ -106,17 +95,9 @@ int renderJobs(QList<RenderJob> jobs, const RenderSettings &settings, const Work
     };
     auto head = [&](int index) {
         return QStringLiteral("[%1/%2] %3").arg(index + 1).arg(total).arg(
-            QDir::toNativeSeparators(queue.job(index).outputPath));
+            QDir::toNativeSeparators(outputs.at(index)));
     };
-    QObject::connect(&queue, &RenderQueue::jobProgress, [&](int index) {
-        if (!terminal)
-            return;
-        const JobStatus &status = queue.status(index);
-        err << '\r' << head(index) << ": %" << status.percent.value_or(0) << "\x1b[K";
-        err.flush();
-    });
-    QObject::connect(&queue, &RenderQueue::jobFinished, [&](int index) {
-        const JobStatus &status = queue.status(index);
+    auto report = [&](int index, const JobStatus &status) {
         if (terminal)
             err << "\r\x1b[K";
         err << head(index) << ": " << stateText(status);
@@ -128,42 +109,68 @@ int renderJobs(QList<RenderJob> jobs, const RenderSettings &settings, const Work
                 err << "    " << line << '\n';
         }
         err.flush();
-    });
+    };
 
     // Ctrl-C ends the running job's own process tree, then the run.
     g_interrupted = false;
     auto previous = std::signal(SIGINT, onInterrupt);
+    RenderQueue *running = nullptr;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (g_interrupted && !queue.stopRequested())
-            queue.stop();
+        if (g_interrupted && running && !running->stopRequested())
+            running->stop();
     });
     watch.start(50);
-    queue.runAll();
+
+    FileProber prober(tools, folders.workDir, files);
+    prober.start();
+    int done = 0;
+    int failed = 0;
+    bool halted = false; // a stop or a failed tool check: the rest is not run
+    for (int index = 0; index < total; ++index) {
+        JobStatus status;
+        status.state = JobState::Skipped;
+        if (!halted && !g_interrupted && !toolIsRight())
+            halted = true;
+        if (halted || g_interrupted) {
+            report(index, status);
+            continue;
+        }
+        const VideoItem &item = prober.waitFor(index);
+        if (g_interrupted) {
+            report(index, status);
+            continue;
+        }
+        RenderQueue queue({buildRenderJob(item, index, settings, buildFolders, outputs.at(index))},
+                          queueOptions);
+        QObject::connect(&queue, &RenderQueue::jobProgress, [&](int) {
+            if (!terminal)
+                return;
+            err << '\r' << head(index) << ": %" << queue.status(0).percent.value_or(0)
+                << "\x1b[K";
+            err.flush();
+        });
+        running = &queue;
+        queue.runAll();
+        running = nullptr;
+        status = queue.status(0);
+        report(index, status);
+        if (status.state == JobState::Succeeded)
+            ++done;
+        else if (status.state == JobState::Failed)
+            ++failed;
+        else
+            halted = true;
+    }
     watch.stop();
     std::signal(SIGINT, previous);
 
-    int done = 0;
-    int failed = 0;
-    int notDone = 0;
-    for (int i = 0; i < total; ++i) {
-        switch (queue.status(i).state) {
-        case JobState::Succeeded:
-            ++done;
-            break;
-        case JobState::Failed:
-            ++failed;
-            break;
-        default:
-            ++notDone;
-            break;
-        }
-    }
-    err << QStringLiteral("Toplam %1 iş: %2 başarılı, %3 başarısız, %4 durduruldu ya da çalıştırılmadı.")
+    err << QStringLiteral("Toplam %1 iş: %2 başarılı, %3 başarısız, %4 durduruldu ya da "
+                          "çalıştırılmadı.")
                .arg(total)
                .arg(done)
                .arg(failed)
-               .arg(notDone)
+               .arg(total - done - failed)
         << '\n';
     err.flush();
     if (g_interrupted)
@@ -216,32 +223,36 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         outputFolder = QDir::toNativeSeparators(QFileInfo(outputFolder).absoluteFilePath());
     }
 
-    const QList<VideoItem> items = probeAll(tools, folders.workDir, options.files);
-    const BuildFolders buildFolders = BuildFolders::from(folders, tools);
+    if (!options.dryRun)
+        return renderFiles(options.files, settings, outputFolder, folders, tools, err);
 
-    if (options.dryRun && options.preview) {
-        for (const VideoItem &item : items) {
+    const BuildFolders buildFolders = BuildFolders::from(folders, tools);
+    const QStringList outputs =
+        renderOutputPaths(options.files, settings.cbExtension, outputFolder);
+    FileProber prober(tools, folders.workDir, options.files);
+    prober.start();
+    for (int index = 0; index < options.files.size(); ++index) {
+        const VideoItem &item = prober.waitFor(index);
+        QString line;
+        QList<ScratchCopy> copies;
+        if (options.preview) {
             const BuiltCommand built =
                 buildCommandLine(&item, PreviewMode, settings, buildFolders, scratchTick());
-            if (!makeScratchCopies(built.copies))
-                err << QStringLiteral("Uyarı: bindirme resimleri geçici klasöre kopyalanamadı.")
-                    << '\n';
-            out << previewCommandLine(tools.path(tools.ffMpeg), built) << '\n';
+            copies = built.copies;
+            line = previewCommandLine(tools.path(tools.ffMpeg), built);
+        } else {
+            const RenderJob job =
+                buildRenderJob(item, index, settings, buildFolders, outputs.at(index));
+            copies = job.copies;
+            line = renderCommandLine(tools.path(tools.ffMpeg), job);
         }
-        return kExitOk;
-    }
-
-    QList<RenderJob> jobs = buildRenderJobs(items, settings, buildFolders, outputFolder);
-    if (options.dryRun) {
-        for (const RenderJob &job : jobs) {
-            if (!makeScratchCopies(job.copies))
-                err << QStringLiteral("Uyarı: bindirme resimleri geçici klasöre kopyalanamadı.")
-                    << '\n';
-            out << renderCommandLine(tools.path(tools.ffMpeg), job) << '\n';
+        if (!makeScratchCopies(copies)) {
+            err << QStringLiteral("Uyarı: bindirme resimleri geçici klasöre kopyalanamadı.")
+                << '\n';
         }
-        return kExitOk;
+        out << line << '\n';
     }
-    return renderJobs(std::move(jobs), settings, folders, tools, err);
+    return kExitOk;
 }
 
 } // namespace fulmaro::batch

@@ -80,29 +80,41 @@ QStringList uniquePaths(const QStringList &paths, const QStringList &reserved)
     return result;
 }
 
+QStringList renderOutputPaths(const QStringList &inputs, const QString &extension,
+                              const QString &outputFolder)
+{
+    QStringList outputs;
+    outputs.reserve(inputs.size());
+    for (const QString &input : inputs)
+        outputs.append(outputPathFor(outputFolder, input, extension));
+    // A listed source is never overwritten by another row's output.
+    return uniquePaths(outputs, inputs);
+}
+
+RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettings &settings,
+                         const BuildFolders &folders, const QString &outputPath)
+{
+    const BuiltCommand built = buildCommandLine(&item, RenderMode, settings, folders, scratchTick());
+    RenderJob job;
+    job.name = item.caption;
+    job.command = built.text;
+    job.copies = built.copies;
+    job.position = position;
+    job.outputPath = outputPath;
+    return job;
+}
+
 QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSettings &settings,
                                  const BuildFolders &folders, const QString &outputFolder)
 {
-    QList<RenderJob> jobs;
-    QStringList outputs;
     QStringList inputs;
-    for (int position = 0; position < items.size(); ++position) {
-        const VideoItem &item = items.at(position);
-        const BuiltCommand built = buildCommandLine(&item, RenderMode, settings, folders,
-                                                    scratchTick());
-        RenderJob job;
-        job.name = item.caption;
-        job.command = built.text;
-        job.copies = built.copies;
-        job.position = position;
-        jobs.append(job);
-        outputs.append(outputPathFor(outputFolder, item.caption, settings.cbExtension));
+    for (const VideoItem &item : items)
         inputs.append(item.caption);
-    }
-    // A listed source is never overwritten by another row's output.
-    const QStringList unique = uniquePaths(outputs, inputs);
-    for (qsizetype i = 0; i < jobs.size(); ++i)
-        jobs[i].outputPath = unique.at(i);
+    const QStringList outputs = renderOutputPaths(inputs, settings.cbExtension, outputFolder);
+    QList<RenderJob> jobs;
+    for (int position = 0; position < items.size(); ++position)
+        jobs.append(buildRenderJob(items.at(position), position, settings, folders,
+                                   outputs.at(position)));
     return jobs;
 }
 

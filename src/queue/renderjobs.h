@@ -32,6 +32,15 @@ QString outputPathFor(const QString &outputFolder, const QString &inputPath,
 // before its extension, the first number that makes it unique.
 QStringList uniquePaths(const QStringList &paths, const QStringList &reserved = {});
 
+// The output paths of a run over these inputs, in their order: unique among themselves and never
+// one of the inputs.
+QStringList renderOutputPaths(const QStringList &inputs, const QString &extension,
+                              const QString &outputFolder);
+
+// The job of one row whose output path is already known.
+RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettings &settings,
+                         const BuildFolders &folders, const QString &outputPath);
+
 // One job per row, in list order, marked or not. Outputs never collide with each other nor with
 // a listed input. Touches no file; the jobs' scratch copies are made by whoever runs them.
 QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSettings &settings,
