@@ -45,4 +45,54 @@ inline bool processAlive(qint64 pid)
     return close > 0 && text.size() > close + 2 && text.at(close + 2) != 'Z';
 }
 
+// Makes a test clip with the encoder's own test sources: a counting picture at 30 frames a
+// second, with a tone unless sound is false. mpeg4 keeps it quick to make and to decode.
+inline bool makeClip(const QString &path, int seconds, bool sound = true,
+                     const QString &size = QStringLiteral("320x240"))
+{
+    QStringList args{"-v", "error", "-y", "-f", "lavfi", "-i",
+                     QStringLiteral("testsrc=size=%1:rate=30:duration=%2").arg(size).arg(seconds)};
+    if (sound)
+        args << "-f" << "lavfi" << "-i" << QStringLiteral("sine=duration=%1").arg(seconds)
+             << "-c:a" << "aac" << "-shortest";
+    args << "-c:v" << "mpeg4" << path;
+    QProcess p;
+    p.start(QStringLiteral(TOOLS_DIR "/ffmpeg"), args);
+    return p.waitForFinished(180000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// The length of a media file as the probe reports it; -1 when it cannot be read.
+inline double probedSeconds(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral(TOOLS_DIR "/ffprobe"),
+            {"-v", "error", "-show_entries", "format=duration", "-of", "default=nw=1:nk=1", path});
+    p.waitForFinished(60000);
+    bool ok = false;
+    const double seconds = QString::fromUtf8(p.readAllStandardOutput()).trimmed().toDouble(&ok);
+    return ok && p.exitCode() == 0 ? seconds : -1;
+}
+
+struct ShellRun
+{
+    int exitCode = -1; // -1 also when it did not end in time or crashed
+    QString output;    // standard output and error together
+};
+
+// Runs a command line through the interpreter, as the program's runner does, and waits for it.
+inline ShellRun runShell(const QString &commandLine, const QString &workDir,
+                         int timeoutMs = 180000)
+{
+    QProcess process;
+    process.setWorkingDirectory(workDir);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), commandLine});
+    ShellRun run;
+    if (!process.waitForFinished(timeoutMs))
+        return run;
+    run.output = QString::fromLocal8Bit(process.readAll());
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return run;
+}
+
 } // namespace testsupport

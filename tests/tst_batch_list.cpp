@@ -109,7 +109,7 @@ void TestBatchList::usage_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("outPart");
     QTest::addColumn<QString>("errPart");
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "Kullanım: fulmaro-batch --list" << "";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "fulmaro-batch --list DOSYA..." << "";
     QTest::newRow("unknown option") << QStringList{"--list", "--hızlı", m_silent} << 2 << ""
                                     << "Bilinmeyen seçenek: --hızlı";
     QTest::newRow("nothing to do") << QStringList{} << 2 << "" << "Ne yapılacağı belirtilmedi.";

@@ -28,27 +28,7 @@ struct Output
     QString err;
 };
 
-void makeClip(const QString &path, int seconds, bool sound, const QString &size = "320x240")
-{
-    QStringList args{"-v", "error", "-y", "-f", "lavfi", "-i",
-                     QStringLiteral("testsrc=size=%1:rate=30:duration=%2").arg(size).arg(seconds)};
-    if (sound)
-        args << "-f" << "lavfi" << "-i" << QStringLiteral("sine=duration=%1").arg(seconds);
-    args << "-c:v" << "libx264" << "-preset" << "ultrafast" << "-pix_fmt" << "yuv420p";
-    if (sound)
-        args << "-c:a" << "aac" << "-shortest";
-    args << path;
-    QCOMPARE(QProcess::execute(QStringLiteral(TOOLS_DIR "/ffmpeg"), args), 0);
-}
 
-double probedSeconds(const QString &path)
-{
-    QProcess p;
-    p.start(QStringLiteral(TOOLS_DIR "/ffprobe"),
-            {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
-    p.waitForFinished();
-    return p.readAllStandardOutput().trimmed().toDouble();
-}
 
 } // namespace
 
@@ -97,8 +77,8 @@ void TestBatchRender::initTestCase()
     m_tools = ToolSet::configured(m_folders.binDir);
     m_sound = m_dir.filePath(QStringLiteral("deniz kıyısı.mp4"));
     m_silent = m_dir.filePath(QStringLiteral("sessiz.mp4"));
-    makeClip(m_sound, 1, true);
-    makeClip(m_silent, 1, false);
+    QVERIFY(testsupport::makeClip(m_sound, 1, true));
+    QVERIFY(testsupport::makeClip(m_silent, 1, false));
     m_out = m_dir.filePath(QStringLiteral("Çıktı"));
     QVERIFY(QDir().mkpath(m_out));
 }
@@ -167,8 +147,8 @@ void TestBatchRender::dryRunWithOverlaysRunsAsPrinted()
         const RunResult r = getDosOutput(m_tools.ffMpeg, line, m_folders.tempDir);
         QVERIFY2(r.succeeded(), qPrintable(r.lines.mid(r.lines.size() - 5).join('\n')));
     }
-    QVERIFY(qAbs(probedSeconds(m_out + "/deniz kıyısı.mkv") - 1.0 / 1.5) < 0.15);
-    QVERIFY(qAbs(probedSeconds(m_out + "/sessiz.mkv") - 1.0 / 1.5) < 0.15);
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/deniz kıyısı.mkv") - 1.0 / 1.5) < 0.15);
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/sessiz.mkv") - 1.0 / 1.5) < 0.15);
 }
 
 void TestBatchRender::dryRunPreview()
@@ -228,8 +208,8 @@ void TestBatchRender::renders()
 
     const Output o = batch({"--output", out, "--set", "cbRenderScale=6", m_sound, broken, m_silent});
     QCOMPARE(o.exitCode, 1);
-    QVERIFY(qAbs(probedSeconds(out + "/deniz kıyısı.mp4") - 1.0) < 0.15);
-    QVERIFY(qAbs(probedSeconds(out + "/sessiz.mp4") - 1.0) < 0.15);
+    QVERIFY(qAbs(testsupport::probedSeconds(out + "/deniz kıyısı.mp4") - 1.0) < 0.15);
+    QVERIFY(qAbs(testsupport::probedSeconds(out + "/sessiz.mp4") - 1.0) < 0.15);
     const QStringList status = o.err.split('\n', Qt::SkipEmptyParts);
     QVERIFY2(status.filter(QRegularExpression("^\\[1/3\\] .*deniz kıyısı.mp4: tamam")).size() == 1,
              qPrintable(o.err));
@@ -246,7 +226,7 @@ void TestBatchRender::renders()
 void TestBatchRender::interruptStopsTheRunningJob()
 {
     const QString longClip = m_dir.filePath(QStringLiteral("uzun.mp4"));
-    makeClip(longClip, 60, true, QStringLiteral("640x480"));
+    QVERIFY(testsupport::makeClip(longClip, 60, true, QStringLiteral("640x480")));
     const QString out = m_dir.filePath(QStringLiteral("stop"));
     QVERIFY(QDir().mkpath(out));
 

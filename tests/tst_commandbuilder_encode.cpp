@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "testsupport.h"
+
 #include <QTest>
 
 #include <functional>
@@ -23,25 +25,7 @@ namespace {
 const QString kFfmpeg = QStringLiteral(TOOLS_DIR "/ffmpeg");
 const QString kFfprobe = QStringLiteral(TOOLS_DIR "/ffprobe");
 
-struct ShellRun
-{
-    int exitCode = -1;
-    QString output;
-};
 
-ShellRun runShell(const QString &commandLine, const QString &workDir)
-{
-    QProcess process;
-    process.setWorkingDirectory(workDir);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), commandLine});
-    ShellRun run;
-    if (!process.waitForFinished(180000))
-        return run;
-    run.output = QString::fromLocal8Bit(process.readAll());
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return run;
-}
 
 QString probe(const QString &file, const QString &select, const QString &entries)
 {
@@ -74,7 +58,7 @@ private:
 
 void TestCommandBuilderEncode::make(const QString &args)
 {
-    const ShellRun run = runShell(quoteArg(kFfmpeg) + QStringLiteral(" -v error -y ") + args, m_dir.path());
+    const testsupport::ShellRun run = testsupport::runShell(quoteArg(kFfmpeg) + QStringLiteral(" -v error -y ") + args, m_dir.path());
     QVERIFY2(run.exitCode == 0, qPrintable(run.output));
 }
 
@@ -227,7 +211,7 @@ void TestCommandBuilderEncode::encode()
         command += QLatin1Char(' ') + built.text;
     }
     QFile::remove(output);
-    const ShellRun run = runShell(command, m_folders.tempDir);
+    const testsupport::ShellRun run = testsupport::runShell(command, m_folders.tempDir);
     QVERIFY2(run.exitCode == 0, qPrintable(built.text + QLatin1Char('\n') + run.output));
     QVERIFY(QFile::exists(output));
 

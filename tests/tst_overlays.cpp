@@ -20,25 +20,7 @@ using namespace fulmaro;
 
 namespace {
 
-struct ShellRun
-{
-    int exitCode = -1;
-    QString output;
-};
 
-ShellRun runShell(const QString &commandLine, const QString &workDir)
-{
-    QProcess process;
-    process.setWorkingDirectory(workDir);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), commandLine});
-    ShellRun run;
-    if (!process.waitForFinished(120000))
-        return run;
-    run.output = QString::fromLocal8Bit(process.readAll());
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return run;
-}
 
 bool near(QColor actual, QColor expected)
 {
@@ -76,7 +58,7 @@ void TestOverlays::initTestCase()
     // A white clip, and the library pictures: an opaque red frame, a filter whose top-left
     // quarter is green and the rest transparent, and a yellow logo with an upper-case extension.
     m_source = m_dir.path() + QStringLiteral("/beyaz.mp4");
-    const ShellRun made = runShell(
+    const testsupport::ShellRun made = testsupport::runShell(
         m_ffmpeg +
             QStringLiteral(" -v error -y -f lavfi -i color=c=white:size=320x240:rate=25:duration=1 "
                            "-c:v libx264 -preset ultrafast -pix_fmt yuv420p ") +
@@ -142,13 +124,13 @@ void TestOverlays::overlaysInRender()
 
     const QString tempDir = m_form->folders.tempDir;
     const QString output = tempDir + QStringLiteral("sonuç.mp4");
-    const ShellRun render = runShell(m_ffmpeg + QStringLiteral(" -y") + built.text +
+    const testsupport::ShellRun render = testsupport::runShell(m_ffmpeg + QStringLiteral(" -y") + built.text +
                                          QLatin1Char(' ') + quoteArg(output),
                                      tempDir);
     QVERIFY2(render.exitCode == 0, qPrintable(built.text + QLatin1Char('\n') + render.output));
     const QString still = tempDir + QStringLiteral("kare.png");
-    const ShellRun grab =
-        runShell(m_ffmpeg + QStringLiteral(" -v error -y -ss 0.5 -i ") + quoteArg(output) +
+    const testsupport::ShellRun grab =
+        testsupport::runShell(m_ffmpeg + QStringLiteral(" -v error -y -ss 0.5 -i ") + quoteArg(output) +
                      QStringLiteral(" -frames:v 1 ") + quoteArg(still),
                  tempDir);
     QVERIFY2(grab.exitCode == 0, qPrintable(grab.output));

@@ -52,15 +52,6 @@ QList<PlayerStart> playerStarts(const QString &log)
 
 // A killed player can take a moment to be gone after its interpreter has ended; the checks for
 // "gone" wait for it.
-bool makeClip(const QString &path, int seconds)
-{
-    QProcess p;
-    p.start(QStringLiteral(TOOLS_DIR "/ffmpeg"),
-            {"-v", "error", "-y", "-f", "lavfi", "-i",
-             QStringLiteral("testsrc=size=160x120:rate=30:duration=%1").arg(seconds), "-c:v",
-             "mpeg4", path});
-    return p.waitForFinished(60000) && p.exitCode() == 0;
-}
 
 } // namespace
 
@@ -94,8 +85,8 @@ void TestPreview::initTestCase()
     QVERIFY(QFile::link(QStringLiteral(FAKE_PLAYER), bin + "ffplay"));
     m_clipA = m_dir.filePath(QStringLiteral("a.mp4"));
     m_clipB = m_dir.filePath(QStringLiteral("b.mp4"));
-    QVERIFY(makeClip(m_clipA, 20));
-    QVERIFY(makeClip(m_clipB, 20));
+    QVERIFY(testsupport::makeClip(m_clipA, 20, false, "160x120"));
+    QVERIFY(testsupport::makeClip(m_clipB, 20, false, "160x120"));
     setMsgHook([this](MsgDlgType, const QString &text) {
         m_messages << text;
         return kMsgYes;

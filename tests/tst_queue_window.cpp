@@ -34,29 +34,7 @@ namespace {
 const QString kFfmpeg = QStringLiteral(TOOLS_DIR "/ffmpeg");
 const QString kFfprobe = QStringLiteral(TOOLS_DIR "/ffprobe");
 
-bool makeClip(const QString &path, int seconds, const QString &size, bool withAudio)
-{
-    QStringList args = {"-v", "error", "-y", "-f", "lavfi", "-i",
-                        QStringLiteral("testsrc=size=%1:rate=30:duration=%2").arg(size).arg(seconds)};
-    if (withAudio)
-        args << "-f" << "lavfi" << "-i" << QStringLiteral("sine=duration=%1").arg(seconds)
-             << "-c:a" << "aac";
-    args << "-c:v" << "mpeg4" << path;
-    QProcess p;
-    p.start(kFfmpeg, args);
-    return p.waitForFinished(120000) && p.exitCode() == 0;
-}
 
-double probedSeconds(const QString &path)
-{
-    QProcess p;
-    p.start(kFfprobe, {"-v", "error", "-show_entries", "format=duration", "-of",
-                       "default=nw=1:nk=1", path});
-    p.waitForFinished(60000);
-    bool ok = false;
-    const double seconds = QString::fromUtf8(p.readAllStandardOutput()).trimmed().toDouble(&ok);
-    return ok && p.exitCode() == 0 ? seconds : -1;
-}
 
 // Whether any living process is left in this process group.
 bool groupAlive(qint64 group)
@@ -139,10 +117,10 @@ void TestQueueWindow::initTestCase()
     QVERIFY(testsupport::linkRealTools(m_bin));
     m_src = m_dir.filePath(QStringLiteral("src")) + QLatin1Char('/');
     QDir().mkpath(m_src + QStringLiteral("other"));
-    QVERIFY(makeClip(m_src + "a.mp4", 1, "160x120", true));
-    QVERIFY(makeClip(m_src + "clip.final.mov", 2, "160x120", false));
-    QVERIFY(makeClip(m_src + "other/clip.final.mkv", 3, "160x120", true));
-    QVERIFY(makeClip(m_src + "long.mp4", 120, "64x64", false));
+    QVERIFY(testsupport::makeClip(m_src + "a.mp4", 1, true, "160x120"));
+    QVERIFY(testsupport::makeClip(m_src + "clip.final.mov", 2, false, "160x120"));
+    QVERIFY(testsupport::makeClip(m_src + "other/clip.final.mkv", 3, true, "160x120"));
+    QVERIFY(testsupport::makeClip(m_src + "long.mp4", 120, false, "64x64"));
     QFile bad(m_src + "bad.mp4");
     QVERIFY(bad.open(QIODevice::WriteOnly));
     for (int i = 0; i < 4096; ++i)
@@ -267,7 +245,7 @@ void TestQueueWindow::fullRun()
                                  m_out + "/clip.final (2).mkv"};
     const QList<double> lengths = {1, 2, 3};
     for (int i = 0; i < 3; ++i) {
-        const double seconds = probedSeconds(outputs[i]);
+        const double seconds = testsupport::probedSeconds(outputs[i]);
         QVERIFY2(qAbs(seconds - lengths[i]) < 0.2,
                  qPrintable(outputs[i] + QStringLiteral(": ") + QString::number(seconds)));
     }
@@ -395,7 +373,7 @@ void TestQueueWindow::brokenSourceFailsAndRunGoesOn()
     QVERIFY2(after[0].tip.contains(QLatin1String("bad.mp4")), qPrintable(after[0].tip));
     QVERIFY(readsAsTime(after[0].end));
     QCOMPARE(after[1].progress, QStringLiteral("100%"));
-    QVERIFY(qAbs(probedSeconds(m_out + "/a.mkv") - 1) < 0.2);
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/a.mkv") - 1) < 0.2);
 }
 
 // The close box during a run is kept: the jobs finish, then the window closes by itself.

@@ -3,6 +3,7 @@
 #include "dialogs/msgform.h"
 #include "testsupport.h"
 #include "tst_videolist_clips.h"
+#include "app/pathtext.h"
 #include "videolist/videolistcontroller.h"
 #include "videolist/videolistmodel.h"
 

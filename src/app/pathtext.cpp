@@ -27,6 +27,18 @@ QString fileNamePart(const QString &path)
     return path.mid(lastSeparator(path) + 1);
 }
 
+QStringList videoDialogNameFilters()
+{
+    const QStringList parts = QString::fromUtf16(kVideoFilterText).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return filters;
+}
+
 bool passesVideoDropTest(const QString &path)
 {
     const QString ext = extensionWithDot(path);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace fulmaro {
 
@@ -9,6 +10,10 @@ namespace fulmaro {
 inline constexpr char16_t kVideoFilterText[] =
     u"Video Dosyaları (*.mp4;*.mkv;*.avi;*.flv)|*.mp4;*.mkv;*.avi;*.flv|mp4 |*.mp4|mkv|*.mkv|"
     u"avi|*.avi|flv|*.flv";
+
+// The video filter as the toolkit's file dialogs take it: each description followed by its
+// patterns in parentheses, separated by blanks (the toolkit reads only the last parentheses).
+QStringList videoDialogNameFilters();
 
 // The extension of a path with its dot: from the last "." after the last folder separator to
 // the end, as spelled; empty when there is none.

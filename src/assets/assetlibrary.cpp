@@ -90,20 +90,6 @@ QStringList pictureDialogNameFilters()
     return {QStringLiteral("Portable Network Graphics (*.png)")};
 }
 
-QStringList clipDialogNameFilters()
-{
-    // The toolkit reads the patterns from the last parentheses only and splits them at blanks,
-    // so the ";"-separated patterns are given again there; the description stays as written.
-    const QStringList parts = QString::fromUtf16(kVideoFilterText).split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts.at(i + 1);
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')');
-    }
-    return filters;
-}
-
 AssetLibrary::AssetLibrary(MainForm *form, SettingsPanel *panel)
     : QObject(panel)
     , m_form(form)
@@ -114,7 +100,7 @@ AssetLibrary::AssetLibrary(MainForm *form, SettingsPanel *panel)
         return runOpenDialog(parent, "OpenPictureDialog", pictureDialogNameFilters(), true);
     };
     openVideoDialog = [](QWidget *parent) {
-        return runOpenDialog(parent, "OpenVideoDialog", clipDialogNameFilters(), false);
+        return runOpenDialog(parent, "OpenVideoDialog", videoDialogNameFilters(), false);
     };
 
     for (QToolButton *button : {panel->btnFilterNew, panel->btnFrameNew, panel->btnLogoNew})

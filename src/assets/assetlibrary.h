@@ -60,6 +60,5 @@ private:
 
 // The name filters of the picture and video open dialogs.
 QStringList pictureDialogNameFilters();
-QStringList clipDialogNameFilters();
 
 } // namespace fulmaro

@@ -5,6 +5,10 @@ namespace fulmaro::batch {
 BatchOptions parseArguments(const QStringList &arguments)
 {
     BatchOptions options;
+    if (arguments.isEmpty()) {
+        options.error = QStringLiteral("Ne yapılacağı belirtilmedi.");
+        return options;
+    }
     bool filesOnly = false;
     bool list = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {

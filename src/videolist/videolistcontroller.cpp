@@ -35,20 +35,6 @@ private:
 
 } // namespace
 
-QStringList videoDialogNameFilters()
-{
-    // The toolkit reads the patterns from the last parentheses only and splits them at blanks,
-    // so ";"-separated patterns are rewritten there; the description itself stays as written.
-    const QStringList parts = QString::fromUtf16(kVideoFilterText).split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts.at(i + 1);
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')');
-    }
-    return filters;
-}
-
 VideoListController::VideoListController(MainForm *form)
     : QObject(form)
     , m_form(form)

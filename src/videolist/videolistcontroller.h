@@ -12,9 +12,6 @@ namespace fulmaro {
 class MainForm;
 class VideoListModel;
 
-// The open dialog's filters in the toolkit's own syntax, built from the program's filter text:
-// each description keeps its text, its patterns follow blank-separated in parentheses.
-QStringList videoDialogNameFilters();
 
 // The list's behaviour on the main window: the model behind VideoList, its columns, the list
 // actions and adding files.
