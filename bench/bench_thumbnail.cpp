@@ -5,7 +5,7 @@
 #include "app/toolset.h"
 #include "app/workfolders.h"
 #include "dialogs/msgform.h"
-#include "thumbnail/picturebox.h"
+#include "dialogs/picturebox.h"
 #include "thumbnail/thumbnailcommand.h"
 #include "thumbnail/thumbnailform.h"
 

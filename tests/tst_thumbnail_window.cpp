@@ -2,7 +2,7 @@
 #include "app/mainform.h"
 #include "dialogs/msgform.h"
 #include "testsupport.h"
-#include "thumbnail/picturebox.h"
+#include "dialogs/picturebox.h"
 #include "thumbnail/thumbnailcommand.h"
 #include "thumbnail/thumbnailform.h"
 #include "videolist/videolistcontroller.h"

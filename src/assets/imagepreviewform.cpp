@@ -39,41 +39,6 @@ void HatchBackground::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), QBrush(QColor(128, 128, 0), Qt::DiagCrossPattern));
 }
 
-PictureArea::PictureArea(QWidget *parent)
-    : QWidget(parent)
-{
-    // No background of its own: the hatch behind it stays visible around and through the
-    // picture.
-    setAutoFillBackground(false);
-}
-
-void PictureArea::setPicture(const QImage &picture)
-{
-    m_picture = picture;
-    update();
-}
-
-QRect PictureArea::pictureRect() const
-{
-    if (m_picture.isNull())
-        return {};
-    const QRect area = rect();
-    const QSize size = m_picture.size().scaled(area.size(), Qt::KeepAspectRatio);
-    QRect target(QPoint(0, 0), size);
-    target.moveTo(area.left() + (area.width() - size.width()) / 2,
-                  area.top() + (area.height() - size.height()) / 2);
-    return target;
-}
-
-void PictureArea::paintEvent(QPaintEvent *)
-{
-    if (m_picture.isNull())
-        return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(pictureRect(), m_picture);
-}
-
 ImagePreviewForm::ImagePreviewForm(QWidget *parent)
     : QDialog(parent)
 {
@@ -105,7 +70,7 @@ ImagePreviewForm::ImagePreviewForm(QWidget *parent)
     stack->setContentsMargins(0, 0, 0, 0);
     backgroundImage = new HatchBackground(area);
     backgroundImage->setObjectName(QStringLiteral("BackgroundImage"));
-    image = new PictureArea(area);
+    image = new PictureBox(area);
     image->setObjectName(QStringLiteral("Image"));
     stack->addWidget(backgroundImage, 0, 0);
     stack->addWidget(image, 0, 0);

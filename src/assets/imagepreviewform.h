@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/picturebox.h"
+
 #include <QDialog>
 #include <QImage>
 
@@ -20,26 +22,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 };
 
-// One picture, scaled to fit the area in both directions keeping its proportions (small ones
-// enlarged), centred; what lies behind shows through its transparent parts.
-class PictureArea : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit PictureArea(QWidget *parent = nullptr);
-
-    void setPicture(const QImage &picture);
-    const QImage &picture() const { return m_picture; }
-    // Where the picture lands in the area; empty while there is none.
-    QRect pictureRect() const;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    QImage m_picture;
-};
-
 // The picture window: browse one overlay library and choose a picture. The opener fills
 // directory and imageListBox, may preselect an entry (then calls imageListBoxClick), runs the
 // window modally and reads the selected entry after an accepted run.
@@ -53,7 +35,7 @@ public:
 
     QListWidget *imageListBox;
     HatchBackground *backgroundImage;
-    PictureArea *image;
+    PictureBox *image;
     QPushButton *button1;
 
     // The file an entry stands for: directory + entry + ".png", found without regard to case.

@@ -93,9 +93,7 @@ void RenderActions::actRenderPreviewExecute()
     auto *list = m_form->findChild<VideoListController *>();
     if (!list)
         return;
-    if (list->model()->count() == 1)
-        list->selectPosition(0);
-    const int position = list->selectedPosition();
+    const int position = list->selectedOrOnlyPosition();
     if (position < 0)
         return;
     if (!m_form->checkFile(m_form->tools.ffMpeg))

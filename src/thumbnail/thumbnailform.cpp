@@ -3,7 +3,7 @@
 #include "app/mainform.h"
 #include "dialogs/msgform.h"
 #include "runner/toolrun.h"
-#include "thumbnail/picturebox.h"
+#include "dialogs/picturebox.h"
 #include "thumbnail/thumbnailcommand.h"
 #include "videolist/mediaprobe.h"
 #include "videolist/videolistcontroller.h"
@@ -203,7 +203,7 @@ bool ThumbnailForm::loadPicture(const QString &path, QString *error)
         return false;
     }
     m_pictureData = data;
-    image1->setPicture(QPixmap::fromImage(image));
+    image1->setPicture(image);
     return true;
 }
 
@@ -250,9 +250,7 @@ void actThumbnailExecute(MainForm *form)
     auto *list = form->findChild<VideoListController *>();
     if (!list)
         return;
-    if (list->model()->count() == 1)
-        list->selectPosition(0);
-    const int position = list->selectedPosition();
+    const int position = list->selectedOrOnlyPosition();
     if (position < 0)
         return;
     ThumbnailForm thumbnail(form->folders, form->tools, form);

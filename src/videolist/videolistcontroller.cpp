@@ -146,6 +146,13 @@ int VideoListController::selectedPosition() const
     return rows.isEmpty() ? -1 : m_model->positionOf(rows.constFirst());
 }
 
+int VideoListController::selectedOrOnlyPosition()
+{
+    if (m_model->count() == 1)
+        selectPosition(0);
+    return selectedPosition();
+}
+
 void VideoListController::selectPosition(int position)
 {
     const QModelIndex index = m_model->indexOfPosition(position);

@@ -31,6 +31,9 @@ public:
     // The selected row's list position, or -1.
     int selectedPosition() const;
     void selectPosition(int position);
+    // The row an operation on "the selected video" works on: the selected one, after selecting
+    // the only row when the list holds exactly one; -1 when there is none.
+    int selectedOrOnlyPosition();
 
     // Picks files to add; replaceable so the add can run without a dialog.
     std::function<QStringList(QWidget *parent)> chooseVideoFiles;

@@ -1,4 +1,4 @@
-#include "thumbnail/picturebox.h"
+#include "dialogs/picturebox.h"
 
 #include <QPainter>
 
@@ -7,10 +7,10 @@ namespace fulmaro {
 PictureBox::PictureBox(QWidget *parent)
     : QWidget(parent)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setAutoFillBackground(false);
 }
 
-void PictureBox::setPicture(const QPixmap &picture)
+void PictureBox::setPicture(const QImage &picture)
 {
     m_picture = picture;
     update();
@@ -23,7 +23,8 @@ QRect PictureBox::pictureRect() const
     const QRect area = contentsRect();
     const QSize size = m_picture.size().scaled(area.size(), Qt::KeepAspectRatio);
     QRect target(QPoint(0, 0), size);
-    target.moveCenter(area.center());
+    target.moveTo(area.left() + (area.width() - size.width()) / 2,
+                  area.top() + (area.height() - size.height()) / 2);
     return target;
 }
 
@@ -33,7 +34,7 @@ void PictureBox::paintEvent(QPaintEvent *)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(pictureRect(), m_picture);
+    painter.drawImage(pictureRect(), m_picture);
 }
 
 } // namespace fulmaro
