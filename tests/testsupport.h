@@ -45,6 +45,28 @@ inline bool processAlive(qint64 pid)
     return close > 0 && text.size() > close + 2 && text.at(close + 2) != 'Z';
 }
 
+// Whether a running process of this process group is left (zombies count as gone).
+inline bool groupAlive(qint64 group)
+{
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        // state, parent, group, ... after the name in parentheses
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 2 && fields.at(2).toLongLong() == group && fields.at(0) != "Z"
+            && processAlive(pid))
+            return true;
+    }
+    return false;
+}
+
 // Makes a test clip with the encoder's own test sources: a counting picture at 30 frames a
 // second, with a tone unless sound is false. mpeg4 keeps it quick to make and to decode.
 inline bool makeClip(const QString &path, int seconds, bool sound = true,

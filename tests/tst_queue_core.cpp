@@ -27,27 +27,6 @@ RenderJob fakeJob(const QString &steps, const QString &output)
 
 const QString kDurationStep = QStringLiteral("out 'Input #0\\n  Duration: 00:00:10.00, start: 0\\n'");
 
-// Whether any process of this process group is left.
-bool groupAlive(qint64 group)
-{
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        // state, ppid, pgrp
-        if (fields.size() > 2 && fields.at(2).toLongLong() == group && fields.at(0) != "Z"
-            && testsupport::processAlive(pid))
-            return true;
-    }
-    return false;
-}
 
 } // namespace
 
@@ -222,10 +201,10 @@ void TestQueueCore::stopEndsTree()
                                  && queue.progress().log().contains(QLatin1String("child=")),
                              20000);
     const qint64 group = queue.currentRun()->processId();
-    QVERIFY(groupAlive(group));
+    QVERIFY(testsupport::groupAlive(group));
     queue.stop();
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(!groupAlive(group), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!testsupport::groupAlive(group), 5000);
     QCOMPARE(queue.status(0).state, JobState::Succeeded);
     QCOMPARE(queue.status(1).state, JobState::Stopped);
     QVERIFY(!queue.status(1).percent);

@@ -36,25 +36,6 @@ const QString kFfprobe = QStringLiteral(TOOLS_DIR "/ffprobe");
 
 
 
-// Whether any living process is left in this process group.
-bool groupAlive(qint64 group)
-{
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 2 && fields.at(2).toLongLong() == group
-            && testsupport::processAlive(pid))
-            return true;
-    }
-    return false;
-}
 
 struct Row
 {
@@ -270,11 +251,11 @@ void TestQueueWindow::stopDuringSecondJob()
         if (!progressing)
             return;
         group = w->queue()->currentRun()->processId();
-        QVERIFY(groupAlive(group));
+        QVERIFY(testsupport::groupAlive(group));
         QTest::mouseClick(w->btnFinish, Qt::LeftButton);
         waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
         // A killed encoder can take a moment to be gone after its interpreter has ended.
-        groupGone = waitFor([group] { return !groupAlive(group); }, 5000);
+        groupGone = waitFor([group] { return !testsupport::groupAlive(group); }, 5000);
         after = rows(w);
         focusedAfter = w->logListView->currentIndex().row();
         QTest::mouseClick(w->btnFinish, Qt::LeftButton);
