@@ -98,12 +98,29 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
               .arg(quoteArg(m_sound), quoteArg(m_out + "/deniz kıyısı.mp4"));
     QCOMPARE(o.out, expected);
 
-    // The same line the window's queue runs for a probed row.
-    const auto item = probeVideoFile(m_tools, m_folders.workDir, m_sound);
-    QVERIFY(item);
-    const QList<RenderJob> jobs =
-        buildRenderJobs({*item}, RenderSettings(), BuildFolders::from(m_folders, m_tools), m_out);
-    QCOMPARE(o.out, renderCommandLine(m_tools.path(m_tools.ffMpeg), jobs.first()) + '\n');
+    // The same lines the window's queue runs for rows the list's probes made, also where the
+    // length, the sound and the frame rate all count.
+    const QList<QStringList> sets{{}, {"--set", "tbVideoSpeed=50", "--set", "edTimeEnd=1"}};
+    for (const QStringList &set : sets) {
+        RenderSettings settings;
+        QList<VideoItem> items;
+        for (const QString &clip : {m_sound, m_silent}) {
+            const auto item = probeVideoFile(m_tools, m_folders.workDir, clip);
+            QVERIFY(item);
+            items << *item;
+        }
+        if (!set.isEmpty()) {
+            settings.tbVideoSpeed = 50;
+            settings.edTimeEnd = 1;
+        }
+        QString expectedLines;
+        for (const RenderJob &job : buildRenderJobs(items, settings,
+                                                    BuildFolders::from(m_folders, m_tools), m_out))
+            expectedLines += renderCommandLine(m_tools.path(m_tools.ffMpeg), job) + '\n';
+        const Output both = batch(QStringList{"--output", m_out, "--dry-run"} + set
+                                  + QStringList{m_sound, m_silent});
+        QCOMPARE(both.out, expectedLines);
+    }
 
     // The saved output folder is the default.
     QVERIFY(QFile::remove(m_folders.settingsFile()) || !QFile::exists(m_folders.settingsFile()));

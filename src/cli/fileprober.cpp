@@ -1,11 +1,31 @@
 #include "cli/fileprober.h"
 
+#include "runner/shellquote.h"
 #include "videolist/mediaprobe.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
 
 namespace fulmaro::batch {
+
+QString combinedProbeCommand(const ToolSet &tools, const QString &path)
+{
+    return tools.path(tools.ffProbe) + QStringLiteral("  ") + quoteArg(path)
+           + QStringLiteral(" -v quiet -show_entries format=duration,size -show_streams");
+}
+
+void splitCombinedProbe(const QStringList &lines, QStringList *formatLines,
+                        QStringList *streamLines)
+{
+    bool inFormat = false;
+    for (const QString &line : lines) {
+        if (line == QLatin1String("[FORMAT]"))
+            inFormat = true;
+        (inFormat ? formatLines : streamLines)->append(line);
+        if (line == QLatin1String("[/FORMAT]"))
+            inFormat = false;
+    }
+}
 
 FileProber::FileProber(ToolSet tools, QString workDir, QStringList paths, int ahead)
     : m_tools(std::move(tools))
@@ -27,26 +47,27 @@ void FileProber::start()
 void FileProber::launch(int index)
 {
     Entry &entry = m_entries[index];
-    const QString &path = m_paths.at(index);
-    entry.format = std::make_unique<ToolRun>(formatProbeCommand(m_tools, path), m_workDir);
-    entry.streams = std::make_unique<ToolRun>(streamProbeCommand(m_tools, path), m_workDir);
-    for (ToolRun *run : {entry.format.get(), entry.streams.get()}) {
-        connect(run, &ToolRun::done, this, [this, index] { runDone(index); },
-                Qt::QueuedConnection);
-        run->start();
-    }
+    entry.probe = std::make_unique<ToolRun>(combinedProbeCommand(m_tools, m_paths.at(index)),
+                                            m_workDir);
+    // The first file is probed before anything else runs; the others beside an encoder, which
+    // keeps the processor first.
+    entry.probe->setBackground(index > 0);
+    connect(entry.probe.get(), &ToolRun::done, this, [this, index] { runDone(index); },
+            Qt::QueuedConnection);
+    entry.probe->start();
 }
 
 void FileProber::runDone(int index)
 {
     Entry &entry = m_entries[index];
-    if (entry.item || !entry.format->isFinished() || !entry.streams->isFinished())
+    if (entry.item || !entry.probe || !entry.probe->isFinished())
         return;
     const QString &path = m_paths.at(index);
-    entry.item = makeVideoItem(path, entry.format->result().lines, entry.streams->result().lines,
-                               QFileInfo(path).size());
-    entry.format.reset();
-    entry.streams.reset();
+    QStringList formatLines;
+    QStringList streamLines;
+    splitCombinedProbe(entry.probe->result().lines, &formatLines, &streamLines);
+    entry.item = makeVideoItem(path, formatLines, streamLines, QFileInfo(path).size());
+    entry.probe.reset();
     if (m_launched < m_paths.size())
         launch(m_launched++);
     Q_EMIT progressed();

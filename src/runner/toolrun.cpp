@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
@@ -97,7 +98,12 @@ void ToolRun::start()
 #else
     m_process->setArguments(interpreterArguments(m_commandLine));
     // A process group of its own: stopping the run ends exactly this tree.
-    m_process->setChildProcessModifier([] { ::setsid(); });
+    const bool background = m_background;
+    m_process->setChildProcessModifier([background] {
+        ::setsid();
+        if (background)
+            ::setpriority(PRIO_PROCESS, 0, 19);
+    });
 #endif
     connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &ToolRun::readOutput);
     connect(m_process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {

@@ -44,6 +44,10 @@ public:
                      QObject *parent = nullptr);
     ~ToolRun() override;
 
+    // Before start(): run the tool at the lowest scheduling priority, so it only takes the
+    // processor time that other work leaves (probing ahead while an encoder runs).
+    void setBackground(bool background) { m_background = background; }
+
     void start();
     // Ends the child's process tree; done() follows once the interpreter has gone.
     void stop();
@@ -76,6 +80,7 @@ private:
     LineSplitter m_splitter;
     RunResult m_result;
     qint64 m_pid = 0;
+    bool m_background = false;
     bool m_started = false;
     bool m_stopRequested = false;
     bool m_finished = false;
