@@ -58,6 +58,9 @@ void TestMainForm::frame()
     for (const char *sub : {"Temp", "Logo", "Frame", "Filter", "Intro", "Outro"})
         QVERIFY(QDir(form.folders.workDir + QLatin1String(sub)).exists());
     QVERIFY(!QDir(form.folders.binDir).exists());
+    // The designed size holds once shown: nothing in the window asks for more room.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.size(), QSize(1102, 571));
 
     QCOMPARE(form.renderPageControl->count(), 3);

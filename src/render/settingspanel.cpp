@@ -102,6 +102,16 @@ SettingsPanel::SettingsPanel(MainForm *form)
     buildGeneralPage(form->pageGeneral);
     buildEffectsPage(form->pageEffects);
     buildThirdPage(form->tabSheet3);
+    // Long items ("Video çerçevenin arkasında kalsın") and unbounded spin boxes would otherwise
+    // make the pages wider than the window; the lists still open at their full width.
+    for (QWidget *page : {form->pageGeneral, form->pageEffects, form->tabSheet3}) {
+        for (QComboBox *combo : page->findChildren<QComboBox *>()) {
+            combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+            combo->setMinimumContentsLength(3);
+        }
+        for (QSpinBox *spin : page->findChildren<QSpinBox *>())
+            spin->setMinimumWidth(50), spin->setMaximumWidth(90);
+    }
     assets = new AssetLibrary(form, this);
     fillPickers();
 
@@ -145,10 +155,13 @@ ResetLabel *SettingsPanel::resetLabel(QWidget *parent, const char *name, const Q
 void SettingsPanel::buildGeneralPage(QWidget *page)
 {
     auto *columns = new QHBoxLayout(page);
-    columns->setContentsMargins(6, 4, 6, 4);
+    columns->setContentsMargins(3, 4, 3, 4);
+    columns->setSpacing(4);
     auto *col1 = new QGridLayout;
     auto *col2 = new QGridLayout;
     auto *col3 = new QGridLayout;
+    for (QGridLayout *column : {col1, col2, col3})
+        column->setHorizontalSpacing(4);
     columns->addLayout(col1, 4);
     columns->addWidget(verticalLine(page));
     columns->addLayout(col2, 4);
