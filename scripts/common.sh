@@ -31,9 +31,14 @@ ensure_packages() {
     fi
 }
 
+# build_project [TARGET...]: configures once, then builds the given targets (all by default).
 build_project() {
     if [ ! -f "$FULMARO_BUILD/CMakeCache.txt" ]; then
         cmake -S "$FULMARO_ROOT" -B "$FULMARO_BUILD" -DCMAKE_BUILD_TYPE=Release -DFULMARO_TOOLS_DIR=/usr/bin
     fi
-    cmake --build "$FULMARO_BUILD" -j "$(nproc)"
+    local targets=()
+    for target in "$@"; do
+        targets+=(--target "$target")
+    done
+    cmake --build "$FULMARO_BUILD" -j "$(nproc)" "${targets[@]}"
 }
