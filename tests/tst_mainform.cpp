@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QStyle>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -48,6 +49,13 @@ private:
 void TestMainForm::initTestCase()
 {
     m_data = testsupport::isolateDataHome();
+    // The windows are checked in the program's own look.
+    QString error;
+    QVERIFY2(applyLightStyle(*qApp, &error), qPrintable(error));
+    QCOMPARE(QApplication::style()->name(), QStringLiteral("fusion"));
+    QCOMPARE(QApplication::palette().color(QPalette::Window), QColor(0xf3, 0xf3, 0xf3));
+    QCOMPARE(QApplication::palette().color(QPalette::Disabled, QPalette::Text),
+             QColor(0x9a, 0x9a, 0x9a));
 }
 
 void TestMainForm::frame()

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMetaEnum>
 #include <QFileInfo>
 #include <QProcess>
 #include <QPalette>
@@ -29,39 +30,46 @@ void initResources()
 bool applyLightStyle(QApplication &app, QString *errorText)
 {
     initResources();
+    QFile file(QStringLiteral(":/style/light.palette"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (errorText)
+            *errorText = QStringLiteral("\"Light\" görünümü yüklenemedi: ") + file.errorString();
+        return false;
+    }
     QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
     if (!fusion) {
         if (errorText)
             *errorText = QStringLiteral("\"Fusion\" görünümü bulunamadı.");
         return false;
     }
-    app.setStyle(fusion);
-
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0xf3, 0xf3, 0xf3));
-    p.setColor(QPalette::WindowText, QColor(0x20, 0x20, 0x20));
-    p.setColor(QPalette::Base, Qt::white);
-    p.setColor(QPalette::AlternateBase, QColor(0xf7, 0xf7, 0xf7));
-    p.setColor(QPalette::ToolTipBase, QColor(0xff, 0xff, 0xe1));
-    p.setColor(QPalette::ToolTipText, Qt::black);
-    p.setColor(QPalette::Text, QColor(0x20, 0x20, 0x20));
-    p.setColor(QPalette::Button, QColor(0xfa, 0xfa, 0xfa));
-    p.setColor(QPalette::ButtonText, QColor(0x20, 0x20, 0x20));
-    p.setColor(QPalette::Highlight, QColor(0x33, 0x7a, 0xc8));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Link, QColor(0x1f, 0x6f, 0xbf));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x9a, 0x9a, 0x9a));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x9a, 0x9a, 0x9a));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x9a, 0x9a, 0x9a));
-    app.setPalette(p);
-
-    QFile sheet(QStringLiteral(":/style/light.qss"));
-    if (!sheet.open(QIODevice::ReadOnly)) {
-        if (errorText)
-            *errorText = QStringLiteral("\"Light\" görünümü yüklenemedi: ") + sheet.errorString();
-        return false;
+    // A palette rather than a style sheet: a sheet would change every widget's metrics.
+    const QMetaEnum roles = QMetaEnum::fromType<QPalette::ColorRole>();
+    QPalette palette = fusion->standardPalette();
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (const QString &raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        QString name = line.left(eq);
+        QPalette::ColorGroup group = QPalette::All;
+        if (name.startsWith(QLatin1String("Disabled:"))) {
+            group = QPalette::Disabled;
+            name = name.mid(9);
+        }
+        bool known = false;
+        const int role = roles.keyToValue(name.toLatin1().constData(), &known);
+        const QColor color(line.mid(eq + 1));
+        if (eq <= 0 || !known || !color.isValid()) {
+            if (errorText)
+                *errorText = QStringLiteral("\"Light\" görünümünde hatalı satır: %1").arg(line);
+            delete fusion;
+            return false;
+        }
+        palette.setColor(group, QPalette::ColorRole(role), color);
     }
-    app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
+    app.setStyle(fusion);
+    app.setPalette(palette);
     return true;
 }
 
