@@ -88,7 +88,7 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
     const Output o = batch({"--output", m_out, "--dry-run", m_sound});
     QCOMPARE(o.exitCode, 0);
     QCOMPARE(o.err, QString());
-    // The default settings: the worked example with this row's path, rate and output.
+    // The default settings: the plain 720p render of this row, at its own frame rate.
     const QString expected =
         quoteArg(m_folders.binDir + "ffmpeg")
         + QStringLiteral(" -y  -threads 6 -i %1 -preset ultrafast -filter_complex \"color=size="

@@ -81,7 +81,7 @@ void TestProbe::durationRule_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("text");
-    QTest::newRow("worked example") << "150.533000" << "00:02:31";
+    QTest::newRow("two and a half minutes") << "150.533000" << "00:02:31";
     QTest::newRow("half to even, down") << "2.5" << "00:00:02";
     QTest::newRow("half to even, up") << "3.5" << "00:00:04";
     QTest::newRow("59.5") << "59.5" << "00:01:00";
@@ -127,7 +127,7 @@ void TestProbe::sizeFormat_data()
     QTest::newRow("1 MiB") << qint64(1048576) << "1 MB" << "1 MB";
     QTest::newRow("999.999 KB") << qint64(1023999) << "1000 KB" << "1000 KB";
     QTest::newRow("1000 KB") << qint64(1024000) << "0,98 MB" << "0.98 MB";
-    QTest::newRow("worked example") << qint64(1536000) << "1,46 MB" << "1.46 MB";
+    QTest::newRow("one and a half megabytes") << qint64(1536000) << "1,46 MB" << "1.46 MB";
     QTest::newRow("one decimal") << qint64(1572864) << "1,5 MB" << "1.5 MB";
     QTest::newRow("5 GB") << qint64(5000000000) << "4,66 GB" << "4.66 GB";
     QTest::newRow("999.5 KB") << qint64(1023488) << "999,5 KB" << "999.5 KB";
