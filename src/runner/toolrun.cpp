@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
@@ -101,8 +102,14 @@ void ToolRun::start()
     const bool background = m_background;
     m_process->setChildProcessModifier([background] {
         ::setsid();
-        if (background)
+        if (background) {
             ::setpriority(PRIO_PROCESS, 0, 19);
+#ifdef SCHED_IDLE
+            // Only the processor time nothing else wants.
+            sched_param param{};
+            ::sched_setscheduler(0, SCHED_IDLE, &param);
+#endif
+        }
     });
 #endif
     connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &ToolRun::readOutput);
