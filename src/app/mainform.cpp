@@ -323,20 +323,11 @@ void MainForm::checkInfo()
 
 bool MainForm::checkFile(const QString &fileName)
 {
-    QString error;
-    switch (tools.check(fileName, &error)) {
-    case ToolCheck::Ok:
+    QString message;
+    if (tools.verify(fileName, &message))
         return true;
-    case ToolCheck::UnknownName:
-        return false;
-    case ToolCheck::Mismatch:
-        showMsg(MsgDlgType::mtError, QStringLiteral("FFMpeg dosya versiyonları uyumsuz!"));
-        return false;
-    case ToolCheck::CannotOpen:
-        showMsg(MsgDlgType::mtError,
-                QStringLiteral("%1 dosyası açılamadı: %2").arg(tools.path(fileName), error));
-        return false;
-    }
+    if (!message.isEmpty())
+        showMsg(MsgDlgType::mtError, message);
     return false;
 }
 

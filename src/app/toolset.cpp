@@ -68,4 +68,23 @@ ToolCheck ToolSet::check(const QString &fileName, QString *errorText) const
     return digest == *expected ? ToolCheck::Ok : ToolCheck::Mismatch;
 }
 
+bool ToolSet::verify(const QString &fileName, QString *message) const
+{
+    QString error;
+    message->clear();
+    switch (check(fileName, &error)) {
+    case ToolCheck::Ok:
+        return true;
+    case ToolCheck::UnknownName:
+        break;
+    case ToolCheck::Mismatch:
+        *message = QStringLiteral("FFMpeg dosya versiyonları uyumsuz!");
+        break;
+    case ToolCheck::CannotOpen:
+        *message = QStringLiteral("%1 dosyası açılamadı: %2").arg(path(fileName), error);
+        break;
+    }
+    return false;
+}
+
 } // namespace fulmaro

@@ -34,6 +34,10 @@ struct ToolSet
     // ffMpeg, ffPlay, ffProbe that equals fileName exactly. errorText receives the reason when
     // the file cannot be read.
     ToolCheck check(const QString &fileName, QString *errorText = nullptr) const;
+
+    // check(), and the message to show when the tool must not run: empty when it may run, and
+    // also for a name that is none of the tools (that case shows nothing).
+    bool verify(const QString &fileName, QString *message) const;
 };
 
 // The MD5 digest of a whole file, read in blocks, as 32 uppercase hexadecimal digits; empty

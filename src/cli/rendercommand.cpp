@@ -9,7 +9,6 @@
 #include "cli/fileprober.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
@@ -76,20 +75,11 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
     queueOptions.speedPercent = settings.tbVideoSpeed;
 
     auto toolIsRight = [&] {
-        QString error;
-        switch (tools.check(tools.ffMpeg, &error)) {
-        case ToolCheck::Ok:
+        QString message;
+        if (tools.verify(tools.ffMpeg, &message))
             return true;
-        case ToolCheck::Mismatch:
-            err << QStringLiteral("FFMpeg dosya versiyonları uyumsuz!") << '\n';
-            break;
-        case ToolCheck::CannotOpen:
-            err << QStringLiteral("%1 açılamadı: %2").arg(queueOptions.encoderPath, error) << '\n';
-            break;
-        case ToolCheck::UnknownName:
-            err << QStringLiteral("Kodlayıcı tanımlı değil.") << '\n';
-            break;
-        }
+        if (!message.isEmpty())
+            err << message << '\n';
         err.flush();
         return false;
     };
