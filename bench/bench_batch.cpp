@@ -5,7 +5,7 @@
 // seconds is most of what it adds. Prints both times and, last,
 // "ratio <front end time / loop time>".
 
-#include "runner/shellquote.h"
+#include "core/runner/shellquote.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // Adding 100 clips at once, beside the same 200 probe runs one after another in a shell loop.
 // Prints both times and, last, the add time over the loop time.
-#include "app/toolset.h"
-#include "runner/shellquote.h"
-#include "videolist/mediaprobe.h"
-#include "videolist/probebatch.h"
+#include "core/base/toolset.h"
+#include "core/runner/shellquote.h"
+#include "core/videolist/mediaprobe.h"
+#include "core/videolist/probebatch.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,9 +2,9 @@
 // through a plain pipe (cat FILE | cat > /dev/null). Each runner measurement runs in a fresh
 // process, as a real tool run in the program would, so neither size inherits the other's heap.
 // Prints the times and, last, "ratio <100 MB runner time / plain pipe time>".
-#include "runner/largepages.h"
-#include "runner/shellquote.h"
-#include "runner/toolrun.h"
+#include "core/runner/largepages.h"
+#include "core/runner/shellquote.h"
+#include "core/runner/toolrun.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,12 +2,12 @@
 // bare run of the same encoder command line through the shell. The window waits its 250 ms delay
 // by design; what it may add on top is loading, decoding and painting the picture.
 // Prints the medians and, last, "ratio <window time / (delay + bare run)>".
-#include "app/toolset.h"
-#include "app/workfolders.h"
-#include "dialogs/msgform.h"
-#include "dialogs/picturebox.h"
-#include "thumbnail/thumbnailcommand.h"
-#include "thumbnail/thumbnailform.h"
+#include "core/base/toolset.h"
+#include "core/base/workfolders.h"
+#include "ui/dialogs/msgform.h"
+#include "ui/widgets/picturebox.h"
+#include "core/thumbnail/thumbnailcommand.h"
+#include "ui/thumbnail/thumbnailform.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "app/appstyle.h"
-#include "app/mainform.h"
-#include "dialogs/msgform.h"
-#include "runner/largepages.h"
+#include "ui/appstyle.h"
+#include "ui/mainform.h"
+#include "ui/dialogs/msgform.h"
+#include "core/runner/largepages.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #include "cli/fileprober.h"
 
-#include "runner/shellquote.h"
-#include "videolist/mediaprobe.h"
+#include "core/runner/shellquote.h"
+#include "core/videolist/mediaprobe.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

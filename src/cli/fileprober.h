@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/toolset.h"
-#include "runner/toolrun.h"
-#include "videolist/videoitem.h"
+#include "core/base/toolset.h"
+#include "core/runner/toolrun.h"
+#include "core/videolist/videoitem.h"
 
 #include <QObject>
 

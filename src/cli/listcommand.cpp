@@ -1,7 +1,7 @@
 #include "cli/listcommand.h"
 
 #include "cli/batchoptions.h"
-#include "videolist/probebatch.h"
+#include "core/videolist/probebatch.h"
 
 #include <QEventLoop>
 #include <QTextStream>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/toolset.h"
+#include "core/base/toolset.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 // fulmaro-batch: the program's list, command builder and render queue on the command line,
 // without a window.
-#include "app/toolset.h"
-#include "app/workfolders.h"
+#include "core/base/toolset.h"
+#include "core/base/workfolders.h"
 #include "cli/batchoptions.h"
 #include "cli/listcommand.h"
 #include "cli/rendercommand.h"

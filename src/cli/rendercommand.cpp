@@ -1,11 +1,11 @@
 #include "cli/rendercommand.h"
 
-#include "app/settingsfile.h"
-#include "queue/renderjobs.h"
-#include "queue/renderprogress.h"
-#include "queue/renderqueue.h"
-#include "render/commandbuilder.h"
-#include "render/settingsoptions.h"
+#include "core/base/settingsfile.h"
+#include "core/queue/renderjobs.h"
+#include "core/queue/renderprogress.h"
+#include "core/queue/renderqueue.h"
+#include "core/render/commandbuilder.h"
+#include "core/render/settingsoptions.h"
 #include "cli/fileprober.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/toolset.h"
-#include "app/workfolders.h"
+#include "core/base/toolset.h"
+#include "core/base/workfolders.h"
 #include "cli/batchoptions.h"
 
 class QTextStream;

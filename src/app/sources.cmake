@@ -1,8 +1,0 @@
-list(APPEND FULMARO_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/workfolders.h ${CMAKE_CURRENT_LIST_DIR}/workfolders.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/toolset.h ${CMAKE_CURRENT_LIST_DIR}/toolset.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/settingsfile.h ${CMAKE_CURRENT_LIST_DIR}/settingsfile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/pathtext.h ${CMAKE_CURRENT_LIST_DIR}/pathtext.cpp)
-list(APPEND FULMARO_UI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/mainform.h ${CMAKE_CURRENT_LIST_DIR}/mainform.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/appstyle.h ${CMAKE_CURRENT_LIST_DIR}/appstyle.cpp)

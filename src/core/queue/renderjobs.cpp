@@ -1,0 +1,132 @@
+#include "core/queue/renderjobs.h"
+
+#include "core/runner/shellquote.h"
+#include "core/videolist/videoitem.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+namespace fulmaro {
+
+namespace {
+
+bool isSeparator(QChar c)
+{
+    return c == QLatin1Char('/') || c == QDir::separator();
+}
+
+// Two spellings of one file compare equal.
+QString pathKey(const QString &path)
+{
+    const QString key = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+#ifdef Q_OS_WIN
+    return key.toCaseFolded();
+#else
+    return key;
+#endif
+}
+
+} // namespace
+
+QString outputBaseName(const QString &inputPath)
+{
+    qsizetype slash = -1;
+    for (qsizetype i = inputPath.size() - 1; i >= 0; --i) {
+        if (isSeparator(inputPath.at(i))) {
+            slash = i;
+            break;
+        }
+    }
+    const QString name = inputPath.mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
+QString outputPathFor(const QString &outputFolder, const QString &inputPath,
+                      const QString &extension)
+{
+    QString path = outputFolder;
+    if (path.isEmpty() || !isSeparator(path.back()))
+        path += QDir::separator();
+    return path + outputBaseName(inputPath) + QLatin1Char('.') + extension;
+}
+
+QStringList uniquePaths(const QStringList &paths, const QStringList &reserved)
+{
+    QSet<QString> taken;
+    for (const QString &path : reserved)
+        taken.insert(pathKey(path));
+    QStringList result;
+    result.reserve(paths.size());
+    for (const QString &path : paths) {
+        QString unique = path;
+        if (taken.contains(pathKey(unique))) {
+            // The number goes before the extension of the file name, not into a folder name.
+            qsizetype nameAt = path.size();
+            while (nameAt > 0 && !isSeparator(path.at(nameAt - 1)))
+                --nameAt;
+            const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+            const qsizetype cut = dot >= nameAt ? dot : path.size();
+            for (int n = 2;; ++n) {
+                unique = path.left(cut) + QStringLiteral(" (%1)").arg(n) + path.mid(cut);
+                if (!taken.contains(pathKey(unique)))
+                    break;
+            }
+        }
+        taken.insert(pathKey(unique));
+        result.append(unique);
+    }
+    return result;
+}
+
+QStringList renderOutputPaths(const QStringList &inputs, const QString &extension,
+                              const QString &outputFolder)
+{
+    QStringList outputs;
+    outputs.reserve(inputs.size());
+    for (const QString &input : inputs)
+        outputs.append(outputPathFor(outputFolder, input, extension));
+    // A listed source is never overwritten by another row's output.
+    return uniquePaths(outputs, inputs);
+}
+
+RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettings &settings,
+                         const BuildFolders &folders, const QString &outputPath)
+{
+    const BuiltCommand built = buildCommandLine(&item, RenderMode, settings, folders, scratchTick());
+    RenderJob job;
+    job.name = item.caption;
+    job.command = built.text;
+    job.copies = built.copies;
+    job.position = position;
+    job.outputPath = outputPath;
+    return job;
+}
+
+QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSettings &settings,
+                                 const BuildFolders &folders, const QString &outputFolder)
+{
+    QStringList inputs;
+    for (const VideoItem &item : items)
+        inputs.append(item.caption);
+    const QStringList outputs = renderOutputPaths(inputs, settings.cbExtension, outputFolder);
+    QList<RenderJob> jobs;
+    for (int position = 0; position < items.size(); ++position)
+        jobs.append(buildRenderJob(items.at(position), position, settings, folders,
+                                   outputs.at(position)));
+    return jobs;
+}
+
+QString renderCommandLine(const QString &encoderPath, const RenderJob &job)
+{
+    return quoteArg(encoderPath) + QStringLiteral(" -y ") + job.command + QLatin1Char(' ')
+           + quoteArg(job.outputPath);
+}
+
+QString previewCommandLine(const QString &encoderPath, const BuiltCommand &built)
+{
+    return quoteArg(encoderPath) + QLatin1Char(' ') + built.text;
+}
+
+} // namespace fulmaro

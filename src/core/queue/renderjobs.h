@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/render/commandbuilder.h"
+#include "core/render/rendersettings.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace fulmaro {
+
+struct VideoItem;
+
+// One encoder run of a render: a row of the video list and where its output goes.
+struct RenderJob
+{
+    QString name;              // the input's full path, the row's caption
+    QString command;           // the encoder's arguments in render mode; starts with a blank
+    QList<ScratchCopy> copies; // overlay pictures the command reads from the scratch folder
+    QString outputPath;        // unique within the run
+    int position = -1;         // the row's position in the video list
+};
+
+// The input's file name without its folder and without its last extension.
+QString outputBaseName(const QString &inputPath);
+
+// outputFolder + separator + base name + "." + extension.
+QString outputPathFor(const QString &outputFolder, const QString &inputPath,
+                      const QString &extension);
+
+// Gives each path that equals an earlier one, or one of the reserved paths, " (2)", " (3)" ...
+// before its extension, the first number that makes it unique.
+QStringList uniquePaths(const QStringList &paths, const QStringList &reserved = {});
+
+// The output paths of a run over these inputs, in their order: unique among themselves and never
+// one of the inputs.
+QStringList renderOutputPaths(const QStringList &inputs, const QString &extension,
+                              const QString &outputFolder);
+
+// The job of one row whose output path is already known.
+RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettings &settings,
+                         const BuildFolders &folders, const QString &outputPath);
+
+// One job per row, in list order, marked or not. Outputs never collide with each other nor with
+// a listed input. Touches no file; the jobs' scratch copies are made by whoever runs them.
+QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSettings &settings,
+                                 const BuildFolders &folders, const QString &outputFolder);
+
+// The encoder's command line for one job.
+QString renderCommandLine(const QString &encoderPath, const RenderJob &job);
+
+// The command line of a preview: the encoder, a blank and the preview-mode arguments (which end
+// with the pipe into the player).
+QString previewCommandLine(const QString &encoderPath, const BuiltCommand &built);
+
+} // namespace fulmaro

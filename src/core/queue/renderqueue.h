@@ -1,0 +1,111 @@
+#pragma once
+
+#include "core/queue/renderjobs.h"
+#include "core/queue/renderprogress.h"
+#include "core/runner/toolrun.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+namespace fulmaro {
+
+enum class JobState {
+    Waiting,   // not reached yet
+    Running,
+    Succeeded, // the encoder ended well
+    Failed,    // the encoder could not start, exited with an error or crashed
+    Stopped,   // ended by a stop request
+    Skipped,   // not run: the run was stopped or the tool check failed
+};
+
+struct JobStatus
+{
+    JobState state = JobState::Waiting;
+    QDateTime started;
+    QDateTime ended;
+    qint64 expectedSeconds = 0;     // the output's length, once the encoder has reported it
+    std::optional<qint64> percent;  // the last progress; 100 once the job has succeeded
+    qint64 elapsedSeconds = 0;      // while running: up to the last progress; then start to end
+    RunEnd runEnd = RunEnd::FailedToStart;
+    int exitCode = -1;
+    QStringList lastLines;          // the end of the encoder's output when the job failed
+};
+
+struct QueueOptions
+{
+    QString encoderPath; // the encoder file (tools folder + name)
+    QString workDir;     // the scratch folder the encoder runs in
+    // Render settings the expected length depends on.
+    qint64 timeStart = 0;
+    qint64 timeEnd = 0;
+    int speedPercent = 100;
+};
+
+// Runs render jobs one after another through the tool runner, following each job's progress.
+// Signal-driven: start() returns at once, finished() follows the last job. Needs an event loop
+// (the application's, or runAll()'s own) but no window.
+class RenderQueue : public QObject
+{
+    Q_OBJECT
+public:
+    RenderQueue(QList<RenderJob> jobs, QueueOptions options, QObject *parent = nullptr);
+    ~RenderQueue() override;
+
+    // Asked before every job, also after a stop: false skips the job and stops the run.
+    std::function<bool(int index)> toolCheck;
+    // The clock the times come from.
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    // How many lines of a failed job's output are kept.
+    int failureLines = 12;
+
+    void start();
+    // Skips the remaining jobs and ends the running job's process tree.
+    void stop();
+    // start(), then waits for finished() in a local event loop. True when every job succeeded.
+    bool runAll();
+
+    bool isStarted() const { return m_started; }
+    bool isRunning() const { return m_started && !m_finished; }
+    bool isFinished() const { return m_finished; }
+    bool stopRequested() const { return m_abort; }
+
+    int count() const { return int(m_jobs.size()); }
+    const RenderJob &job(int index) const { return m_jobs.at(index); }
+    const JobStatus &status(int index) const { return m_status.at(index); }
+    // The job being run or checked, or -1.
+    int currentIndex() const { return m_current; }
+    ToolRun *currentRun() const { return m_run; }
+    // The running job's output so far.
+    const RenderProgress &progress() const { return m_progress; }
+
+Q_SIGNALS:
+    // The job's turn has come; its check follows after pending events have been handled.
+    void jobStarting(int index);
+    void jobStarted(int index);
+    void jobProgress(int index);
+    void jobFinished(int index);
+    void finished();
+
+private:
+    void next();
+    void checkAndRun(int index);
+    void onOutput(const QString &piece, bool &stop);
+    void onDone();
+
+    QList<RenderJob> m_jobs;
+    QList<JobStatus> m_status;
+    QueueOptions m_options;
+    RenderProgress m_progress;
+    QPointer<ToolRun> m_run;
+    int m_current = -1;
+    bool m_started = false;
+    bool m_finished = false;
+    bool m_abort = false;
+};
+
+} // namespace fulmaro

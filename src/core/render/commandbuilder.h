@@ -1,0 +1,67 @@
+#pragma once
+
+#include "core/render/rendersettings.h"
+
+#include <QList>
+#include <QString>
+
+namespace fulmaro {
+
+struct ToolSet;
+struct VideoItem;
+struct WorkFolders;
+
+// What the builder needs to know about the work-folder tree.
+struct BuildFolders
+{
+    QString tempDir;    // scratch copies; each folder ends with a separator
+    QString filterDir;
+    QString frameDir;
+    QString logoDir;
+    QString playerPath; // the player a preview pipes into (binDir + "ffplay")
+
+    static BuildFolders from(const WorkFolders &folders, const ToolSet &tools);
+};
+
+// One overlay picture the command expects in the scratch folder.
+struct ScratchCopy
+{
+    QString source;
+    QString destination;
+    friend bool operator==(const ScratchCopy &, const ScratchCopy &) = default;
+};
+
+struct BuiltCommand
+{
+    QString text;               // the encoder's arguments; starts with a blank
+    QList<ScratchCopy> copies;  // to be made before the command runs
+};
+
+enum BuildMode { RenderMode = 0, PreviewMode = 1 };
+
+// The encoder's argument text for one row: the inputs, the filter graph, the maps, trimming and
+// bitrate; in preview mode followed by the pipe into the player. No output file in render mode.
+// Pure: reads nothing but its arguments and touches no file. A null row gives an empty result.
+BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSettings &settings,
+                              const BuildFolders &folders, quint32 tick);
+
+// Makes the scratch copies, overwriting older files of the same names. A source is found without
+// regard to case, as library entries are. Returns false when one of them could not be made; the
+// command then fails when the encoder opens it.
+bool makeScratchCopies(const QList<ScratchCopy> &copies);
+
+// A millisecond counter for the scratch names; one build uses one value.
+quint32 scratchTick();
+
+// "hh:nn:ss" to seconds; a pair that is not a number counts as 0, characters past the 8th are
+// ignored.
+int durationToSeconds(const QString &text);
+
+// A number as the encoder reads it: at most 15 significant digits, "." as separator, no
+// exponent, no trailing zeros, no point when whole.
+QString decimalText(double value);
+
+// "3840x2160" .. "426x240" for the indexes 0..6, empty for any other.
+QString sizeText(int index);
+
+} // namespace fulmaro

@@ -1,0 +1,134 @@
+#include "core/render/rendersettings.h"
+
+#include "core/assets/assetfiles.h"
+
+#include <QRegularExpression>
+
+namespace fulmaro {
+
+const QList<SliderRange> &sliderRanges()
+{
+    static const QList<SliderRange> ranges = {
+        {"tbZoom", 10, 100, 10, &RenderSettings::tbZoom},
+        {"tbVideoSpeed", 5, 200, 100, &RenderSettings::tbVideoSpeed},
+        {"tbFilterOpacity", 0, 100, 50, &RenderSettings::tbFilterOpacity},
+        {"tbContrast", -20, 20, 10, &RenderSettings::tbContrast},
+        {"tbBrightness", -10, 10, 0, &RenderSettings::tbBrightness},
+        {"tbSaturation", 0, 30, 10, &RenderSettings::tbSaturation},
+        {"tbGamma", 1, 100, 10, &RenderSettings::tbGamma},
+        {"tbGammaRed", 1, 100, 100, &RenderSettings::tbGammaRed},
+        {"tbGammaGreen", 1, 100, 100, &RenderSettings::tbGammaGreen},
+        {"tbGammaBlue", 1, 100, 100, &RenderSettings::tbGammaBlue},
+    };
+    return ranges;
+}
+
+const SliderRange *sliderRange(const QString &name)
+{
+    for (const SliderRange &range : sliderRanges()) {
+        if (name == QLatin1String(range.name))
+            return &range;
+    }
+    return nullptr;
+}
+
+const QStringList &scaleItems()
+{
+    static const QStringList items = {QStringLiteral("2160p"), QStringLiteral("1440p"),
+                                      QStringLiteral("1080p"), QStringLiteral("720p"),
+                                      QStringLiteral("480p"),  QStringLiteral("360p"),
+                                      QStringLiteral("240p")};
+    return items;
+}
+
+const QStringList &bitrateItems()
+{
+    static const QStringList items = {
+        QStringLiteral("5000"), QStringLiteral("4500"), QStringLiteral("4000"),
+        QStringLiteral("3500"), QStringLiteral("3000"), QStringLiteral("2500"),
+        QStringLiteral("2000"), QStringLiteral("1500"), QStringLiteral("1000"),
+        QStringLiteral("900"),  QStringLiteral("850"),  QStringLiteral("750"),
+        QStringLiteral("700"),  QStringLiteral("650"),  QStringLiteral("600"),
+        QStringLiteral("550"),  QStringLiteral("500")};
+    return items;
+}
+
+const QStringList &extensionItems()
+{
+    static const QStringList items = {QStringLiteral("mp4"), QStringLiteral("mkv"),
+                                      QStringLiteral("avi"), QStringLiteral("flv")};
+    return items;
+}
+
+const QStringList &presetItems()
+{
+    static const QStringList items = {QStringLiteral("En Hızlı"), QStringLiteral("Hızlı"),
+                                      QStringLiteral("Normal"), QStringLiteral("Yavaş"),
+                                      QStringLiteral("En Yavaş")};
+    return items;
+}
+
+const QStringList &flipItems()
+{
+    static const QStringList items = {QStringLiteral("Yok"), QStringLiteral("Yatay"),
+                                      QStringLiteral("Dikey"), QStringLiteral("Yatay + Dikey")};
+    return items;
+}
+
+const QStringList &videoFrontItems()
+{
+    static const QStringList items = {QStringLiteral("Video çerçevenin arkasında kalsın"),
+                                      QStringLiteral("Video çerçevenin önüne geçsin")};
+    return items;
+}
+
+const QStringList &positionItems()
+{
+    static const QStringList items = {
+        QStringLiteral("Koordinat"), QStringLiteral("Sol Üst"),  QStringLiteral("Orta Üst"),
+        QStringLiteral("Sağ Üst"),   QStringLiteral("Sol Orta"), QStringLiteral("Orta"),
+        QStringLiteral("Sağ Orta"),  QStringLiteral("Sol Alt"),  QStringLiteral("Orta Alt"),
+        QStringLiteral("Sağ Alt")};
+    return items;
+}
+
+const QStringList &logoScaleItems()
+{
+    static const QStringList items = {QStringLiteral("250x250"), QStringLiteral("200x200"),
+                                      QStringLiteral("150x150"), QStringLiteral("100x100"),
+                                      QStringLiteral("50x50"),   QStringLiteral("25x25")};
+    return items;
+}
+
+const QStringList &builtInFrames()
+{
+    static const QStringList items = {QStringLiteral("Fulmaro Özel 1"),
+                                      QStringLiteral("Fulmaro Özel 2"),
+                                      QStringLiteral("Fulmaro Özel 3"),
+                                      QStringLiteral("Fulmaro Özel 4")};
+    return items;
+}
+
+QString noneItem()
+{
+    return QStringLiteral("Yok");
+}
+
+bool isValidBitrate(const QString &text)
+{
+    static const QRegularExpression re(QStringLiteral("\\A[0-9]+\\z"));
+    return re.match(text).hasMatch();
+}
+
+bool isValidLogoScale(const QString &text)
+{
+    static const QRegularExpression re(QStringLiteral("\\A[0-9]+(x[0-9]+)?\\z"));
+    return re.match(text).hasMatch();
+}
+
+QStringList libraryPictureNames(const QString &folder)
+{
+    return getFilesInDirectory(folder, QStringLiteral("*.png"));
+}
+
+} // namespace fulmaro

@@ -1,0 +1,220 @@
+#include "core/runner/toolrun.h"
+
+#include <QEventLoop>
+#include <QPointer>
+
+#ifdef Q_OS_UNIX
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <csignal>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <QDir>
+#endif
+
+namespace fulmaro {
+
+#ifdef Q_OS_UNIX
+namespace {
+// Whether a process of the group is still running (zombies waiting to be reaped do not count).
+bool groupHasLiveMembers(qint64 group)
+{
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool isPid = false;
+        entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        // pid (name) state ppid pgrp ...; the name may hold blanks and parentheses.
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 2 && fields[2].toLongLong() == group && fields[0] != "Z")
+            return true;
+    }
+    return false;
+}
+} // namespace
+#endif
+
+ToolRun::ToolRun(QString commandLine, QString workDir, OutputCallback callback, QObject *parent)
+    : QObject(parent)
+    , m_commandLine(std::move(commandLine))
+    , m_workDir(std::move(workDir))
+    , m_callback(std::move(callback))
+    , m_decoder(QStringDecoder::System)
+{
+}
+
+ToolRun::~ToolRun()
+{
+    if (isRunning()) {
+        // Never leave a tool running behind a run object that is gone.
+        m_callback = {};
+        killTree();
+        if (m_process) {
+            m_process->disconnect(this);
+            m_process->waitForFinished(5000);
+        }
+    }
+}
+
+QString ToolRun::interpreter()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("cmd.exe");
+#else
+    return QStringLiteral("/bin/sh");
+#endif
+}
+
+QStringList ToolRun::interpreterArguments(const QString &commandLine)
+{
+#ifdef Q_OS_WIN
+    return {QStringLiteral("/C"), commandLine};
+#else
+    return {QStringLiteral("-c"), commandLine};
+#endif
+}
+
+void ToolRun::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_process->setStandardInputFile(QProcess::nullDevice());
+    m_process->setWorkingDirectory(m_workDir);
+    m_process->setProgram(interpreter());
+#ifdef Q_OS_WIN
+    m_process->setNativeArguments(QStringLiteral("/C ") + m_commandLine);
+#else
+    m_process->setArguments(interpreterArguments(m_commandLine));
+    // A process group of its own: stopping the run ends exactly this tree.
+    const bool background = m_background;
+    m_process->setChildProcessModifier([background] {
+        ::setsid();
+        if (background) {
+            ::setpriority(PRIO_PROCESS, 0, 19);
+#ifdef SCHED_IDLE
+            // Only the processor time nothing else wants.
+            sched_param param{};
+            ::sched_setscheduler(0, SCHED_IDLE, &param);
+#endif
+        }
+    });
+#endif
+    connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &ToolRun::readOutput);
+    connect(m_process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            finish(RunEnd::FailedToStart, -1);
+    });
+    connect(m_process.get(), &QProcess::finished, this,
+            [this](int exitCode, QProcess::ExitStatus status) {
+                readOutput();
+                if (m_stopRequested)
+                    finish(RunEnd::Stopped, exitCode);
+                else if (status == QProcess::CrashExit)
+                    finish(RunEnd::Crashed, exitCode);
+                else
+                    finish(exitCode == 0 ? RunEnd::Succeeded : RunEnd::Failed, exitCode);
+            });
+    m_process->start();
+    m_pid = m_process->processId();
+}
+
+void ToolRun::readOutput()
+{
+    if (!m_process || m_finished)
+        return;
+    const QByteArray bytes = m_process->readAllStandardOutput();
+    if (bytes.isEmpty() || m_stopRequested)
+        return;
+    // Decode into one reused buffer: a fresh buffer per read would cost a page fault for every
+    // page of output.
+    const qsizetype room = m_decoder.requiredSpace(bytes.size());
+    if (m_text.capacity() < room)
+        m_text.reserve(room);
+    m_text.resize(room);
+    QChar *end = m_decoder.appendToBuffer(m_text.data(), bytes);
+    m_text.resize(end - m_text.constData());
+    const QString visible = m_splitter.feed(m_text);
+    if (m_callback && !visible.isEmpty()) {
+        bool stop = false;
+        QPointer<ToolRun> self(this);
+        m_callback(visible, stop);
+        if (!self)
+            return;
+        if (stop)
+            this->stop();
+    }
+}
+
+void ToolRun::stop()
+{
+    if (!isRunning() || m_stopRequested)
+        return;
+    m_stopRequested = true;
+    killTree();
+}
+
+void ToolRun::killTree()
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return;
+#ifdef Q_OS_UNIX
+    if (m_pid > 0)
+        ::kill(-static_cast<pid_t>(m_pid), SIGKILL);
+#else
+    QProcess::startDetached(QStringLiteral("taskkill.exe"),
+                            {QStringLiteral("/F"), QStringLiteral("/T"), QStringLiteral("/PID"),
+                             QString::number(m_pid)});
+    m_process->kill();
+#endif
+}
+
+void ToolRun::finish(RunEnd end, int exitCode)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+#ifdef Q_OS_UNIX
+    if (m_stopRequested && m_pid > 0) {
+        // The interpreter is gone; its killed children may take a moment longer. A stop is
+        // reported once the whole tree has ended, so nothing keeps writing the job's output.
+        for (int i = 0; i < 600 && groupHasLiveMembers(m_pid); ++i)
+            QThread::msleep(5);
+    }
+#endif
+    if (m_stopRequested && end != RunEnd::FailedToStart)
+        end = RunEnd::Stopped;
+    // Whatever the decoder still holds (an incomplete character) is not text; drop it.
+    m_splitter.finish();
+    m_result.lines = m_splitter.takeLines();
+    m_result.exitCode = exitCode;
+    m_result.end = end;
+    Q_EMIT done();
+}
+
+RunResult getDosOutput(const QString &taskName, const QString &commandLine, const QString &workDir,
+                       const OutputCallback &onDosProgress)
+{
+    Q_UNUSED(taskName) // the run ends its own process tree; no name-based kill is needed
+    ToolRun run(commandLine, workDir, onDosProgress);
+    QEventLoop loop;
+    QObject::connect(&run, &ToolRun::done, &loop, &QEventLoop::quit);
+    run.start();
+    if (!run.isFinished())
+        loop.exec();
+    return run.takeResult();
+}
+
+} // namespace fulmaro

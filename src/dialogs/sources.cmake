@@ -1,5 +1,0 @@
-list(APPEND FULMARO_UI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/msgform.h ${CMAKE_CURRENT_LIST_DIR}/msgform.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/picturebox.h ${CMAKE_CURRENT_LIST_DIR}/picturebox.cpp)
-list(APPEND FULMARO_UI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/addfromwebform.h ${CMAKE_CURRENT_LIST_DIR}/addfromwebform.cpp)

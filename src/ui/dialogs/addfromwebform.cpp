@@ -1,0 +1,56 @@
+#include "ui/dialogs/addfromwebform.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace fulmaro {
+
+AddFromWebForm::AddFromWebForm(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("AddFromWebForm"));
+    setWindowTitle(QStringLiteral("Internetten Video Ekle"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *topBand = new QLabel(
+        QStringLiteral(" Her satıra 1 link gelecek şekilde giriş yapabilirsiniz."), this);
+    topBand->setObjectName(QStringLiteral("Panel1"));
+    topBand->setFixedHeight(41);
+    topBand->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    layout->addWidget(topBand);
+
+    auto *middle = new QWidget(this);
+    auto *middleLayout = new QVBoxLayout(middle);
+    middleLayout->setContentsMargins(5, 5, 5, 5);
+    memo1 = new QPlainTextEdit(middle);
+    memo1->setObjectName(QStringLiteral("Memo1"));
+    memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    middleLayout->addWidget(memo1);
+    layout->addWidget(middle, 1);
+
+    auto *bottomBand = new QWidget(this);
+    bottomBand->setObjectName(QStringLiteral("Panel2"));
+    bottomBand->setFixedHeight(41);
+    auto *bottomLayout = new QHBoxLayout(bottomBand);
+    bottomLayout->setContentsMargins(5, 0, 5, 0);
+    button1 = new QPushButton(QStringLiteral("Button1"), bottomBand);
+    button1->setObjectName(QStringLiteral("Button1"));
+    bottomLayout->addWidget(button1);
+    bottomLayout->addStretch(1);
+    layout->addWidget(bottomBand);
+
+    resize(683, 369);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+} // namespace fulmaro

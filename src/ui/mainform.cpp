@@ -1,0 +1,438 @@
+#include "ui/mainform.h"
+
+#include "ui/appstyle.h"
+#include "core/base/pathtext.h"
+#include "core/base/settingsfile.h"
+#include "core/assets/assetfiles.h"
+#include "ui/dialogs/msgform.h"
+#include "ui/queue/renderactions.h"
+#include "ui/render/settingspanel.h"
+#include "core/runner/toolrun.h"
+#include "ui/thumbnail/thumbnailform.h"
+#include "version.h"
+#include "ui/videolist/videolistcontroller.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace fulmaro {
+
+namespace {
+
+QIcon toolbarIcon(const char *name)
+{
+    QIcon icon;
+    const QString base = QStringLiteral(":/icons/") + QLatin1String(name);
+    icon.addPixmap(QPixmap(base + QStringLiteral(".png")), QIcon::Normal);
+    icon.addPixmap(QPixmap(base + QStringLiteral("_disabled.png")), QIcon::Disabled);
+    return icon;
+}
+
+QAction *makeAction(QObject *owner, const char *objectName, const QString &text,
+                    const char *category, const char *iconName = nullptr)
+{
+    auto *action = new QAction(text, owner);
+    action->setObjectName(QLatin1String(objectName));
+    action->setProperty("category", QLatin1String(category));
+    if (iconName)
+        action->setIcon(toolbarIcon(iconName));
+    return action;
+}
+
+const QStringList kScaleItems = {QStringLiteral("2160p"), QStringLiteral("1440p"),
+                                 QStringLiteral("1080p"), QStringLiteral("720p"),
+                                 QStringLiteral("480p"),  QStringLiteral("360p"),
+                                 QStringLiteral("240p")};
+
+} // namespace
+
+MainForm::MainForm(const WorkFolders &workFolders, QWidget *parent)
+    : QMainWindow(parent)
+    , folders(workFolders)
+    , configuredTools(ToolSet::configured(workFolders.binDir))
+{
+    initResources();
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Fulmaro!"));
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(8);
+    setFont(f);
+
+    chooseFolder = [](QWidget *parent, const QString &current) {
+        QFileDialog dialog(parent, QStringLiteral("Nereye saklansın?"));
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly, true);
+        if (!current.isEmpty() && QDir(current).exists())
+            dialog.setDirectory(current);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    };
+
+    createActions();
+    createToolBar();
+    createCentralArea();
+    formCreate();
+    renderSettings = new SettingsPanel(this);
+}
+
+MainForm::~MainForm() = default;
+
+void MainForm::createActions()
+{
+    actVideoLocal = makeAction(this, "actVideoLocal", QStringLiteral("Video Ekle"), "Toolbar",
+                               "00_video_add");
+    actVideoInternet = makeAction(this, "actVideoInternet", QStringLiteral("Internetten Ekle"),
+                                  "Toolbar", "01_url_add");
+    actVideoInternet->setIconText(QStringLiteral("URL Ekle"));
+    actVideoInternet->setVisible(false);
+    actVideoDelete = makeAction(this, "actVideoDelete", QStringLiteral("Sil"), "Toolbar",
+                                "03_delete");
+    actVideoUp = makeAction(this, "actVideoUp", QStringLiteral("Yukarı Taşı"), "Toolbar", "04_up");
+    actVideoDown = makeAction(this, "actVideoDown", QStringLiteral("Aşağı Taşı"), "Toolbar",
+                              "05_down");
+    actOpenOutputFolder = makeAction(this, "actOpenOutputFolder", QStringLiteral("Çıktı Klasörü"),
+                                     "Toolbar", "08_output_folder");
+    actRenderPreview = makeAction(this, "actRenderPreview", QStringLiteral("Önizleme"), "Toolbar",
+                                  "09_preview");
+    actThumbnail = makeAction(this, "actThumbnail", QStringLiteral("Küçük Resim"), "Toolbar",
+                              "11_thumbnail");
+    actRender = makeAction(this, "actRender", QStringLiteral("Başlat"), "Toolbar", "10_render");
+    // Enabled by checkInfo() once the start-up message has run.
+    actRenderPreview->setEnabled(false);
+    actThumbnail->setEnabled(false);
+    actRender->setEnabled(false);
+
+    actSelectAll = makeAction(this, "actSelectAll", QStringLiteral("Tümünü seç"), "Popup");
+    actSelectNone = makeAction(this, "actSelectNone", QStringLiteral("Hiçbirini seçme"), "Popup");
+    actSelectInvert = makeAction(this, "actSelectInvert", QStringLiteral("Diğerlerini seç"),
+                                 "Popup");
+    actGroupCreate = makeAction(this, "actGroupCreate", QStringLiteral("Grup Oluştur"), "Popup");
+    actGroupCreate->setVisible(false);
+    actVideoMerge = makeAction(this, "actVideoMerge", QStringLiteral("Videoları Birleştir"),
+                               "Popup");
+    actVideoCopy = makeAction(this, "actVideoCopy", QStringLiteral("Çoğalt"), "Popup");
+    actVideoEdit = makeAction(this, "actVideoEdit", QStringLiteral("Düzenle"), "Popup");
+
+    connect(actOpenOutputFolder, &QAction::triggered, this, &MainForm::actOpenOutputFolderExecute);
+}
+
+void MainForm::createToolBar()
+{
+    toolBar1 = new QToolBar(QStringLiteral("ToolBar1"), this);
+    toolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar1->setMovable(false);
+    toolBar1->setFloatable(false);
+    toolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolBar1->setIconSize(QSize(32, 32));
+    toolBar1->setFixedHeight(57);
+    toolBar1->setContentsMargins(5, 0, 5, 0);
+    toolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    const QList<QList<QAction *>> groups = {
+        {actVideoLocal, actVideoInternet, actVideoDelete},
+        {actVideoUp, actVideoDown},
+        {actOpenOutputFolder},
+        {actRenderPreview, actThumbnail},
+        {actRender},
+    };
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        if (g > 0)
+            toolBar1->addSeparator();
+        for (QAction *action : groups[g]) {
+            toolBar1->addAction(action);
+            // 66 wide at least; wider fonts than the designed one must not cut a caption.
+            if (auto *button = qobject_cast<QToolButton *>(toolBar1->widgetForAction(action))) {
+                button->setMinimumSize(66, 52);
+                button->setMaximumHeight(52);
+            }
+        }
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar1);
+}
+
+void MainForm::createCentralArea()
+{
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    videoList = new QTreeView(central);
+    videoList->setObjectName(QStringLiteral("VideoList"));
+    videoList->setRootIsDecorated(false);
+    videoList->setSelectionMode(QAbstractItemView::SingleSelection);
+    videoList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    videoList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    videoList->setSortingEnabled(false);
+    videoList->setContextMenuPolicy(Qt::CustomContextMenu);
+    videoList->setAcceptDrops(true);
+    videoList->viewport()->setAcceptDrops(true);
+    videoList->setDropIndicatorShown(false);
+    videoList->viewport()->installEventFilter(this);
+    layout->addWidget(videoList, 1);
+
+    videoListPopupMenu = new QMenu(videoList);
+    videoListPopupMenu->setObjectName(QStringLiteral("VideoListPopupMenu"));
+    videoListPopupMenu->addAction(actSelectAll);
+    videoListPopupMenu->addAction(actSelectNone);
+    videoListPopupMenu->addAction(actSelectInvert);
+    videoListPopupMenu->addSeparator();
+    videoListPopupMenu->addAction(actVideoLocal);
+    videoListPopupMenu->addAction(actVideoDelete);
+    videoListPopupMenu->addSeparator();
+    videoListPopupMenu->addAction(actGroupCreate);
+    connect(videoList, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        videoListPopupMenu->popup(videoList->viewport()->mapToGlobal(pos));
+    });
+
+    // The strip under the list: preview options and the output folder.
+    auto *bottomBar = new QWidget(central);
+    bottomBar->setObjectName(QStringLiteral("BottomPanel"));
+    bottomBar->setFixedHeight(25);
+    auto *bottom = new QHBoxLayout(bottomBar);
+    bottom->setContentsMargins(4, 1, 2, 1);
+    bottom->setSpacing(6);
+    bottom->addWidget(new QLabel(QStringLiteral("Önizleme Penceresi"), bottomBar));
+    cbPreviewScale = new QComboBox(bottomBar);
+    cbPreviewScale->setObjectName(QStringLiteral("cbPreviewScale"));
+    cbPreviewScale->addItems(kScaleItems);
+    cbPreviewScale->setCurrentIndex(5);
+    bottom->addWidget(cbPreviewScale);
+    cbPreviewNoAudio = new QCheckBox(QStringLiteral("Sessiz"), bottomBar);
+    cbPreviewNoAudio->setObjectName(QStringLiteral("cbPreviewNoAudio"));
+    cbPreviewNoAudio->setChecked(true);
+    bottom->addWidget(cbPreviewNoAudio);
+    auto *line = new QFrame(bottomBar);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    bottom->addWidget(line);
+    bottom->addWidget(new QLabel(QStringLiteral("Nereye Saklansın?"), bottomBar));
+    edOutputFolder = new QLineEdit(bottomBar);
+    edOutputFolder->setObjectName(QStringLiteral("edOutputFolder"));
+    edOutputFolder->setReadOnly(true);
+    bottom->addWidget(edOutputFolder, 1);
+    btnSelectFolder = new QPushButton(QStringLiteral("Klasör Seç"), bottomBar);
+    btnSelectFolder->setObjectName(QStringLiteral("btnSelectFolder"));
+    connect(btnSelectFolder, &QPushButton::clicked, this, &MainForm::btnSelectFolderClick);
+    bottom->addWidget(btnSelectFolder);
+    layout->addWidget(bottomBar);
+
+    // The settings pages; their controls are built by the settings panel.
+    auto *settingsPanel = new QWidget(central);
+    settingsPanel->setObjectName(QStringLiteral("SettingsPanel"));
+    settingsPanel->setFixedHeight(208);
+    auto *settingsLayout = new QVBoxLayout(settingsPanel);
+    settingsLayout->setContentsMargins(5, 5, 5, 5);
+    renderPageControl = new QTabWidget(settingsPanel);
+    renderPageControl->setObjectName(QStringLiteral("RenderPageControl"));
+    pageGeneral = new QWidget;
+    pageGeneral->setObjectName(QStringLiteral("TabSheet1"));
+    pageEffects = new QWidget;
+    pageEffects->setObjectName(QStringLiteral("TabSheet2"));
+    tabSheet3 = new QWidget;
+    tabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    renderPageControl->addTab(pageGeneral, QStringLiteral("Genel"));
+    renderPageControl->addTab(pageEffects, QStringLiteral("Efektler"));
+    renderPageControl->addTab(tabSheet3, QString());
+    renderPageControl->setTabVisible(2, false);
+    settingsLayout->addWidget(renderPageControl);
+    layout->addWidget(settingsPanel);
+
+    cbVideoScale = new QComboBox(pageGeneral);
+    cbVideoScale->setObjectName(QStringLiteral("cbVideoScale"));
+
+    setCentralWidget(central);
+
+    auto *bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setFixedHeight(19);
+    bar->setSizeGripEnabled(true);
+    setStatusBar(bar);
+}
+
+void MainForm::formCreate()
+{
+    setWindowTitle(QStringLiteral("Fulmaro %1.%2.%3")
+                       .arg(version::major)
+                       .arg(version::minor)
+                       .arg(version::release));
+    renderPageControl->setCurrentIndex(0);
+    folders.create();
+
+    // Frame widths from 99% down to 1%.
+    for (int n = 99; n >= 1; --n)
+        cbVideoScale->addItem(QString::number(n) + QLatin1Char('%'));
+    cbVideoScale->setCurrentText(QStringLiteral("30%"));
+
+    loadSettings();
+
+    resize(1102, 571);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - frameGeometry().center());
+
+    // Runs once the event loop is up and the window has appeared.
+    QMetaObject::invokeMethod(this, "handleStartupMessage", Qt::QueuedConnection);
+
+    removeOldScratchCopies(folders.tempDir);
+    installVideoList(this);
+    installThumbnail(this);
+    installRenderQueue(this);
+}
+
+void MainForm::handleStartupMessage()
+{
+    if (m_startupHandled)
+        return;
+    m_startupHandled = true;
+    checkInfo();
+    Q_EMIT startupDone();
+}
+
+void MainForm::checkInfo()
+{
+    tools = configuredTools;
+    actRender->setEnabled(!tools.ffMpeg.trimmed().isEmpty());
+    actRenderPreview->setEnabled(actRender->isEnabled());
+    actThumbnail->setEnabled(actRender->isEnabled());
+}
+
+bool MainForm::checkFile(const QString &fileName)
+{
+    QString message;
+    if (tools.verify(fileName, &message))
+        return true;
+    if (!message.isEmpty())
+        showMsg(MsgDlgType::mtError, message);
+    return false;
+}
+
+void MainForm::loadSettings()
+{
+    edOutputFolder->setText(loadOutputFolder(folders.settingsFile()));
+}
+
+void MainForm::saveSettings()
+{
+    QString error;
+    if (!saveOutputFolder(folders.settingsFile(), edOutputFolder->text(), &error))
+        showMsg(MsgDlgType::mtError,
+                QStringLiteral("Ayar dosyası yazılamadı: %1").arg(error));
+}
+
+void MainForm::btnSelectFolderClick()
+{
+    const QString chosen = chooseFolder(this, edOutputFolder->text());
+    if (chosen.isEmpty())
+        return;
+    QString folder = QDir::toNativeSeparators(chosen);
+    // No trailing separator unless the folder is a root.
+    while (folder.size() > 1 && folder.endsWith(QDir::separator())
+           && !(folder.size() == 3 && folder.at(1) == QLatin1Char(':')))
+        folder.chop(1);
+    edOutputFolder->setText(folder);
+}
+
+void MainForm::actOpenOutputFolderExecute()
+{
+    const QString folder = edOutputFolder->text();
+    if (folder.trimmed().isEmpty())
+        return;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+void MainForm::addVideoFiles(const QStringList &paths)
+{
+    if (videoFileAdder)
+        videoFileAdder(paths);
+}
+
+void MainForm::setPreviewRun(ToolRun *run)
+{
+    m_previewRun = run;
+}
+
+void MainForm::closePreviewWindow()
+{
+    ToolRun *run = m_previewRun;
+    if (!run || !run->isRunning())
+        return;
+    QEventLoop loop;
+    connect(run, &ToolRun::done, &loop, &QEventLoop::quit);
+    connect(run, &QObject::destroyed, &loop, &QEventLoop::quit);
+    run->stop();
+    if (m_previewRun && m_previewRun->isRunning())
+        loop.exec();
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    if (!m_closing) {
+        m_closing = true;
+        saveSettings();
+        closePreviewWindow();
+    }
+    event->accept();
+}
+
+bool MainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == videoList->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDropEvent *>(event);
+            if (drag->mimeData()->hasUrls()) {
+                drag->acceptProposedAction();
+                return true;
+            }
+            break;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            QStringList accepted;
+            for (const QUrl &url : drop->mimeData()->urls()) {
+                if (!url.isLocalFile())
+                    continue;
+                const QString name = QDir::toNativeSeparators(url.toLocalFile());
+                if (passesVideoDropTest(name))
+                    accepted.append(name);
+            }
+            drop->acceptProposedAction();
+            Q_EMIT videoFilesDropped(accepted);
+            if (!accepted.isEmpty())
+                addVideoFiles(accepted);
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace fulmaro

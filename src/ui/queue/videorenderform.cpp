@@ -1,0 +1,230 @@
+#include "ui/queue/videorenderform.h"
+
+#include "ui/dialogs/msgform.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QWindow>
+
+namespace fulmaro {
+
+void ProgressDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                             const QModelIndex &index) const
+{
+    const QVariant value = index.data(ValueRole);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (text.isEmpty()) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    // Selection and focus as for any cell, then the bar over it.
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    cell.text.clear();
+    const QWidget *widget = option.widget;
+    QStyle *style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+
+    QStyleOptionProgressBar bar;
+    bar.rect = option.rect.adjusted(1, 1, -1, -1);
+    bar.state = option.state | QStyle::State_Horizontal;
+    bar.direction = option.direction;
+    bar.fontMetrics = option.fontMetrics;
+    bar.palette = option.palette;
+    bar.minimum = 0;
+    bar.maximum = 100;
+    bar.progress = value.isValid() ? std::clamp(value.toInt(), 0, 100) : 0;
+    bar.text = text;
+    bar.textVisible = true;
+    bar.textAlignment = Qt::AlignCenter;
+    style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
+}
+
+VideoRenderForm::VideoRenderForm(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("VideoRenderForm"));
+    setWindowTitle(QStringLiteral("Video Render"));
+    // Fixed size: a minimize button and the system menu, no maximize.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+
+    logListView = new QTreeWidget(this);
+    logListView->setObjectName(QStringLiteral("LogListView"));
+    logListView->setGeometry(8, 8, 694, 233);
+    logListView->setRootIsDecorated(false);
+    logListView->setItemsExpandable(false);
+    logListView->setUniformRowHeights(true);
+    logListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    logListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    logListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    logListView->setAllColumnsShowFocus(true);
+    logListView->setSortingEnabled(false);
+    logListView->setColumnCount(5);
+    logListView->setHeaderLabels({QStringLiteral("Dosya Adı"), QStringLiteral("Başlangıç"),
+                                  QStringLiteral("Bitiş"), QStringLiteral("Süre"),
+                                  QStringLiteral("İşlem")});
+    // The selection keeps its colour when the list loses the focus.
+    QPalette palette = logListView->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    logListView->setPalette(palette);
+
+    QHeaderView *header = logListView->header();
+    header->setSectionsClickable(false);
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(ColName, QHeaderView::Stretch);
+    for (int column = ColStart; column <= ColProgress; ++column) {
+        header->setSectionResizeMode(column, QHeaderView::Fixed);
+        logListView->headerItem()->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    header->resizeSection(ColStart, 60);
+    header->resizeSection(ColEnd, 60);
+    header->resizeSection(ColDuration, 60);
+    header->resizeSection(ColProgress, 80);
+    logListView->setItemDelegateForColumn(ColProgress, new ProgressDelegate(logListView));
+
+    btnStart = new QPushButton(QStringLiteral("Başlat"), this);
+    btnStart->setObjectName(QStringLiteral("btnStart"));
+    btnStart->setGeometry(546, 247, 75, 25);
+    btnStart->setAutoDefault(false);
+    btnFinish = new QPushButton(QStringLiteral("Durdur"), this);
+    btnFinish->setObjectName(QStringLiteral("btnFinish"));
+    btnFinish->setGeometry(627, 247, 75, 25);
+    btnFinish->setAutoDefault(false);
+    btnFinish->setEnabled(false);
+    connect(btnStart, &QPushButton::clicked, this, &VideoRenderForm::btnStartClick);
+    connect(btnFinish, &QPushButton::clicked, this, &VideoRenderForm::btnFinishClick);
+
+    // The client height ends 5 pixels under the buttons.
+    setFixedSize(720, btnStart->geometry().bottom() + 1 + 5);
+}
+
+VideoRenderForm::~VideoRenderForm() = default;
+
+void VideoRenderForm::prepareForm()
+{
+    logListView->clear();
+    m_activeItem = nullptr;
+    for (const RenderJob &job : std::as_const(renderList)) {
+        auto *item = new QTreeWidgetItem(logListView);
+        item->setText(ColName, job.name);
+        for (int column = ColStart; column <= ColProgress; ++column)
+            item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+        item->setData(0, ExpectedRole, qint64(0));
+    }
+}
+
+void VideoRenderForm::btnStartClick()
+{
+    if (m_queue)
+        return;
+    if (!QFileInfo(outputFolder).isDir()) {
+        showMsg(MsgDlgType::mtError, QStringLiteral("Çıkış klasörü bulunamadı."), 0);
+        return;
+    }
+    btnStart->setEnabled(false);
+    btnFinish->setEnabled(true);
+
+    m_queue = new RenderQueue(renderList, options, this);
+    m_queue->setObjectName(QStringLiteral("RenderQueue"));
+    if (toolCheck)
+        m_queue->toolCheck = [this](int) { return toolCheck(); };
+    connect(m_queue, &RenderQueue::jobStarting, this, [this](int index) {
+        m_activeItem = logListView->topLevelItem(index);
+        // The focus mark moves to the row; the selection stays where it is.
+        logListView->selectionModel()->setCurrentIndex(logListView->model()->index(index, 0),
+                                                       QItemSelectionModel::NoUpdate);
+        logListView->scrollToItem(m_activeItem);
+    });
+    connect(m_queue, &RenderQueue::jobStarted, this, &VideoRenderForm::showStatus);
+    connect(m_queue, &RenderQueue::jobProgress, this, &VideoRenderForm::showStatus);
+    connect(m_queue, &RenderQueue::jobFinished, this, &VideoRenderForm::showStatus);
+    connect(m_queue, &RenderQueue::finished, this, [this] {
+        btnFinish->setText(QStringLiteral("Kapat"));
+        if (m_closeRequested)
+            close();
+    });
+    m_queue->start();
+}
+
+void VideoRenderForm::showStatus(int index)
+{
+    QTreeWidgetItem *item = logListView->topLevelItem(index);
+    if (!item || !m_queue)
+        return;
+    const JobStatus &status = m_queue->status(index);
+    const QLocale locale;
+    item->setData(0, ExpectedRole, status.expectedSeconds);
+    if (status.state == JobState::Waiting || status.state == JobState::Skipped)
+        return;
+    item->setText(ColStart, timeText(status.started.time(), locale));
+    if (status.state != JobState::Running)
+        item->setText(ColEnd, timeText(status.ended.time(), locale));
+    if (status.state != JobState::Running || status.percent)
+        item->setText(ColDuration, elapsedText(status.elapsedSeconds, locale));
+    if (status.state == JobState::Failed) {
+        item->setText(ColProgress, QStringLiteral("Hata"));
+        item->setData(ColProgress, ProgressDelegate::ValueRole, QVariant());
+        const QString tip = status.lastLines.join(QLatin1Char('\n'));
+        for (int column = ColName; column <= ColProgress; ++column)
+            item->setToolTip(column, tip);
+    } else if (status.percent) {
+        item->setText(ColProgress, QString::number(*status.percent) + QLatin1Char('%'));
+        item->setData(ColProgress, ProgressDelegate::ValueRole,
+                      int(std::clamp<qint64>(*status.percent, 0, 100)));
+    }
+}
+
+void VideoRenderForm::btnFinishClick()
+{
+    if (btnFinish->text() == QLatin1String("Kapat")) {
+        close();
+        return;
+    }
+    if (m_queue)
+        m_queue->stop();
+}
+
+void VideoRenderForm::reject()
+{
+    if (m_queue && m_queue->isRunning()) {
+        m_closeRequested = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void VideoRenderForm::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    // Minimizing the queue window puts the whole program away.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (widget != this && widget->isVisible() && !widget->isMinimized())
+                widget->setWindowState(widget->windowState() | Qt::WindowMinimized);
+        }
+    }
+}
+
+void VideoRenderForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_centred)
+        return;
+    m_centred = true;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+} // namespace fulmaro

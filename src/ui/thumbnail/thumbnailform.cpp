@@ -1,0 +1,268 @@
+#include "ui/thumbnail/thumbnailform.h"
+
+#include "ui/mainform.h"
+#include "ui/dialogs/msgform.h"
+#include "core/runner/toolrun.h"
+#include "ui/widgets/picturebox.h"
+#include "core/thumbnail/thumbnailcommand.h"
+#include "core/videolist/mediaprobe.h"
+#include "ui/videolist/videolistcontroller.h"
+#include "core/videolist/videolistmodel.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QScreen>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace fulmaro {
+
+namespace {
+
+QPushButton *makeButton(const char *objectName, const QString &text, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(objectName));
+    // No button answers Enter for the whole window.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+ThumbnailForm::ThumbnailForm(const WorkFolders &folders, const ToolSet &tools, QWidget *parent)
+    : QDialog(parent)
+    , m_folders(folders)
+    , m_tools(tools)
+{
+    setObjectName(QStringLiteral("ThumbnailForm"));
+    setWindowTitle(QStringLiteral("Küçük Resim"));
+    setModal(true);
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(8);
+    setFont(f);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // The picture and the slider share one 5-pixel border.
+    auto *upper = new QWidget(this);
+    upper->setObjectName(QStringLiteral("Panel1"));
+    auto *upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(5, 5, 5, 5);
+    upperLayout->setSpacing(0);
+    image1 = new PictureBox(upper);
+    image1->setObjectName(QStringLiteral("Image1"));
+    upperLayout->addWidget(image1, 1);
+    trackBar1 = new QSlider(Qt::Horizontal, upper);
+    trackBar1->setObjectName(QStringLiteral("TrackBar1"));
+    trackBar1->setFixedHeight(27);
+    trackBar1->setRange(0, 100);
+    trackBar1->setPageStep(10);
+    trackBar1->setSingleStep(1);
+    trackBar1->setTickPosition(QSlider::TicksBelow);
+    trackBar1->setTickInterval(100);
+    upperLayout->addWidget(trackBar1);
+    layout->addWidget(upper, 1);
+
+    auto *bottom = new QWidget(this);
+    bottom->setObjectName(QStringLiteral("Panel2"));
+    bottom->setFixedHeight(33);
+    auto *bottomLayout = new QHBoxLayout(bottom);
+    bottomLayout->setContentsMargins(5, 4, 5, 4);
+    button3 = makeButton("Button3", QStringLiteral("Rastgele"), bottom);
+    button1 = makeButton("Button1", QStringLiteral("Kaydet"), bottom);
+    button2 = makeButton("Button2", QStringLiteral("Çıkış"), bottom);
+    bottomLayout->addWidget(button3);
+    bottomLayout->addStretch(1);
+    bottomLayout->addWidget(button1);
+    bottomLayout->addWidget(button2);
+    layout->addWidget(bottom);
+
+    timer1 = new QTimer(this);
+    timer1->setObjectName(QStringLiteral("Timer1"));
+    timer1->setSingleShot(true);
+    timer1->setInterval(250);
+    // A coarse timer may fire up to 5% late; the delay is felt on every picture.
+    timer1->setTimerType(Qt::PreciseTimer);
+
+    connect(trackBar1, &QSlider::valueChanged, this, &ThumbnailForm::trackBar1Change);
+    connect(timer1, &QTimer::timeout, this, &ThumbnailForm::timer1Timer);
+    connect(button1, &QPushButton::clicked, this, &ThumbnailForm::button1Click);
+    connect(button2, &QPushButton::clicked, this, &ThumbnailForm::button2Click);
+    connect(button3, &QPushButton::clicked, this, &ThumbnailForm::button3Click);
+
+    choosePictureFile = [](QWidget *parent, const QString &proposedName) {
+        QFileDialog dialog(parent);
+        dialog.setObjectName(QStringLiteral("SavePictureDialog"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilter(QStringLiteral("Jpeg Dosyaları (*.jpg)"));
+        dialog.setDefaultSuffix(QStringLiteral("jpg"));
+        dialog.setSizeGripEnabled(true);
+        dialog.selectFile(proposedName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+
+    resize(650, 438);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void ThumbnailForm::setSliderMaximum(int maximum)
+{
+    trackBar1->setMaximum(maximum);
+    // Tick marks only at the two ends.
+    trackBar1->setTickInterval(qMax(1, maximum));
+}
+
+void ThumbnailForm::prepareForm()
+{
+    const RunResult probe = getDosOutput(m_tools.ffProbe, formatProbeCommand(m_tools, fileName),
+                                         m_folders.workDir);
+    setSliderMaximum(thumbnailSliderMaximum(probe.lines));
+    button3Click();
+    m_proposedFileName = proposedPictureName(fileName);
+}
+
+void ThumbnailForm::trackBar1Change()
+{
+    if (processStart)
+        return;
+    timer1->stop();
+    setWindowTitle(thumbnailCaption(trackBar1->value()));
+    timer1->start();
+}
+
+void ThumbnailForm::timer1Timer()
+{
+    timer1->stop();
+    processStart = true;
+    const int seconds = trackBar1->value();
+    const QString scratch = thumbnailScratchPath(m_folders.tempDir, fileName, seconds);
+    // A picture left from an earlier run must not pass for this one when the encoder writes none.
+    QFile::remove(scratch);
+
+    QPointer<ThumbnailForm> self(this);
+    getDosOutput(m_tools.ffMpeg, thumbnailGrabCommand(m_tools, fileName, seconds, scratch),
+                 m_folders.workDir);
+    if (!self) {
+        QFile::remove(scratch);
+        return;
+    }
+
+    QString error;
+    const bool loaded = loadPicture(scratch, &error);
+    QFile::remove(scratch);
+    // Ready for the next move whatever the outcome; a failed picture must not freeze the slider.
+    processStart = false;
+    if (!loaded)
+        showMsg(MsgDlgType::mtError, QStringLiteral("%1 dosyası yüklenemedi: %2")
+                                         .arg(QDir::toNativeSeparators(scratch), error));
+    if (self)
+        Q_EMIT pictureDone(loaded);
+}
+
+bool ThumbnailForm::loadPicture(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        return false;
+    }
+    file.close();
+
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer, "jpeg");
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        *error = reader.errorString();
+        return false;
+    }
+    m_pictureData = data;
+    image1->setPicture(image);
+    return true;
+}
+
+void ThumbnailForm::button1Click()
+{
+    const QString target = choosePictureFile(this, m_proposedFileName);
+    if (target.isEmpty() || m_pictureData.isEmpty())
+        return;
+    // The encoder's bytes as they are, whatever extension the chosen name has.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly) || out.write(m_pictureData) != m_pictureData.size()
+        || !out.commit()) {
+        showMsg(MsgDlgType::mtError, QStringLiteral("%1 dosyası yazılamadı: %2")
+                                         .arg(QDir::toNativeSeparators(target), out.errorString()));
+    }
+}
+
+void ThumbnailForm::button2Click()
+{
+    close();
+}
+
+void ThumbnailForm::button3Click()
+{
+    trackBar1->setValue(randomThumbnailPosition(trackBar1->maximum(), *QRandomGenerator::global()));
+}
+
+void ThumbnailForm::keyPressEvent(QKeyEvent *event)
+{
+    // Neither Escape nor Enter acts on the window as a whole.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void actThumbnailExecute(MainForm *form)
+{
+    auto *list = form->findChild<VideoListController *>();
+    if (!list)
+        return;
+    const int position = list->selectedOrOnlyPosition();
+    if (position < 0)
+        return;
+    ThumbnailForm thumbnail(form->folders, form->tools, form);
+    thumbnail.fileName = list->model()->item(position).caption;
+    thumbnail.prepareForm();
+    thumbnail.exec();
+}
+
+void installThumbnail(MainForm *form)
+{
+    QObject::connect(form->actThumbnail, &QAction::triggered, form,
+                     [form] { actThumbnailExecute(form); });
+}
+
+} // namespace fulmaro

@@ -1,0 +1,266 @@
+#include "ui/videolist/videolistcontroller.h"
+
+#include "ui/mainform.h"
+#include "core/base/pathtext.h"
+#include "ui/dialogs/addfromwebform.h"
+#include "ui/dialogs/msgform.h"
+#include "core/videolist/probebatch.h"
+#include "core/videolist/videolistmodel.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
+
+namespace fulmaro {
+
+namespace {
+
+// Redrawing waits until a bulk change is complete, and resumes on every way out.
+class RedrawPause
+{
+public:
+    explicit RedrawPause(QWidget *widget)
+        : m_widget(widget)
+        , m_was(widget->updatesEnabled())
+    {
+        m_widget->setUpdatesEnabled(false);
+    }
+    ~RedrawPause() { m_widget->setUpdatesEnabled(m_was); }
+
+private:
+    QWidget *m_widget;
+    bool m_was;
+};
+
+} // namespace
+
+VideoListController::VideoListController(MainForm *form)
+    : QObject(form)
+    , m_form(form)
+    , m_model(new VideoListModel(this))
+{
+    setObjectName(QStringLiteral("VideoListController"));
+
+    QTreeView *view = form->videoList;
+    view->setModel(m_model);
+    QFont font(QStringLiteral("Arial Unicode MS"));
+    font.setPointSize(8);
+    view->setFont(font);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The selection stays visible when the list loses the focus.
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    view->setPalette(palette);
+
+    QHeaderView *header = view->header();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(false);
+    header->setSectionsMovable(false);
+    header->setSectionResizeMode(VideoListModel::ColCaption, QHeaderView::Stretch);
+    for (int col = VideoListModel::ColDuration; col < VideoListModel::ColumnCount; ++col) {
+        header->setSectionResizeMode(col, QHeaderView::Fixed);
+        header->resizeSection(col, 90);
+    }
+
+    connect(m_model, &QAbstractItemModel::modelReset, this, &VideoListController::showGroups);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &VideoListController::showGroups);
+
+    chooseVideoFiles = [](QWidget *parent) {
+        QFileDialog dialog(parent);
+        dialog.setObjectName(QStringLiteral("OpenVideoDialog"));
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+        dialog.setNameFilters(videoDialogNameFilters());
+        dialog.selectNameFilter(videoDialogNameFilters().constFirst());
+        dialog.setSizeGripEnabled(true);
+        if (dialog.exec() != QDialog::Accepted)
+            return QStringList();
+        QStringList paths;
+        for (const QString &path : dialog.selectedFiles())
+            paths << QDir::toNativeSeparators(path);
+        return paths;
+    };
+
+    connect(form->actVideoLocal, &QAction::triggered, this, &VideoListController::actVideoLocalExecute);
+    connect(form->actVideoDelete, &QAction::triggered, this, &VideoListController::actVideoDeleteExecute);
+    connect(form->actVideoUp, &QAction::triggered, this, &VideoListController::actVideoUpExecute);
+    connect(form->actVideoDown, &QAction::triggered, this, &VideoListController::actVideoDownExecute);
+    connect(form->actSelectAll, &QAction::triggered, this, &VideoListController::actSelectAllExecute);
+    connect(form->actSelectNone, &QAction::triggered, this, &VideoListController::actSelectNoneExecute);
+    connect(form->actSelectInvert, &QAction::triggered, this,
+            &VideoListController::actSelectInvertExecute);
+    connect(form->actGroupCreate, &QAction::triggered, this,
+            &VideoListController::actGroupCreateExecute);
+    connect(form->actVideoMerge, &QAction::triggered, this, &VideoListController::actVideoMergeExecute);
+    connect(form->actVideoInternet, &QAction::triggered, this,
+            &VideoListController::actVideoInternetExecute);
+
+    form->videoFileAdder = [this](const QStringList &paths) { addVideoFiles(paths); };
+}
+
+VideoListController *installVideoList(MainForm *form)
+{
+    return new VideoListController(form);
+}
+
+void VideoListController::showGroups()
+{
+    // Group headers span the whole line and their rows stay open.
+    QTreeView *view = m_form->videoList;
+    if (!m_model->isGrouped())
+        return;
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        view->setFirstColumnSpanned(row, QModelIndex(), true);
+    view->expandAll();
+}
+
+void VideoListController::addVideoFiles(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    auto *batch = new ProbeBatch(m_form->tools, m_form->folders.workDir, paths, this);
+    ++m_activeAdds;
+    connect(batch, &ProbeBatch::itemReady, m_model, &VideoListModel::append);
+    connect(batch, &ProbeBatch::finished, this, [this, batch] {
+        --m_activeAdds;
+        batch->deleteLater();
+        Q_EMIT addFinished();
+    });
+    batch->start();
+}
+
+int VideoListController::selectedPosition() const
+{
+    const QModelIndexList rows = m_form->videoList->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : m_model->positionOf(rows.constFirst());
+}
+
+int VideoListController::selectedOrOnlyPosition()
+{
+    if (m_model->count() == 1)
+        selectPosition(0);
+    return selectedPosition();
+}
+
+void VideoListController::selectPosition(int position)
+{
+    const QModelIndex index = m_model->indexOfPosition(position);
+    if (!index.isValid())
+        return;
+    m_form->videoList->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void VideoListController::actVideoLocalExecute()
+{
+    const QStringList paths = chooseVideoFiles ? chooseVideoFiles(m_form) : QStringList();
+    addVideoFiles(paths);
+}
+
+void VideoListController::actVideoDeleteExecute()
+{
+    if (m_model->checkedCount() == 0)
+        return;
+    if (showMsg(MsgDlgType::mtConfirmation,
+                QStringLiteral("Seçili videolar listeden çıkartılsın mı?"), 0)
+        == kMsgNo)
+        return;
+    // The question ran an event loop: marks may have changed meanwhile, so look again.
+    int selected = selectedPosition();
+    if (selected >= 0) {
+        if (m_model->item(selected).checked) {
+            selected = -1;
+        } else {
+            int before = 0;
+            for (int pos = 0; pos < selected; ++pos)
+                before += m_model->item(pos).checked ? 1 : 0;
+            selected -= before;
+        }
+    }
+    RedrawPause pause(m_form->videoList);
+    m_model->removeChecked();
+    if (selected >= 0)
+        selectPosition(selected);
+}
+
+void VideoListController::moveSelected(int step)
+{
+    const int i = selectedPosition();
+    if (i < 0)
+        return;
+    const int j = i + step;
+    if (j < 0 || j >= m_model->count())
+        return;
+    {
+        RedrawPause pause(m_form->videoList);
+        m_model->exchangeItems(i, j);
+    }
+    selectPosition(j);
+}
+
+void VideoListController::actVideoUpExecute()
+{
+    moveSelected(-1);
+}
+
+void VideoListController::actVideoDownExecute()
+{
+    moveSelected(1);
+}
+
+void VideoListController::actSelectAllExecute()
+{
+    m_model->setAllChecked(true);
+}
+
+void VideoListController::actSelectNoneExecute()
+{
+    m_model->setAllChecked(false);
+}
+
+void VideoListController::actSelectInvertExecute()
+{
+    m_model->invertChecks();
+}
+
+void VideoListController::groupChecked(const QString &header)
+{
+    const int selected = selectedPosition();
+    RedrawPause pause(m_form->videoList);
+    if (m_model->groupChecked(header) >= 0 && selected >= 0)
+        selectPosition(selected);
+}
+
+void VideoListController::actGroupCreateExecute()
+{
+    groupChecked(QStringLiteral("Yeni Video Grubu"));
+}
+
+void VideoListController::actVideoMergeExecute()
+{
+    for (const VideoItem &row : m_model->items()) {
+        if (row.checked) {
+            groupChecked(fileNamePart(row.caption));
+            return;
+        }
+    }
+}
+
+void VideoListController::actVideoInternetExecute()
+{
+    AddFromWebForm form(m_form);
+    form.exec();
+}
+
+} // namespace fulmaro

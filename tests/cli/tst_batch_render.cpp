@@ -1,0 +1,275 @@
+// fulmaro-batch building and running render commands, with the real encoder and probe.
+#include "core/base/toolset.h"
+#include "core/base/workfolders.h"
+#include "core/queue/renderjobs.h"
+#include "core/render/commandbuilder.h"
+#include "core/runner/shellquote.h"
+#include "core/runner/toolrun.h"
+#include "support/testsupport.h"
+#include "core/videolist/mediaprobe.h"
+
+#include <QDirIterator>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace fulmaro;
+
+namespace {
+
+struct Output
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+
+
+} // namespace
+
+class TestBatchRender : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void dryRunPrintsTheQueuesLine();
+    void dryRunWithOverlaysRunsAsPrinted();
+    void dryRunPreview();
+    void refused_data();
+    void refused();
+    void renders();
+    void interruptStopsTheRunningJob();
+
+private:
+    Output batch(const QStringList &args, int timeoutMs = 120000);
+
+    QTemporaryDir m_dir;
+    WorkFolders m_folders;
+    ToolSet m_tools;
+    QString m_sound;  // 1 s, with sound
+    QString m_silent; // 1 s, no sound
+    QString m_out;
+};
+
+Output TestBatchRender::batch(const QStringList &args, int timeoutMs)
+{
+    QProcess p;
+    p.start(QStringLiteral(FULMARO_BATCH), args);
+    p.waitForFinished(timeoutMs);
+    Output o;
+    o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    o.out = QString::fromUtf8(p.readAllStandardOutput());
+    o.err = QString::fromUtf8(p.readAllStandardError());
+    return o;
+}
+
+void TestBatchRender::initTestCase()
+{
+    const QString data = testsupport::isolateDataHome();
+    m_folders = WorkFolders::under(data);
+    m_folders.create();
+    QVERIFY(testsupport::linkRealTools(m_folders.binDir));
+    m_tools = ToolSet::configured(m_folders.binDir);
+    m_sound = m_dir.filePath(QStringLiteral("deniz kıyısı.mp4"));
+    m_silent = m_dir.filePath(QStringLiteral("sessiz.mp4"));
+    QVERIFY(testsupport::makeClip(m_sound, 1, true));
+    QVERIFY(testsupport::makeClip(m_silent, 1, false));
+    m_out = m_dir.filePath(QStringLiteral("Çıktı"));
+    QVERIFY(QDir().mkpath(m_out));
+}
+
+void TestBatchRender::dryRunPrintsTheQueuesLine()
+{
+    const Output o = batch({"--output", m_out, "--dry-run", m_sound});
+    QCOMPARE(o.exitCode, 0);
+    QCOMPARE(o.err, QString());
+    // The default settings: the plain 720p render of this row, at its own frame rate.
+    const QString expected =
+        quoteArg(m_folders.binDir + "ffmpeg")
+        + QStringLiteral(" -y  -threads 6 -i %1 -preset ultrafast -filter_complex \"color=size="
+                         "1280x720:rate=30/1 [base1]; [0:v] scale=1280x720[video]; [base1][video] "
+                         "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -map 0:a? -c:a copy  "
+                         "-b:v 5000k %2\n")
+              .arg(quoteArg(m_sound), quoteArg(m_out + "/deniz kıyısı.mp4"));
+    QCOMPARE(o.out, expected);
+
+    // The same lines the window's queue runs for rows the list's probes made, also where the
+    // length, the sound and the frame rate all count.
+    const QList<QStringList> sets{{}, {"--set", "tbVideoSpeed=50", "--set", "edTimeEnd=1"}};
+    for (const QStringList &set : sets) {
+        RenderSettings settings;
+        QList<VideoItem> items;
+        for (const QString &clip : {m_sound, m_silent}) {
+            const auto item = probeVideoFile(m_tools, m_folders.workDir, clip);
+            QVERIFY(item);
+            items << *item;
+        }
+        if (!set.isEmpty()) {
+            settings.tbVideoSpeed = 50;
+            settings.edTimeEnd = 1;
+        }
+        QString expectedLines;
+        for (const RenderJob &job : buildRenderJobs(items, settings,
+                                                    BuildFolders::from(m_folders, m_tools), m_out))
+            expectedLines += renderCommandLine(m_tools.path(m_tools.ffMpeg), job) + '\n';
+        const Output both = batch(QStringList{"--output", m_out, "--dry-run"} + set
+                                  + QStringList{m_sound, m_silent});
+        QCOMPARE(both.out, expectedLines);
+    }
+
+    // The saved output folder is the default.
+    QVERIFY(QFile::remove(m_folders.settingsFile()) || !QFile::exists(m_folders.settingsFile()));
+    QFile settings(m_folders.settingsFile());
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(("outputfolder=" + m_out + "\r\n").toUtf8());
+    settings.close();
+    QCOMPARE(batch({"--dry-run", m_sound}).out, expected);
+    QVERIFY(QFile::remove(m_folders.settingsFile()));
+}
+
+void TestBatchRender::dryRunWithOverlaysRunsAsPrinted()
+{
+    QImage logo(40, 40, QImage::Format_ARGB32);
+    logo.fill(Qt::red);
+    QVERIFY(logo.save(m_folders.logoDir + "Kırmızı.png"));
+    QImage filter(64, 36, QImage::Format_ARGB32);
+    filter.fill(QColor(0, 0, 255, 80));
+    QVERIFY(filter.save(m_folders.filterDir + "mavi.png"));
+
+    const QStringList sets{"cbRenderScale=6",     "cbBitrate=800",  "cbPreset=2",
+                           "edTimeStart=0",       "tbVideoSpeed=150", "cbFlipVideo=1",
+                           "cbSepia=1",           "tbContrast=12",  "cbFilter=mavi",
+                           "cbFrame=Fulmaro Özel 2", "edVideoFront=1", "cbVideoScale=30%",
+                           "cbLogo=Kırmızı",      "cbLogoPosition=9", "cbLogoScale=20x20",
+                           "cbExtension=mkv"};
+    QStringList args{"--output", m_out, "--dry-run"};
+    for (const QString &s : sets)
+        args << "--set" << s;
+    args << m_sound << m_silent;
+    const Output o = batch(args);
+    QCOMPARE(o.exitCode, 0);
+    const QStringList lines = o.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].contains("atempo=1.5"), qPrintable(lines[0]));
+    QVERIFY2(!lines[1].contains("atempo"), qPrintable(lines[1])); // no sound to speed up
+    QVERIFY(lines[0].endsWith(quoteArg(m_out + "/deniz kıyısı.mkv")));
+
+    // The scratch copies are in place, so the printed lines run as they are.
+    for (const QString &line : lines) {
+        const RunResult r = getDosOutput(m_tools.ffMpeg, line, m_folders.tempDir);
+        QVERIFY2(r.succeeded(), qPrintable(r.lines.mid(r.lines.size() - 5).join('\n')));
+    }
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/deniz kıyısı.mkv") - 1.0 / 1.5) < 0.15);
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/sessiz.mkv") - 1.0 / 1.5) < 0.15);
+}
+
+void TestBatchRender::dryRunPreview()
+{
+    const Output o = batch({"--dry-run", "--preview", "--set", "cbPreviewScale=6", m_sound});
+    QCOMPARE(o.exitCode, 0);
+    const QString line = o.out.trimmed();
+    QVERIFY2(line.startsWith(quoteArg(m_folders.binDir + "ffmpeg") + "  -threads 6 -i "),
+             qPrintable(line));
+    QVERIFY2(line.contains("color=size=426x240"), qPrintable(line));
+    QVERIFY2(line.endsWith("-f avi - | " + quoteArg(m_folders.binDir + "ffplay")
+                           + " - -window_title \"Fulmaro: Önizleme\" -autoexit -framedrop"),
+             qPrintable(line));
+}
+
+void TestBatchRender::refused_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    const QString clip = QStringLiteral("@clip");
+    QTest::newRow("unknown name") << QStringList{"--set", "cbNope=1", clip} << "cbNope";
+    QTest::newRow("slider out of range")
+        << QStringList{"--set", "tbVideoSpeed=201", clip} << "tbVideoSpeed";
+    QTest::newRow("bitrate refused") << QStringList{"--set", "cbBitrate=12a", clip} << "cbBitrate";
+    QTest::newRow("logo size refused")
+        << QStringList{"--set", "cbLogoScale=10x", clip} << "cbLogoScale";
+    QTest::newRow("no such picture") << QStringList{"--set", "cbLogo=yok-böyle", clip} << "cbLogo";
+    QTest::newRow("missing file") << QStringList{"/no/such/video.mp4"} << "Dosya bulunamadı";
+    QTest::newRow("missing output folder")
+        << QStringList{"--output", "/no/such/folder", clip} << "Çıkış klasörü bulunamadı.";
+    QTest::newRow("no output folder chosen") << QStringList{clip} << "Çıkış klasörü seçilmemiş";
+    QTest::newRow("preview without dry run") << QStringList{"--preview", clip} << "--dry-run";
+    QTest::newRow("set without value") << QStringList{"--set"} << "--set";
+}
+
+void TestBatchRender::refused()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    args.replaceInStrings(QStringLiteral("@clip"), m_sound);
+    const Output o = batch(args);
+    QCOMPARE(o.exitCode, 2);
+    QCOMPARE(o.out, QString());
+    QVERIFY2(o.err.contains(message), qPrintable(o.err));
+    QVERIFY(!QFileInfo::exists(m_out + "/deniz kıyısı.mp4"));
+}
+
+void TestBatchRender::renders()
+{
+    const QString broken = m_dir.filePath(QStringLiteral("bozuk.mp4"));
+    QFile f(broken);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+    f.close();
+    const QString out = m_dir.filePath(QStringLiteral("render"));
+    QVERIFY(QDir().mkpath(out));
+
+    const Output o = batch({"--output", out, "--set", "cbRenderScale=6", m_sound, broken, m_silent});
+    QCOMPARE(o.exitCode, 1);
+    QVERIFY(qAbs(testsupport::probedSeconds(out + "/deniz kıyısı.mp4") - 1.0) < 0.15);
+    QVERIFY(qAbs(testsupport::probedSeconds(out + "/sessiz.mp4") - 1.0) < 0.15);
+    const QStringList status = o.err.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(status.filter(QRegularExpression("^\\[1/3\\] .*deniz kıyısı.mp4: tamam")).size() == 1,
+             qPrintable(o.err));
+    QVERIFY2(status.filter(QRegularExpression("^\\[2/3\\] .*bozuk.mp4: hata")).size() == 1,
+             qPrintable(o.err));
+    QVERIFY2(status.filter(QRegularExpression("^\\[3/3\\] .*sessiz.mp4: tamam")).size() == 1,
+             qPrintable(o.err));
+    QVERIFY2(o.err.contains("Toplam 3 iş: 2 başarılı, 1 başarısız"), qPrintable(o.err));
+
+    // Every job succeeding ends with 0.
+    QCOMPARE(batch({"--output", out, "--set", "cbRenderScale=6", m_silent}).exitCode, 0);
+}
+
+void TestBatchRender::interruptStopsTheRunningJob()
+{
+    const QString longClip = m_dir.filePath(QStringLiteral("uzun.mp4"));
+    QVERIFY(testsupport::makeClip(longClip, 60, true, QStringLiteral("640x480")));
+    const QString out = m_dir.filePath(QStringLiteral("stop"));
+    QVERIFY(QDir().mkpath(out));
+
+    QProcess p;
+    p.start(QStringLiteral(FULMARO_BATCH),
+            {"--output", out, "--set", "cbPreset=4", longClip, m_sound});
+    QVERIFY(p.waitForStarted());
+    // Wait until the encoder is writing its output.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out + "/uzun.mp4").size() > 0, 20000);
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitCode(), 130);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains("uzun.mp4: durduruldu"), qPrintable(err));
+    QVERIFY2(err.contains("deniz kıyısı.mp4: çalıştırılmadı"), qPrintable(err));
+    QVERIFY(!QFileInfo::exists(out + "/deniz kıyısı.mp4"));
+
+    // No encoder of that job is left running.
+    QDirIterator procs("/proc", QDir::Dirs | QDir::NoDotAndDotDot);
+    while (procs.hasNext()) {
+        QFile cmd(procs.next() + "/cmdline");
+        if (cmd.open(QIODevice::ReadOnly) && cmd.readAll().contains(out.toUtf8()))
+            QVERIFY2(!testsupport::processAlive(procs.fileName().toLongLong()),
+                     qPrintable(procs.fileName()));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestBatchRender)
+#include "tst_batch_render.moc"

@@ -1,0 +1,367 @@
+#include "core/base/toolset.h"
+#include "core/runner/shellquote.h"
+#include "support/testsupport.h"
+#include "support/videolistclips.h"
+#include "core/videolist/mediaprobe.h"
+#include "core/videolist/probebatch.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace fulmaro;
+
+class TestProbe : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void durationRule_data();
+    void durationRule();
+    void timeSeparatorFollowsLocale();
+    void sizeFormat_data();
+    void sizeFormat();
+    void nameValueReading();
+    void workedExample();
+    void streamFacts_data();
+    void streamFacts();
+    void commandLines();
+    void realProbe_data();
+    void realProbe();
+    void missingFileGivesNoRow();
+    void oddProbeOutput_data();
+    void oddProbeOutput();
+    void largeFileWithoutProbedSize();
+    void probeThatCannotRun();
+    void filesProbedSideBySideRowsInOrder();
+
+private:
+    QList<VideoItem> probeAll(const QString &binDir, const QStringList &paths,
+                              QStringList *missing = nullptr, int parallel = 0);
+
+    QTemporaryDir m_dir;
+    QString m_realBin;
+    QString m_fakeBin;
+    QString m_withSound;
+    QString m_silent;
+};
+
+void TestProbe::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
+    QVERIFY(m_dir.isValid());
+    m_realBin = m_dir.filePath(QStringLiteral("real/"));
+    m_fakeBin = m_dir.filePath(QStringLiteral("fake/"));
+    QVERIFY(testsupport::linkRealTools(m_realBin));
+    QVERIFY(QDir().mkpath(m_fakeBin));
+    QVERIFY(clips::installFakeProbe(m_fakeBin));
+    m_withSound = m_dir.filePath(QStringLiteral("kısa video deneme.MP4"));
+    m_silent = m_dir.filePath(QStringLiteral("sessiz klip.mkv"));
+    QVERIFY(clips::make(m_withSound, 1, QStringLiteral("320x240"), true));
+    QVERIFY(clips::make(m_silent, 2, QStringLiteral("176x144"), false));
+}
+
+QList<VideoItem> TestProbe::probeAll(const QString &binDir, const QStringList &paths,
+                                     QStringList *missing, int parallel)
+{
+    ProbeBatch batch(ToolSet::configured(binDir), m_dir.path() + QLatin1Char('/'), paths);
+    if (parallel > 0)
+        batch.setParallelFiles(parallel);
+    QList<VideoItem> rows;
+    connect(&batch, &ProbeBatch::itemReady, this, [&rows](const VideoItem &i) { rows << i; });
+    if (missing)
+        connect(&batch, &ProbeBatch::fileMissing, this, [missing](const QString &p) { *missing << p; });
+    QSignalSpy finished(&batch, &ProbeBatch::finished);
+    batch.start();
+    if (finished.isEmpty())
+        finished.wait(60000);
+    return rows;
+}
+
+void TestProbe::durationRule_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("two and a half minutes") << "150.533000" << "00:02:31";
+    QTest::newRow("half to even, down") << "2.5" << "00:00:02";
+    QTest::newRow("half to even, up") << "3.5" << "00:00:04";
+    QTest::newRow("59.5") << "59.5" << "00:01:00";
+    QTest::newRow("60.5") << "60.5" << "00:01:00";
+    QTest::newRow("61.5") << "61.5" << "00:01:02";
+    QTest::newRow("3599.4") << "3599.4" << "00:59:59";
+    QTest::newRow("day lost") << "86399.6" << "00:00:00";
+    QTest::newRow("over a day") << "90000" << "01:00:00";
+    QTest::newRow("N/A") << "N/A" << "00:00:00";
+    QTest::newRow("empty") << "" << "00:00:00";
+    QTest::newRow("garbage") << "1.5abc" << "00:00:00";
+}
+
+void TestProbe::durationRule()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, text);
+    const QLocale tr(QLocale::Turkish, QLocale::Turkey);
+    QCOMPARE(durationText(durationSeconds(value, tr), tr), text);
+    // "." is the decimal point whatever the user's settings.
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    QCOMPARE(durationSeconds(value, en), durationSeconds(value, tr));
+}
+
+void TestProbe::timeSeparatorFollowsLocale()
+{
+    const QLocale fi(QLocale::Finnish, QLocale::Finland);
+    const QString sep = timeSeparator(fi);
+    QVERIFY(fi.timeFormat(QLocale::ShortFormat).contains(QStringLiteral("H") + sep));
+    const QString text = durationText(151, fi);
+    QCOMPARE(text, QStringLiteral("00") + sep + QStringLiteral("02") + sep + QStringLiteral("31"));
+    QCOMPARE(durationText(151, QLocale(QLocale::Turkish)), QStringLiteral("00:02:31"));
+}
+
+void TestProbe::sizeFormat_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("turkish");
+    QTest::addColumn<QString>("english");
+    QTest::newRow("0") << qint64(0) << "0 KB" << "0 KB";
+    QTest::newRow("128 half up") << qint64(128) << "0,13 KB" << "0.13 KB";
+    QTest::newRow("500") << qint64(500) << "0,49 KB" << "0.49 KB";
+    QTest::newRow("1 MiB") << qint64(1048576) << "1 MB" << "1 MB";
+    QTest::newRow("999.999 KB") << qint64(1023999) << "1000 KB" << "1000 KB";
+    QTest::newRow("1000 KB") << qint64(1024000) << "0,98 MB" << "0.98 MB";
+    QTest::newRow("one and a half megabytes") << qint64(1536000) << "1,46 MB" << "1.46 MB";
+    QTest::newRow("one decimal") << qint64(1572864) << "1,5 MB" << "1.5 MB";
+    QTest::newRow("5 GB") << qint64(5000000000) << "4,66 GB" << "4.66 GB";
+    QTest::newRow("999.5 KB") << qint64(1023488) << "999,5 KB" << "999.5 KB";
+    QTest::newRow("below 1000 GB") << qint64(1073741823999) << "1000 GB" << "1000 GB";
+    QTest::newRow("1000 GB") << qint64(1073741824000) << "" << "";
+}
+
+void TestProbe::sizeFormat()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(QString, turkish);
+    QFETCH(QString, english);
+    QCOMPARE(sizeText(bytes, QLocale(QLocale::Turkish, QLocale::Turkey)), turkish);
+    QCOMPARE(sizeText(bytes, QLocale(QLocale::English, QLocale::UnitedStates)), english);
+}
+
+void TestProbe::nameValueReading()
+{
+    const QStringList lines = {"[FORMAT]", "filename=a=b.mp4", "Size=12", "size=99",
+                               "duration", "TAG:title=x=y", "[/FORMAT]"};
+    QCOMPARE(probeValue(lines, u"size"), QStringLiteral("12"));
+    QCOMPARE(probeValue(lines, u"FILENAME"), QStringLiteral("a=b.mp4"));
+    QCOMPARE(probeValue(lines, u"duration"), QString());
+    QCOMPARE(probeValue(lines, u"tag:title"), QStringLiteral("x=y"));
+    QCOMPARE(probedSize(QStringLiteral("5000000000")), qint64(5000000000));
+    QCOMPARE(probedSize(QStringLiteral("N/A")), qint64(0));
+    QCOMPARE(probedSize(QStringLiteral("12.5")), qint64(0));
+    QCOMPARE(probedSize(QStringLiteral("99999999999999999999")), qint64(0));
+}
+
+void TestProbe::workedExample()
+{
+    const VideoItem item = makeVideoItem(
+        QStringLiteral("/videolar/deniz.mp4"),
+        {"[FORMAT]", "duration=150.533000", "size=1536000", "[/FORMAT]"},
+        {"[STREAM]", "codec_type=video", "width=1280", "height=720", "r_frame_rate=25/1",
+         "[/STREAM]"},
+        777);
+    QCOMPARE(item.caption, QStringLiteral("/videolar/deniz.mp4"));
+    QCOMPARE(item.duration, QStringLiteral("00:02:31"));
+    QCOMPARE(item.type, QStringLiteral("mp4"));
+    QCOMPARE(item.size, QStringLiteral("1,46 MB"));
+    QCOMPARE(item.resolution, QStringLiteral("1280x720"));
+    QVERIFY(!item.checked);
+    QCOMPARE(item.group, 0);
+    QVERIFY(!item.hasAudio);
+    QCOMPARE(item.frameRate, QStringLiteral("25/1"));
+    QCOMPARE(makeVideoItem(QStringLiteral("/a.b/klip"), {}, {}, 0).type, QString());
+}
+
+void TestProbe::streamFacts_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("resolution");
+    QTest::addColumn<bool>("hasAudio");
+    QTest::addColumn<QString>("frameRate");
+    QTest::newRow("audio first, then two videos")
+        << QStringList{"[STREAM]", "codec_type=audio", "r_frame_rate=0/0", "[/STREAM]",
+                       "[STREAM]", "codec_type=video", "r_frame_rate=30000/1001", "width=640",
+                       "height=360", "[/STREAM]", "[STREAM]", "codec_type=video",
+                       "r_frame_rate=25/1", "width=1920", "height=1080", "[/STREAM]"}
+        << "640x360" << true << "30000/1001";
+    QTest::newRow("sound only") << QStringList{"[STREAM]", "codec_type=audio", "[/STREAM]"}
+                                << "x" << true << "";
+    QTest::newRow("nothing") << QStringList{} << "x" << false << "";
+}
+
+void TestProbe::streamFacts()
+{
+    QFETCH(QStringList, lines);
+    const StreamFacts facts = readStreamFacts(lines);
+    QTEST(facts.resolution, "resolution");
+    QTEST(facts.hasAudio, "hasAudio");
+    QTEST(facts.frameRate, "frameRate");
+}
+
+void TestProbe::commandLines()
+{
+    const ToolSet tools = ToolSet::configured(QStringLiteral("/iş yeri/Bin/"));
+    const QString path = QStringLiteral("/v/deniz kıyısı.mp4");
+    QCOMPARE(formatProbeCommand(tools, path),
+             QStringLiteral("/iş yeri/Bin/ffprobe  \"/v/deniz kıyısı.mp4\" -v quiet "
+                            "-show_entries format=duration,size"));
+    QCOMPARE(streamProbeCommand(tools, QStringLiteral("/v/$x.mp4")),
+             QStringLiteral("/iş yeri/Bin/ffprobe  ") + quoteArg(QStringLiteral("/v/$x.mp4"))
+                 + QStringLiteral(" -v quiet -show_streams"));
+}
+
+void TestProbe::realProbe_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("duration");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("resolution");
+    QTest::addColumn<bool>("hasAudio");
+    QTest::newRow("with sound, capital extension")
+        << m_withSound << "00:00:01" << "MP4" << "320x240" << true;
+    QTest::newRow("without sound") << m_silent << "00:00:02" << "mkv" << "176x144" << false;
+}
+
+void TestProbe::realProbe()
+{
+    QFETCH(QString, path);
+    const QList<VideoItem> rows = probeAll(m_realBin, {path});
+    QCOMPARE(rows.size(), 1);
+    const VideoItem &row = rows.constFirst();
+    QCOMPARE(row.caption, path);
+    QTEST(row.duration, "duration");
+    QTEST(row.type, "type");
+    QTEST(row.resolution, "resolution");
+    QTEST(row.hasAudio, "hasAudio");
+    QCOMPARE(row.frameRate, QStringLiteral("30/1"));
+    // The probe's size is the file's size.
+    QCOMPARE(row.size, sizeText(QFileInfo(path).size(), QLocale(QLocale::Turkish)));
+    QVERIFY(row.size.endsWith(QLatin1String(" KB")));
+    QVERIFY(!row.checked);
+    QCOMPARE(row.group, 0);
+
+    // The synchronous form gives the same row.
+    const auto single = probeVideoFile(ToolSet::configured(m_realBin), m_dir.path(), path);
+    QVERIFY(single.has_value());
+    QCOMPARE(single->duration, row.duration);
+    QCOMPARE(single->resolution, row.resolution);
+}
+
+void TestProbe::missingFileGivesNoRow()
+{
+    QStringList missing;
+    const QString gone = m_dir.filePath(QStringLiteral("yok.mp4"));
+    const QList<VideoItem> rows =
+        probeAll(m_realBin, {gone, m_silent, m_dir.path(), m_silent}, &missing);
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(0).caption, m_silent);
+    QCOMPARE(rows.at(1).caption, m_silent);
+    QCOMPARE(missing, QStringList({gone, m_dir.path()}));
+    QVERIFY(!probeVideoFile(ToolSet::configured(m_realBin), m_dir.path(), gone).has_value());
+}
+
+void TestProbe::oddProbeOutput_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("duration");
+    QTest::addColumn<QString>("resolution");
+    QTest::newRow("N/A duration and size") << "na" << "00:00:00" << "640x360";
+    QTest::newRow("size 0") << "zero" << "00:00:02" << "640x360";
+    QTest::newRow("size missing, name in capitals") << "nosize" << "00:01:02" << "640x360";
+    QTest::newRow("names missing") << "silent" << "00:00:00" << "x";
+}
+
+void TestProbe::oddProbeOutput()
+{
+    QFETCH(QString, mode);
+    // 3000 bytes on disk: the probe's size is unusable, so this is the size shown.
+    const QString path = m_dir.filePath(QStringLiteral("tuhaf.mp4"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(3000, 'x'));
+    }
+    qputenv("FAKE_PROBE_MODE", mode.toUtf8());
+    const QList<VideoItem> rows = probeAll(m_fakeBin, {path});
+    qunsetenv("FAKE_PROBE_MODE");
+    QCOMPARE(rows.size(), 1);
+    QTEST(rows.constFirst().duration, "duration");
+    QCOMPARE(rows.constFirst().size, QStringLiteral("2,93 KB"));
+    QTEST(rows.constFirst().resolution, "resolution");
+}
+
+void TestProbe::largeFileWithoutProbedSize()
+{
+    // A sparse 5 GiB file: its size needs all 64 bits.
+    const QString path = m_dir.filePath(QStringLiteral("büyük.mkv"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        if (!f.resize(qint64(5) << 30))
+            QSKIP("the temporary folder cannot hold a sparse 5 GiB file");
+    }
+    qputenv("FAKE_PROBE_MODE", "na");
+    const QList<VideoItem> rows = probeAll(m_fakeBin, {path});
+    qunsetenv("FAKE_PROBE_MODE");
+    QFile::remove(path);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.constFirst().size, QStringLiteral("5 GB"));
+}
+
+void TestProbe::probeThatCannotRun()
+{
+    const QList<VideoItem> rows = probeAll(m_dir.filePath(QStringLiteral("boş/")), {m_silent});
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.constFirst().duration, QStringLiteral("00:00:00"));
+    QCOMPARE(rows.constFirst().resolution, QStringLiteral("x"));
+    QCOMPARE(rows.constFirst().size, sizeText(QFileInfo(m_silent).size()));
+}
+
+void TestProbe::filesProbedSideBySideRowsInOrder()
+{
+    QStringList paths;
+    for (const char *name : {"slow.mp4", "a.mp4", "b.mp4", "c.mp4"}) {
+        paths << m_dir.filePath(QLatin1String(name));
+        QFile f(paths.constLast());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const QString logPath = m_dir.filePath(QStringLiteral("probe.log"));
+    QFile::remove(logPath);
+    qputenv("FAKE_PROBE_LOG", logPath.toUtf8());
+    const QList<VideoItem> rows = probeAll(m_fakeBin, paths, nullptr, 2);
+    qunsetenv("FAKE_PROBE_LOG");
+
+    QStringList captions;
+    for (const VideoItem &r : rows)
+        captions << r.caption;
+    QCOMPARE(captions, paths);
+
+    QFile logFile(logPath);
+    QVERIFY(logFile.open(QIODevice::ReadOnly));
+    const QStringList log = QString::fromUtf8(logFile.readAll()).split('\n', Qt::SkipEmptyParts);
+    // Two runs per file, the stream probe only after the format probe has ended.
+    QCOMPARE(log.size(), 4 * 2 * 2);
+    for (const char *name : {"slow.mp4", "a.mp4", "b.mp4", "c.mp4"}) {
+        const QString n = QLatin1String(name);
+        QCOMPARE(log.count(QStringLiteral("start format ") + n), 1);
+        QCOMPARE(log.count(QStringLiteral("start streams ") + n), 1);
+        QVERIFY(log.indexOf(QStringLiteral("end format ") + n)
+                < log.indexOf(QStringLiteral("start streams ") + n));
+    }
+    // The second file started while the first was still being probed.
+    QVERIFY(log.indexOf(QStringLiteral("start format a.mp4"))
+            < log.indexOf(QStringLiteral("end streams slow.mp4")));
+    // Never more than two files at once: the third waits until one of the first two is done.
+    const qsizetype thirdStart = log.indexOf(QStringLiteral("start format b.mp4"));
+    QVERIFY(thirdStart > log.indexOf(QStringLiteral("end streams a.mp4"))
+            || thirdStart > log.indexOf(QStringLiteral("end streams slow.mp4")));
+}
+
+QTEST_GUILESS_MAIN(TestProbe)
+#include "tst_probe.moc"

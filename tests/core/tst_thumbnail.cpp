@@ -1,0 +1,116 @@
+// The thumbnail window's pure pieces: the grab command, names, caption and the random second.
+#include "core/thumbnail/thumbnailcommand.h"
+
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTest>
+
+using namespace fulmaro;
+
+class TestThumbnail : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void grabCommand_data();
+    void grabCommand();
+    void proposedName_data();
+    void proposedName();
+    void caption_data();
+    void caption();
+    void randomPosition_data();
+    void randomPosition();
+};
+
+void TestThumbnail::grabCommand_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("plain") << "/videolar/deniz.mp4" << 65
+                           << "/data/Fulmaro/Bin/ffmpeg -y  -ss 65 -i \"/videolar/deniz.mp4\" -f "
+                              "image2 -vframes 1 -preset ultrafast "
+                              "\"/data/Fulmaro/Temp/deniz_65.jpg\"";
+    QTest::newRow("dots and blanks") << "/v/yaz tatili.2024.mkv" << 0
+                                     << "/data/Fulmaro/Bin/ffmpeg -y  -ss 0 -i \"/v/yaz "
+                                        "tatili.2024.mkv\" -f image2 -vframes 1 -preset ultrafast "
+                                        "\"/data/Fulmaro/Temp/yaz tatili.2024_0.jpg\"";
+    // Shell characters in a name stay text in both the input and the scratch path.
+    QTest::newRow("shell characters")
+        << "/v/a\"$(id)`b`.mp4" << 7
+        << "/data/Fulmaro/Bin/ffmpeg -y  -ss 7 -i \"/v/a\\\"\\$(id)\\`b\\`.mp4\" -f image2 -vframes "
+           "1 -preset ultrafast \"/data/Fulmaro/Temp/a\\\"\\$(id)\\`b\\`_7.jpg\"";
+}
+
+void TestThumbnail::grabCommand()
+{
+    QFETCH(QString, fileName);
+    QFETCH(int, seconds);
+    QFETCH(QString, expected);
+    ToolSet tools;
+    tools.binDir = QStringLiteral("/data/Fulmaro/Bin/");
+    tools.ffMpeg = QStringLiteral("ffmpeg");
+    const QString scratch = thumbnailScratchPath(QStringLiteral("/data/Fulmaro/Temp/"), fileName,
+                                                 seconds);
+    QCOMPARE(thumbnailGrabCommand(tools, fileName, seconds, scratch), expected);
+}
+
+void TestThumbnail::proposedName_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << "/Videolar/deniz.mp4" << "deniz.jpg";
+    QTest::newRow("inner dots, Turkish letters") << "/v/arşiv.2024.Çekim.MOV"
+                                                 << "arşiv.2024.Çekim.jpg";
+    QTest::newRow("no extension") << "/v/klip" << "klip.jpg";
+}
+
+void TestThumbnail::proposedName()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, expected);
+    QCOMPARE(proposedPictureName(fileName), expected);
+}
+
+void TestThumbnail::caption_data()
+{
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("0") << 0 << "Küçük Resim (00:00:00)";
+    QTest::newRow("65") << 65 << "Küçük Resim (00:01:05)";
+    QTest::newRow("3661") << 3661 << "Küçük Resim (01:01:01)";
+}
+
+void TestThumbnail::caption()
+{
+    QFETCH(int, position);
+    QFETCH(QString, expected);
+    QCOMPARE(thumbnailCaption(position, QLocale(QLocale::Turkish, QLocale::Turkey)), expected);
+}
+
+void TestThumbnail::randomPosition_data()
+{
+    QTest::addColumn<int>("maximum");
+    QTest::newRow("0") << 0;
+    QTest::newRow("1") << 1;
+    QTest::newRow("2") << 2;
+    QTest::newRow("13") << 13;
+}
+
+void TestThumbnail::randomPosition()
+{
+    QFETCH(int, maximum);
+    QRandomGenerator generator(20240611u);
+    QSet<int> seen;
+    for (int i = 0; i < 2000; ++i) {
+        const int p = randomThumbnailPosition(maximum, generator);
+        QVERIFY2(p >= 0 && (p < maximum || (maximum == 0 && p == 0)),
+                 qPrintable(QString::number(p)));
+        seen.insert(p);
+    }
+    // Every second but the last one comes up.
+    QCOMPARE(seen.size(), qMax(1, maximum));
+}
+
+QTEST_APPLESS_MAIN(TestThumbnail)
+#include "tst_thumbnail.moc"

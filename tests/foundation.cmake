@@ -1,6 +1,0 @@
-fulmaro_test(tst_linesplitter)
-fulmaro_test(tst_toolrun)
-fulmaro_test(tst_settingsfile)
-fulmaro_test(tst_toolset)
-fulmaro_test(tst_msgform UI)
-fulmaro_test(tst_mainform UI)

@@ -1,5 +1,0 @@
-fulmaro_test(tst_commandbuilder)
-fulmaro_test(tst_commandbuilder_encode)
-set_tests_properties(tst_commandbuilder_encode PROPERTIES TIMEOUT 600)
-fulmaro_test(tst_settingsoptions)
-fulmaro_test(tst_settingspanel UI)

@@ -1,0 +1,327 @@
+#include "ui/appstyle.h"
+#include "ui/mainform.h"
+#include "core/runner/shellquote.h"
+#include "core/runner/toolrun.h"
+#include "core/base/pathtext.h"
+#include "support/testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QStyle>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTemporaryDir>
+
+using namespace fulmaro;
+
+class TestMainForm : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void frame();
+    void toolbarAndActions();
+    void startupEnablesActions();
+    void blankEncoderKeepsActionsDisabled();
+    void videoScaleItems();
+    void dropTest_data();
+    void dropTest();
+    void dropOntoList();
+    void settingsRoundTrip();
+    void selectFolder();
+    void closeEndsPreviewAfterSaving();
+    void updater();
+
+private:
+    QString m_data;
+};
+
+void TestMainForm::initTestCase()
+{
+    m_data = testsupport::isolateDataHome();
+    // The windows are checked in the program's own look.
+    QString error;
+    QVERIFY2(applyLightStyle(*qApp, &error), qPrintable(error));
+    QCOMPARE(QApplication::style()->name(), QStringLiteral("fusion"));
+    QCOMPARE(QApplication::palette().color(QPalette::Window), QColor(0xf3, 0xf3, 0xf3));
+    QCOMPARE(QApplication::palette().color(QPalette::Disabled, QPalette::Text),
+             QColor(0x9a, 0x9a, 0x9a));
+}
+
+void TestMainForm::frame()
+{
+    MainForm form;
+    QCOMPARE(form.windowTitle(), QStringLiteral("Fulmaro 1.1.1"));
+    QCOMPARE(form.folders.workDir, m_data + QStringLiteral("/Fulmaro/"));
+    for (const char *sub : {"Temp", "Logo", "Frame", "Filter", "Intro", "Outro"})
+        QVERIFY(QDir(form.folders.workDir + QLatin1String(sub)).exists());
+    QVERIFY(!QDir(form.folders.binDir).exists());
+    // The designed size holds once shown: nothing in the window asks for more room.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.size(), QSize(1102, 571));
+
+    QCOMPARE(form.renderPageControl->count(), 3);
+    QCOMPARE(form.renderPageControl->tabText(0), QStringLiteral("Genel"));
+    QCOMPARE(form.renderPageControl->tabText(1), QStringLiteral("Efektler"));
+    QVERIFY(!form.renderPageControl->isTabVisible(2));
+    QCOMPARE(form.renderPageControl->currentIndex(), 0);
+
+    QCOMPARE(form.cbPreviewScale->count(), 7);
+    QCOMPARE(form.cbPreviewScale->itemText(0), QStringLiteral("2160p"));
+    QCOMPARE(form.cbPreviewScale->currentText(), QStringLiteral("360p"));
+    QVERIFY(form.cbPreviewNoAudio->isChecked());
+    QCOMPARE(form.cbPreviewNoAudio->text(), QStringLiteral("Sessiz"));
+    QVERIFY(form.edOutputFolder->isReadOnly());
+    QVERIFY(form.findChild<QTreeView *>(QStringLiteral("VideoList")));
+
+    QStringList popup;
+    for (QAction *a : form.videoListPopupMenu->actions())
+        popup << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(popup, QStringList({"Tümünü seç", "Hiçbirini seçme", "Diğerlerini seç", "-",
+                                 "Video Ekle", "Sil", "-", "Grup Oluştur"}));
+    QVERIFY(!form.actGroupCreate->isVisible());
+}
+
+void TestMainForm::toolbarAndActions()
+{
+    MainForm form;
+    form.show();
+    struct Expected
+    {
+        const char *name;
+        const char *caption;
+        bool visible;
+        bool enabled;
+    };
+    const Expected expected[] = {
+        {"actVideoLocal", "Video Ekle", true, true},
+        {"actVideoInternet", "URL Ekle", false, true},
+        {"actVideoDelete", "Sil", true, true},
+        {"actVideoUp", "Yukarı Taşı", true, true},
+        {"actVideoDown", "Aşağı Taşı", true, true},
+        {"actOpenOutputFolder", "Çıktı Klasörü", true, true},
+        {"actRenderPreview", "Önizleme", true, false},
+        {"actThumbnail", "Küçük Resim", true, false},
+        {"actRender", "Başlat", true, false},
+    };
+    QList<QAction *> actions;
+    int separators = 0;
+    for (QAction *a : form.toolBar1->actions()) {
+        if (a->isSeparator())
+            ++separators;
+        else
+            actions << a;
+    }
+    QCOMPARE(separators, 4);
+    QCOMPARE(actions.size(), int(std::size(expected)));
+    for (int i = 0; i < actions.size(); ++i) {
+        QAction *a = actions[i];
+        QCOMPARE(a->objectName(), QLatin1String(expected[i].name));
+        QCOMPARE(a->iconText(), QString::fromUtf8(expected[i].caption));
+        QCOMPARE(a->isVisible(), expected[i].visible);
+        if (expected[i].visible) // Qt reports a hidden action as disabled
+            QCOMPARE(a->isEnabled(), expected[i].enabled);
+        QCOMPARE(a->property("category").toString(), QStringLiteral("Toolbar"));
+        QVERIFY(!a->icon().pixmap(32, 32, QIcon::Normal).isNull());
+        QVERIFY(a->icon().pixmap(32, 32, QIcon::Disabled).toImage()
+                != a->icon().pixmap(32, 32, QIcon::Normal).toImage());
+        if (expected[i].visible) {
+            auto *button = qobject_cast<QToolButton *>(form.toolBar1->widgetForAction(a));
+            QVERIFY(button);
+            QCOMPARE(button->height(), 52);
+            QVERIFY(button->width() >= 66);
+            // The whole caption fits on the button.
+            QVERIFY(button->fontMetrics().horizontalAdvance(a->iconText()) <= button->width());
+        }
+    }
+    QCOMPARE(form.actVideoInternet->text(), QStringLiteral("Internetten Ekle"));
+}
+
+void TestMainForm::startupEnablesActions()
+{
+    MainForm form;
+    QSignalSpy done(&form, &MainForm::startupDone);
+    QVERIFY(!form.actRender->isEnabled());
+    form.show();
+    QVERIFY(done.wait(2000));
+    QCOMPARE(form.tools.ffMpeg, QStringLiteral("ffmpeg"));
+    QCOMPARE(form.tools.ffProbe, QStringLiteral("ffprobe"));
+    QVERIFY(form.actRender->isEnabled());
+    QVERIFY(form.actRenderPreview->isEnabled());
+    QVERIFY(form.actThumbnail->isEnabled());
+    // The start-up message runs once only.
+    QTest::qWait(50);
+    QCOMPARE(done.count(), 1);
+}
+
+void TestMainForm::blankEncoderKeepsActionsDisabled()
+{
+    MainForm form;
+    form.configuredTools.ffMpeg = QStringLiteral("  ");
+    QSignalSpy done(&form, &MainForm::startupDone);
+    QVERIFY(done.wait(2000));
+    QVERIFY(!form.actRender->isEnabled());
+    QVERIFY(!form.actRenderPreview->isEnabled());
+    QVERIFY(!form.actThumbnail->isEnabled());
+}
+
+void TestMainForm::videoScaleItems()
+{
+    MainForm form;
+    QCOMPARE(form.cbVideoScale->count(), 99);
+    QCOMPARE(form.cbVideoScale->itemText(0), QStringLiteral("99%"));
+    QCOMPARE(form.cbVideoScale->itemText(98), QStringLiteral("1%"));
+    QCOMPARE(form.cbVideoScale->currentText(), QStringLiteral("30%"));
+    QCOMPARE(form.cbVideoScale->currentIndex(), 69);
+}
+
+void TestMainForm::dropTest_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("mp4") << "/v/a.mp4" << true;
+    QTest::newRow("MP4 in capitals") << "/v/a.MP4" << false;
+    QTest::newRow("txt") << "/v/a.txt" << false;
+    QTest::newRow(".mp is inside the filter text") << "/v/a.mp" << true;
+    QTest::newRow(".fl is inside the filter text") << "/v/a.fl" << true;
+    QTest::newRow("no extension") << "/v/film" << false;
+    QTest::newRow("dot only in a folder name") << "/v.mp4/film" << false;
+    QTest::newRow("last dot counts") << "/v/a.mkv.part" << false;
+    QTest::newRow("flv") << "/v/Çıktı klip.flv" << true;
+}
+
+void TestMainForm::dropTest()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, accepted);
+    QCOMPARE(passesVideoDropTest(name), accepted);
+}
+
+void TestMainForm::dropOntoList()
+{
+    MainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QStringList added;
+    form.videoFileAdder = [&](const QStringList &paths) { added << paths; };
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/v/one.mp4")),
+                  QUrl::fromLocalFile(QStringLiteral("/v/two.MP4")),
+                  QUrl::fromLocalFile(QStringLiteral("/v/three.txt")),
+                  QUrl::fromLocalFile(QStringLiteral("/v/four.avi"))});
+    QWidget *viewport = form.videoList->viewport();
+    const QPoint pos = viewport->rect().center();
+    QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    QCOMPARE(added, QStringList({"/v/one.mp4", "/v/four.avi"}));
+}
+
+void TestMainForm::settingsRoundTrip()
+{
+    const QString settings = m_data + QStringLiteral("/Fulmaro/Fulmaro.set");
+    {
+        QDir().mkpath(m_data + QStringLiteral("/Fulmaro"));
+        QFile f(settings);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("OutputFolder=/home/kullanıcı/Çıktı\r\n");
+    }
+    {
+        MainForm form;
+        QCOMPARE(form.edOutputFolder->text(), QStringLiteral("/home/kullanıcı/Çıktı"));
+        form.show();
+        form.edOutputFolder->setText(QStringLiteral("/srv/Out"));
+        form.close();
+    }
+    QFile f(settings);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("outputfolder=/srv/Out\r\n"));
+    f.close();
+    {
+        MainForm form;
+        form.show();
+        form.edOutputFolder->clear();
+        form.close();
+    }
+    QCOMPARE(QFileInfo(settings).size(), 0);
+}
+
+void TestMainForm::selectFolder()
+{
+    MainForm form;
+    QString offered;
+    form.edOutputFolder->setText(QStringLiteral("/old"));
+    form.chooseFolder = [&](QWidget *, const QString &current) {
+        offered = current;
+        return QString();
+    };
+    form.btnSelectFolderClick();
+    QCOMPARE(offered, QStringLiteral("/old"));
+    QCOMPARE(form.edOutputFolder->text(), QStringLiteral("/old")); // cancelled: unchanged
+    form.chooseFolder = [](QWidget *, const QString &) { return QStringLiteral("/new/place/"); };
+    form.btnSelectFolderClick();
+    QCOMPARE(form.edOutputFolder->text(), QStringLiteral("/new/place"));
+}
+
+void TestMainForm::closeEndsPreviewAfterSaving()
+{
+    MainForm form;
+    form.show();
+    const QString settings = form.folders.settingsFile();
+    QFile::remove(settings);
+    form.edOutputFolder->setText(QStringLiteral("/out"));
+
+    // A player that stays open until it is closed, with a child of its own.
+    bool settingsWrittenFirst = false;
+    ToolRun preview(quoteArg(QStringLiteral(FAKE_TOOL)) + QStringLiteral(" spawn hang"),
+                    form.folders.tempDir, [&](const QString &, bool &) {});
+    connect(&preview, &ToolRun::done, [&] { settingsWrittenFirst = QFile::exists(settings); });
+    preview.start();
+    QTRY_VERIFY(preview.isRunning());
+    form.setPreviewRun(&preview);
+    QTest::qWait(100);
+    const qint64 pid = preview.processId();
+
+    form.close();
+    QVERIFY(preview.isFinished());
+    QCOMPARE(preview.result().end, RunEnd::Stopped);
+    QVERIFY(settingsWrittenFirst);
+    QTRY_VERIFY(!testsupport::processAlive(pid));
+}
+
+void TestMainForm::updater()
+{
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("fulmaro"));
+    QVERIFY(!launchUpdater(dir.path(), program)); // none there: nothing happens
+
+    const QString args = dir.filePath(QStringLiteral("args.txt"));
+    QFile script(dir.filePath(QStringLiteral("Updater")));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s|' \"$@\" > " + quoteArg(args).toUtf8() + "\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    QVERIFY(launchUpdater(dir.path(), program));
+    QTRY_VERIFY(QFileInfo(args).size() > 0);
+    QFile f(args);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(f.readAll()),
+             program + QStringLiteral("|http://www.fulmaro.com/update/version.xml|"));
+}
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"

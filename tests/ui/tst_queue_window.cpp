@@ -1,0 +1,383 @@
+// The render queue window driven like a user would, with the real encoder on clips made at test
+// time: a full run, a stop, the output-folder checks, a failing tool check, a broken source and
+// a close request during a run.
+
+#include "ui/mainform.h"
+#include "ui/dialogs/msgform.h"
+#include "core/queue/renderprogress.h"
+#include "ui/queue/videorenderform.h"
+#include "ui/render/settingspanel.h"
+#include "core/runner/shellquote.h"
+#include "support/testsupport.h"
+#include "ui/videolist/videolistcontroller.h"
+#include "core/videolist/videolistmodel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <functional>
+#include <memory>
+
+using namespace fulmaro;
+
+namespace {
+
+const QString kFfmpeg = QStringLiteral(TOOLS_DIR "/ffmpeg");
+const QString kFfprobe = QStringLiteral(TOOLS_DIR "/ffprobe");
+
+
+
+
+struct Row
+{
+    QString name, start, end, duration, progress, tip;
+};
+
+QList<Row> rows(const VideoRenderForm *window)
+{
+    QList<Row> result;
+    for (int i = 0; i < window->logListView->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = window->logListView->topLevelItem(i);
+        result.append({item->text(0), item->text(1), item->text(2), item->text(3), item->text(4),
+                       item->toolTip(4)});
+    }
+    return result;
+}
+
+bool readsAsTime(const QString &text)
+{
+    return QLocale().toTime(text, longTimeFormat()).isValid();
+}
+
+bool waitFor(const std::function<bool()> &condition, int ms = 180000)
+{
+    return QTest::qWaitFor(condition, ms);
+}
+
+} // namespace
+
+class TestQueueWindow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void fullRun();
+    void stopDuringSecondJob();
+    void outputFolderChecks();
+    void toolCheckFails();
+    void brokenSourceFailsAndRunGoesOn();
+    void closeDuringRunWaitsForTheEnd();
+
+private:
+    std::unique_ptr<MainForm> makeForm(const QStringList &files, const QString &output);
+    // Runs the render action; drive gets the window once it shows and should close it.
+    bool render(MainForm &form, const std::function<void(VideoRenderForm *)> &drive);
+
+    QTemporaryDir m_dir;
+    QString m_src;
+    QString m_out;
+    QString m_bin;
+    QStringList m_messages;
+};
+
+void TestQueueWindow::initTestCase()
+{
+    testsupport::isolateDataHome();
+    m_bin = WorkFolders::standard().binDir;
+    QVERIFY(testsupport::linkRealTools(m_bin));
+    m_src = m_dir.filePath(QStringLiteral("src")) + QLatin1Char('/');
+    QDir().mkpath(m_src + QStringLiteral("other"));
+    QVERIFY(testsupport::makeClip(m_src + "a.mp4", 1, true, "160x120"));
+    QVERIFY(testsupport::makeClip(m_src + "clip.final.mov", 2, false, "160x120"));
+    QVERIFY(testsupport::makeClip(m_src + "other/clip.final.mkv", 3, true, "160x120"));
+    QVERIFY(testsupport::makeClip(m_src + "long.mp4", 120, false, "64x64"));
+    QFile bad(m_src + "bad.mp4");
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 4096; ++i)
+        bad.write("not a video ");
+    bad.close();
+    setMsgHook([this](MsgDlgType, const QString &text) {
+        m_messages << text;
+        return kMsgYes;
+    });
+}
+
+void TestQueueWindow::init()
+{
+    m_messages.clear();
+    m_out = m_dir.filePath(QStringLiteral("out%1").arg(QDateTime::currentMSecsSinceEpoch()));
+    QVERIFY(QDir().mkpath(m_out));
+}
+
+void TestQueueWindow::cleanup()
+{
+    QVERIFY(testsupport::linkRealTools(m_bin));
+}
+
+std::unique_ptr<MainForm> TestQueueWindow::makeForm(const QStringList &files, const QString &output)
+{
+    auto form = std::make_unique<MainForm>();
+    form->checkInfo();
+    form->edOutputFolder->setText(output);
+    // Small and quick outputs.
+    form->renderSettings->cbRenderScale->setCurrentIndex(6);
+    form->renderSettings->cbExtension->setCurrentText(QStringLiteral("mkv"));
+    auto *list = form->findChild<VideoListController *>();
+    QSignalSpy added(list, &VideoListController::addFinished);
+    list->addVideoFiles(files);
+    if (!added.wait(60000) || list->model()->count() != files.size())
+        return nullptr;
+    return form;
+}
+
+bool TestQueueWindow::render(MainForm &form, const std::function<void(VideoRenderForm *)> &drive)
+{
+    bool shown = false;
+    std::function<void()> poll;
+    poll = [&] {
+        auto *window = form.findChild<VideoRenderForm *>();
+        if (!window || !window->isVisible()) {
+            QTimer::singleShot(10, poll);
+            return;
+        }
+        shown = true;
+        drive(window);
+        // Whatever the drive left open ends here, so the test never hangs on the window.
+        if (window->isVisible())
+            window->done(0);
+    };
+    QTimer::singleShot(0, poll);
+    form.actRender->trigger();
+    if (!shown) {
+        // The action returned without a window; the poll must not outlive this call.
+        poll = [] {};
+        QTest::qWait(30);
+    }
+    return shown;
+}
+
+// Three clips, two of them with the same base name, rendered into one folder.
+void TestQueueWindow::fullRun()
+{
+    const QStringList files = {m_src + "a.mp4", m_src + "clip.final.mov",
+                               m_src + "other/clip.final.mkv"};
+    auto form = makeForm(files, m_out);
+    QVERIFY(form);
+    QList<Row> before, after;
+    bool startEnabledAfter = true;
+    QString finishAfter;
+    const bool shown = render(*form, [&](VideoRenderForm *w) {
+        QCOMPARE(w->windowTitle(), QStringLiteral("Video Render"));
+        QCOMPARE(w->size(), QSize(720, 277));
+        QCOMPARE(w->logListView->geometry(), QRect(8, 8, 694, 233));
+        QCOMPARE(w->btnStart->geometry(), QRect(546, 247, 75, 25));
+        QCOMPARE(w->btnFinish->geometry(), QRect(627, 247, 75, 25));
+        const QTreeWidgetItem *header = w->logListView->headerItem();
+        QStringList captions;
+        for (int c = 0; c < header->columnCount(); ++c)
+            captions << header->text(c);
+        QCOMPARE(captions, QStringList({"Dosya Adı", "Başlangıç", "Bitiş", "Süre", "İşlem"}));
+        QCOMPARE(w->logListView->header()->sectionSize(1), 60);
+        QVERIFY(w->btnStart->isEnabled());
+        QVERIFY(!w->btnFinish->isEnabled());
+        QCOMPARE(w->btnFinish->text(), QStringLiteral("Durdur"));
+        before = rows(w);
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        QVERIFY(!w->btnStart->isEnabled());
+        QVERIFY(w->btnFinish->isEnabled());
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        after = rows(w);
+        startEnabledAfter = w->btnStart->isEnabled();
+        finishAfter = w->btnFinish->text();
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+    });
+    QVERIFY(shown);
+    QVERIFY(!form->findChild<VideoRenderForm *>());
+    QCOMPARE(m_messages, QStringList());
+
+    QCOMPARE(before.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(before[i].name, files[i]);
+        QVERIFY(before[i].start.isEmpty() && before[i].progress.isEmpty());
+    }
+    QCOMPARE(finishAfter, QStringLiteral("Kapat"));
+    QVERIFY(!startEnabledAfter);
+    QCOMPARE(after.size(), 3);
+    for (const Row &row : after) {
+        QVERIFY2(readsAsTime(row.start), qPrintable(row.start));
+        QVERIFY2(readsAsTime(row.end), qPrintable(row.end));
+        QVERIFY2(readsAsTime(row.duration), qPrintable(row.duration));
+        QCOMPARE(row.progress, QStringLiteral("100%"));
+    }
+
+    // Every output plays and lasts as long as its source; the same base name did not overwrite.
+    const QStringList outputs = {m_out + "/a.mkv", m_out + "/clip.final.mkv",
+                                 m_out + "/clip.final (2).mkv"};
+    const QList<double> lengths = {1, 2, 3};
+    for (int i = 0; i < 3; ++i) {
+        const double seconds = testsupport::probedSeconds(outputs[i]);
+        QVERIFY2(qAbs(seconds - lengths[i]) < 0.2,
+                 qPrintable(outputs[i] + QStringLiteral(": ") + QString::number(seconds)));
+    }
+}
+
+// "Durdur" during the second of three jobs ends that encoder and skips the third.
+void TestQueueWindow::stopDuringSecondJob()
+{
+    auto form = makeForm({m_src + "a.mp4", m_src + "long.mp4", m_src + "clip.final.mov"}, m_out);
+    QVERIFY(form);
+    QList<Row> after;
+    qint64 group = 0;
+    bool groupGone = false;
+    int focusedAfter = -1;
+    render(*form, [&](VideoRenderForm *w) {
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        const bool progressing = waitFor([w] {
+            RenderQueue *q = w->queue();
+            return q && q->currentIndex() == 1 && q->currentRun()
+                   && !w->logListView->topLevelItem(1)->text(4).isEmpty();
+        });
+        if (!progressing)
+            return;
+        group = w->queue()->currentRun()->processId();
+        QVERIFY(testsupport::groupAlive(group));
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        // A killed encoder can take a moment to be gone after its interpreter has ended.
+        groupGone = waitFor([group] { return !testsupport::groupAlive(group); }, 5000);
+        after = rows(w);
+        focusedAfter = w->logListView->currentIndex().row();
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+    });
+    QVERIFY(group > 0);
+    QVERIFY(groupGone);
+    QCOMPARE(after.size(), 3);
+    QCOMPARE(after[0].progress, QStringLiteral("100%"));
+    QVERIFY(readsAsTime(after[1].start) && readsAsTime(after[1].end)
+            && readsAsTime(after[1].duration));
+    QVERIFY2(after[1].progress.endsWith(QLatin1Char('%')) && after[1].progress != "100%",
+             qPrintable(after[1].progress));
+    QVERIFY(after[2].start.isEmpty() && after[2].end.isEmpty() && after[2].duration.isEmpty()
+            && after[2].progress.isEmpty());
+    // The focus mark still reached the skipped row.
+    QCOMPARE(focusedAfter, 2);
+    QVERIFY(!QFile::exists(m_out + "/clip.final.mkv"));
+}
+
+void TestQueueWindow::outputFolderChecks()
+{
+    // Blank: a message and no window.
+    auto form = makeForm({m_src + "a.mp4"}, QStringLiteral("   "));
+    QVERIFY(form);
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(!render(*form, [](VideoRenderForm *) {}));
+    QCOMPARE(m_messages, QStringList{QStringLiteral("Çıkış klasörü seçilmemiş")});
+    QVERIFY(form->edOutputFolder->hasFocus());
+
+    // Missing: the window opens, "Başlat" says so and stays ready; minimizing it puts the whole
+    // program away.
+    m_messages.clear();
+    form->edOutputFolder->setText(m_out + QStringLiteral("/gone"));
+    bool ready = false;
+    bool mainMinimized = false;
+    QList<Row> after;
+    QVERIFY(render(*form, [&](VideoRenderForm *w) {
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        ready = w->btnStart->isEnabled() && !w->btnFinish->isEnabled()
+                && w->btnFinish->text() == QLatin1String("Durdur") && !w->queue();
+        after = rows(w);
+        w->showMinimized();
+        mainMinimized = form->isMinimized();
+        w->close();
+    }));
+    QCOMPARE(m_messages, QStringList{QStringLiteral("Çıkış klasörü bulunamadı.")});
+    QVERIFY(ready);
+    QVERIFY(after[0].start.isEmpty() && after[0].progress.isEmpty());
+    QVERIFY(mainMinimized);
+}
+
+// An encoder file that is not the expected build: its message once per job, nothing runs.
+void TestQueueWindow::toolCheckFails()
+{
+    auto form = makeForm({m_src + "a.mp4", m_src + "clip.final.mov"}, m_out);
+    QVERIFY(form);
+    const QString ran = m_dir.filePath(QStringLiteral("fake-ffmpeg-ran"));
+    QFile::remove(m_bin + "ffmpeg");
+    QFile fake(m_bin + "ffmpeg");
+    QVERIFY(fake.open(QIODevice::WriteOnly));
+    fake.write(QStringLiteral("#!/bin/sh\ntouch %1\n").arg(quoteArg(ran)).toUtf8());
+    fake.close();
+    fake.setPermissions(fake.permissions() | QFileDevice::ExeOwner);
+
+    QList<Row> after;
+    QString finish;
+    QVERIFY(render(*form, [&](VideoRenderForm *w) {
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        after = rows(w);
+        finish = w->btnFinish->text();
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+    }));
+    QCOMPARE(finish, QStringLiteral("Kapat"));
+    QCOMPARE(m_messages, QStringList(2, QStringLiteral("FFMpeg dosya versiyonları uyumsuz!")));
+    for (const Row &row : after)
+        QVERIFY(row.start.isEmpty() && row.end.isEmpty() && row.progress.isEmpty());
+    QVERIFY(!QFile::exists(ran));
+}
+
+// A source the encoder cannot read shows "Hata" with the encoder's words; the next job runs.
+void TestQueueWindow::brokenSourceFailsAndRunGoesOn()
+{
+    auto form = makeForm({m_src + "bad.mp4", m_src + "a.mp4"}, m_out);
+    QVERIFY(form);
+    QList<Row> after;
+    QVERIFY(render(*form, [&](VideoRenderForm *w) {
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        after = rows(w);
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+    }));
+    QCOMPARE(after.size(), 2);
+    QCOMPARE(after[0].progress, QStringLiteral("Hata"));
+    QVERIFY2(after[0].tip.contains(QLatin1String("bad.mp4")), qPrintable(after[0].tip));
+    QVERIFY(readsAsTime(after[0].end));
+    QCOMPARE(after[1].progress, QStringLiteral("100%"));
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/a.mkv") - 1) < 0.2);
+}
+
+// The close box during a run is kept: the jobs finish, then the window closes by itself.
+void TestQueueWindow::closeDuringRunWaitsForTheEnd()
+{
+    auto form = makeForm({m_src + "a.mp4", m_src + "clip.final.mov"}, m_out);
+    QVERIFY(form);
+    bool openAfterClose = false;
+    bool closedItself = false;
+    QList<Row> atEnd;
+    QVERIFY(render(*form, [&](VideoRenderForm *w) {
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        connect(w->queue(), &RenderQueue::finished, w, [&atEnd, w] { atEnd = rows(w); });
+        w->close();
+        openAfterClose = w->isVisible();
+        closedItself = waitFor([w] { return !w->isVisible(); });
+    }));
+    QVERIFY(openAfterClose);
+    QVERIFY(closedItself);
+    QCOMPARE(atEnd.size(), 2);
+    QCOMPARE(atEnd[0].progress, QStringLiteral("100%"));
+    QCOMPARE(atEnd[1].progress, QStringLiteral("100%"));
+}
+
+QTEST_MAIN(TestQueueWindow)
+#include "tst_queue_window.moc"

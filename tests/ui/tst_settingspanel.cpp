@@ -1,0 +1,348 @@
+#include "ui/mainform.h"
+#include "core/render/commandbuilder.h"
+#include "ui/render/settingspanel.h"
+#include "support/testsupport.h"
+#include "core/videolist/videoitem.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+using namespace fulmaro;
+
+class TestSettingsPanel : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void controlsAndDefaults();
+    void hiddenControls();
+    void initialLabels();
+    void labelsFollowAnySlider_data();
+    void labelsFollowAnySlider();
+    void resets_data();
+    void resets();
+    void frameEnabling();
+    void logoEnabling();
+    void refillKeepsEnabledState();
+    void typedTextsAreDigits();
+    void settingsFeedTheBuilder();
+    void pickersListLibraries();
+
+private:
+    QString m_data;
+    MainForm *m_form = nullptr;
+    SettingsPanel *p = nullptr;
+};
+
+void TestSettingsPanel::initTestCase()
+{
+    m_data = testsupport::isolateDataHome();
+    QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
+}
+
+void TestSettingsPanel::init()
+{
+    m_form = new MainForm;
+    p = m_form->renderSettings;
+    QVERIFY(p);
+}
+
+void TestSettingsPanel::cleanup()
+{
+    delete m_form;
+    m_form = nullptr;
+}
+
+void TestSettingsPanel::controlsAndDefaults()
+{
+    const auto items = [this](const char *name) {
+        auto *box = m_form->findChild<QComboBox *>(QLatin1String(name));
+        QStringList list;
+        for (int i = 0; box && i < box->count(); ++i)
+            list << box->itemText(i);
+        return list;
+    };
+    const auto current = [this](const char *name) {
+        return m_form->findChild<QComboBox *>(QLatin1String(name))->currentIndex();
+    };
+    QCOMPARE(items("cbRenderScale"), QStringList({"2160p", "1440p", "1080p", "720p", "480p", "360p", "240p"}));
+    QCOMPARE(current("cbRenderScale"), 3);
+    QCOMPARE(items("cbBitrate"), QStringList({"5000", "4500", "4000", "3500", "3000", "2500", "2000", "1500",
+                                              "1000", "900", "850", "750", "700", "650", "600", "550", "500"}));
+    QCOMPARE(p->cbBitrate->currentText(), QStringLiteral("5000"));
+    QVERIFY(p->cbBitrate->isEditable());
+    QCOMPARE(items("cbExtension"), QStringList({"mp4", "mkv", "avi", "flv"}));
+    QCOMPARE(items("cbPreset"), QStringList({"En Hızlı", "Hızlı", "Normal", "Yavaş", "En Yavaş"}));
+    QCOMPARE(current("cbPreset"), 0);
+    QCOMPARE(items("cbFlipVideo"), QStringList({"Yok", "Yatay", "Dikey", "Yatay + Dikey"}));
+    QCOMPARE(items("edVideoFront"), QStringList({"Video çerçevenin arkasında kalsın", "Video çerçevenin önüne geçsin"}));
+    QCOMPARE(current("edVideoFront"), 1);
+    const QStringList positions = {"Koordinat", "Sol Üst", "Orta Üst", "Sağ Üst", "Sol Orta", "Orta",
+                                   "Sağ Orta", "Sol Alt", "Orta Alt", "Sağ Alt"};
+    QCOMPARE(items("cbVideoPosition"), positions);
+    QCOMPARE(current("cbVideoPosition"), 5);
+    QCOMPARE(items("cbLogoPosition"), positions);
+    QCOMPARE(current("cbLogoPosition"), 1);
+    QCOMPARE(items("cbLogoScale"), QStringList({"250x250", "200x200", "150x150", "100x100", "50x50", "25x25"}));
+    QCOMPARE(p->cbLogoScale->currentText(), QStringLiteral("50x50"));
+    QCOMPARE(items("cbFrame").mid(0, 5), QStringList({"Yok", "Fulmaro Özel 1", "Fulmaro Özel 2", "Fulmaro Özel 3", "Fulmaro Özel 4"}));
+    QCOMPARE(items("cbFilter").value(0), QStringLiteral("Yok"));
+    QCOMPARE(items("cbLogo").value(0), QStringLiteral("Yok"));
+    QCOMPARE(p->cbVideoScale, m_form->cbVideoScale);
+    QCOMPARE(p->cbVideoScale->currentText(), QStringLiteral("30%"));
+
+    const struct { const char *name; int min, max, value; } sliders[] = {
+        {"tbZoom", 10, 100, 10}, {"tbVideoSpeed", 5, 200, 100}, {"tbFilterOpacity", 0, 100, 50},
+        {"tbContrast", -20, 20, 10}, {"tbBrightness", -10, 10, 0}, {"tbSaturation", 0, 30, 10},
+        {"tbGamma", 1, 100, 10}, {"tbGammaRed", 1, 100, 100}, {"tbGammaGreen", 1, 100, 100},
+        {"tbGammaBlue", 1, 100, 100}, {"TrackBar1", 0, 100, 100}};
+    for (const auto &s : sliders) {
+        auto *slider = m_form->findChild<QSlider *>(QLatin1String(s.name));
+        QVERIFY2(slider, s.name);
+        QCOMPARE(slider->minimum(), s.min);
+        QCOMPARE(slider->maximum(), s.max);
+        QCOMPARE(slider->value(), s.value);
+        QCOMPARE(slider->tickPosition(), QSlider::NoTicks);
+    }
+    for (const char *name : {"edTimeStart", "edTimeEnd", "edCropLeft", "edCropTop", "edVideoPositionX",
+                             "edVideoPositionY", "edLogoPositionX", "edLogoPositionY"}) {
+        auto *spin = m_form->findChild<QSpinBox *>(QLatin1String(name));
+        QVERIFY2(spin, name);
+        QCOMPARE(spin->value(), 0);
+        spin->setValue(-25);
+        QCOMPARE(spin->value(), -25);
+    }
+    for (const char *name : {"cbGreyscale", "cbSepia", "cbNegative", "cbThermography", "cbBadDream",
+                             "cbPosterize", "cbLSD", "cbVintage", "cbVignette"}) {
+        auto *box = m_form->findChild<QCheckBox *>(QLatin1String(name));
+        QVERIFY2(box && !box->isChecked(), name);
+    }
+    for (const char *name : {"btnFilterPreview", "btnFilterNew", "btnFilterDelete", "btnFramePreview",
+                             "btnFrameNew", "btnFrameDelete", "btnLogoPreview", "btnLogoNew", "btnLogoDelete"})
+        QVERIFY2(m_form->findChild<QWidget *>(QLatin1String(name)), name);
+    QCOMPARE(p->btnFramePreview->toolTip(), QStringLiteral("Çerçeve Önizleme"));
+    QCOMPARE(p->btnLogoNew->toolTip(), QStringLiteral("Yeni Logo"));
+
+    // The defaults are the settings the builder starts from.
+    const RenderSettings s = p->settings();
+    const RenderSettings d;
+    QCOMPARE(s.cbRenderScale, d.cbRenderScale);
+    QCOMPARE(s.cbBitrate, d.cbBitrate);
+    QCOMPARE(s.btnFullCPU, true);
+    QCOMPARE(s.cbVideoScale, d.cbVideoScale);
+    QCOMPARE(s.cbPreviewScale, 5);
+    QCOMPARE(s.cbPreviewNoAudio, true);
+    QCOMPARE(s.cbFrame, 0);
+}
+
+void TestSettingsPanel::hiddenControls()
+{
+    m_form->show();
+    QVERIFY(p->cbBitrate->isVisible());
+    for (const char *name : {"btnFullCPU", "tbFilterOpacity", "lblFiterOpacityResult", "cbEraseAudio",
+                             "cbEraseVideo", "TrackBar1"}) {
+        auto *w = m_form->findChild<QWidget *>(QLatin1String(name));
+        QVERIFY2(w && w->isHidden(), name);
+    }
+    QCOMPARE(p->btnFullCPU->text(), QStringLiteral("%100 CPU"));
+    QVERIFY(p->btnFullCPU->isChecked());
+    for (const char *name : {"cbIntro", "btnIntroNew", "btnIntroPreview", "cbOutro", "btnOutroNew", "btnOutroPreview"}) {
+        auto *w = m_form->findChild<QWidget *>(QLatin1String(name));
+        QVERIFY2(w && !w->isEnabled(), name);
+    }
+    QCOMPARE(p->cbIntro->itemText(0), QStringLiteral("Yok"));
+    QCOMPARE(p->btnOutroPreview->toolTip(), QStringLiteral("Outro Önizleme"));
+}
+
+void TestSettingsPanel::initialLabels()
+{
+    QCOMPARE(p->lblZoomResult->text(), QStringLiteral("(1,0x)"));
+    QCOMPARE(p->lblVideoSpeedResult->text(), QStringLiteral("(1,00x)"));
+    QCOMPARE(p->lblContrastResult->text(), QStringLiteral("1.0"));
+    QCOMPARE(p->lblBrightnessResult->text(), QStringLiteral("0.0"));
+    QCOMPARE(p->lblSaturationResult->text(), QStringLiteral("1.0"));
+    QCOMPARE(p->lblGammaResult->text(), QStringLiteral("1.0"));
+    QCOMPARE(p->lblGammaRedResult->text(), QStringLiteral("1.0"));
+    QCOMPARE(p->lblGammaGreenResult->text(), QStringLiteral("1.0"));
+    QCOMPARE(p->lblGammaBlueResult->text(), QStringLiteral("1.0"));
+    QCOMPARE(p->lblFiterOpacityResult->text(), QStringLiteral("(50%)"));
+}
+
+void TestSettingsPanel::labelsFollowAnySlider_data()
+{
+    QTest::addColumn<QString>("slider");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("speed 150") << "tbVideoSpeed" << 150 << "lblVideoSpeedResult" << "(1,50x)";
+    QTest::newRow("zoom 25") << "tbZoom" << 25 << "lblZoomResult" << "(2,5x)";
+    QTest::newRow("red 57") << "tbGammaRed" << 57 << "lblGammaRedResult" << "0,6";
+    QTest::newRow("brightness -3") << "tbBrightness" << -3 << "lblBrightnessResult" << "-0,3";
+    QTest::newRow("opacity 70") << "tbFilterOpacity" << 70 << "lblFiterOpacityResult" << "(70%)";
+    QTest::newRow("hidden slider") << "TrackBar1" << 10 << "lblVideoSpeedResult" << "(1,00x)";
+}
+
+void TestSettingsPanel::labelsFollowAnySlider()
+{
+    QFETCH(QString, slider);
+    QFETCH(int, value);
+    QFETCH(QString, label);
+    QFETCH(QString, text);
+    m_form->findChild<QSlider *>(slider)->setValue(value);
+    QCOMPARE(m_form->findChild<QLabel *>(label)->text(), text);
+    // Every label is rewritten, so the untouched ones now show the locale's separator too.
+    if (slider != QLatin1String("tbContrast"))
+        QCOMPARE(p->lblContrastResult->text(), QStringLiteral("1,0"));
+    if (slider != QLatin1String("tbGammaBlue"))
+        QCOMPARE(p->lblGammaBlueResult->text(), QStringLiteral("1,0"));
+}
+
+void TestSettingsPanel::resets_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("slider");
+    QTest::addColumn<int>("moved");
+    QTest::addColumn<int>("reset");
+    QTest::newRow("Hızlandırma") << "lblVideoSpeed" << "tbVideoSpeed" << 40 << 100;
+    QTest::newRow("Kontrast") << "lblContrast" << "tbContrast" << -4 << 10;
+    QTest::newRow("Parlaklık") << "lblBrightness" << "tbBrightness" << 7 << 0;
+    QTest::newRow("Canlılık") << "lblSaturation" << "tbSaturation" << 25 << 10;
+    QTest::newRow("Gama") << "lblGamma" << "tbGamma" << 60 << 10;
+    QTest::newRow("Kırmızı") << "lblGammaRed" << "tbGammaRed" << 3 << 100;
+    QTest::newRow("Yeşil") << "lblGammaGreen" << "tbGammaGreen" << 3 << 100;
+    QTest::newRow("Mavi") << "lblGammaBlue" << "tbGammaBlue" << 3 << 100;
+}
+
+void TestSettingsPanel::resets()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, slider);
+    QFETCH(int, moved);
+    QFETCH(int, reset);
+    auto *target = m_form->findChild<QSlider *>(slider);
+    auto *caption = m_form->findChild<QLabel *>(label);
+    QVERIFY(target && caption);
+    QCOMPARE(caption->cursor().shape(), Qt::PointingHandCursor);
+    target->setValue(moved);
+    p->tbGamma->setValue(33); // a neighbour that must stay
+    if (slider == QLatin1String("tbGamma"))
+        target->setValue(moved);
+    m_form->show();
+    m_form->renderPageControl->setCurrentWidget(caption->parentWidget());
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    QTest::mouseDClick(caption, Qt::LeftButton);
+    QCOMPARE(target->value(), reset);
+    if (slider != QLatin1String("tbGamma"))
+        QCOMPARE(p->tbGamma->value(), 33);
+}
+
+void TestSettingsPanel::frameEnabling()
+{
+    const QList<QWidget *> subs = {p->edVideoFront, p->cbVideoScale, p->cbVideoPosition,
+                                   p->edVideoPositionX, p->edVideoPositionY};
+    for (QWidget *w : subs)
+        QVERIFY(!w->isEnabled());
+    p->cbVideoPosition->setCurrentIndex(2);
+    p->edVideoPositionX->setValue(12);
+    p->cbFrame->setCurrentIndex(1);
+    Q_EMIT p->cbFrame->activated(1);
+    for (QWidget *w : subs)
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    p->cbFrame->setCurrentIndex(0);
+    Q_EMIT p->cbFrame->activated(0);
+    for (QWidget *w : subs)
+        QVERIFY(!w->isEnabled());
+    QCOMPARE(p->cbVideoPosition->currentIndex(), 2);
+    QCOMPARE(p->edVideoPositionX->value(), 12);
+}
+
+void TestSettingsPanel::logoEnabling()
+{
+    const QList<QWidget *> subs = {p->cbLogoPosition, p->edLogoPositionX, p->edLogoPositionY, p->cbLogoScale};
+    for (QWidget *w : subs)
+        QVERIFY(!w->isEnabled());
+    p->cbLogo->addItem(QStringLiteral("kanal"));
+    p->cbLogo->setCurrentIndex(1);
+    Q_EMIT p->cbLogo->activated(1);
+    for (QWidget *w : subs)
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    p->cbLogo->setCurrentIndex(0);
+    Q_EMIT p->cbLogo->activated(0);
+    for (QWidget *w : subs)
+        QVERIFY(!w->isEnabled());
+}
+
+void TestSettingsPanel::refillKeepsEnabledState()
+{
+    // Only the user's pick changes the enabled state; a selection made by the program does not.
+    p->cbFrame->setCurrentIndex(2);
+    QVERIFY(!p->edVideoFront->isEnabled());
+    QCOMPARE(p->settings().cbFrame, 2);
+}
+
+void TestSettingsPanel::typedTextsAreDigits()
+{
+    m_form->show();
+    QLineEdit *bitrate = p->cbBitrate->lineEdit();
+    bitrate->clear();
+    QTest::keyClicks(bitrate, QStringLiteral("12a;3$"));
+    QCOMPARE(p->cbBitrate->currentText(), QStringLiteral("123"));
+
+    p->cbLogo->setEnabled(true);
+    p->cbLogoScale->setEnabled(true);
+    QLineEdit *logo = p->cbLogoScale->lineEdit();
+    logo->clear();
+    QTest::keyClicks(logo, QStringLiteral("80 x;60x7"));
+    QCOMPARE(p->cbLogoScale->currentText(), QStringLiteral("80x607"));
+}
+
+void TestSettingsPanel::settingsFeedTheBuilder()
+{
+    p->cbRenderScale->setCurrentIndex(6);
+    p->tbVideoSpeed->setValue(150);
+    p->cbSepia->setChecked(true);
+    p->tbGammaRed->setValue(55);
+    p->edTimeStart->setValue(3);
+    m_form->cbPreviewScale->setCurrentIndex(6);
+    m_form->cbPreviewNoAudio->setChecked(false);
+    VideoItem item;
+    item.caption = QStringLiteral("/v/a.mp4");
+    item.hasAudio = true;
+    const QString text = buildCommandLine(&item, 1, p->settings(), BuildFolders::from(m_form->folders, m_form->tools), 1).text;
+    QVERIFY(text.contains(QStringLiteral("color=size=426x240 [base1]; [0:a]atempo=1.5 [audio]; [0:v] setpts=(1/1.5)*PTS, "
+                                         "scale=426x240, colorchannelmixer=")));
+    QVERIFY(text.contains(QStringLiteral("gamma_r=0.55:")));
+    QVERIFY(text.contains(QStringLiteral(" -ss 2 ")));
+    QVERIFY(!text.contains(QStringLiteral(" -an ")));
+}
+
+void TestSettingsPanel::pickersListLibraries()
+{
+    for (const char *name : {"b kuş", "A deniz", "c", "notpng"}) {
+        QFile f(m_form->folders.frameDir + QString::fromUtf8(name) + (qstrcmp(name, "notpng") ? ".png" : ".jpg"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    p->fillPickers();
+    QStringList frames;
+    for (int i = 0; i < p->cbFrame->count(); ++i)
+        frames << p->cbFrame->itemText(i);
+    QCOMPARE(frames, QStringList({"Yok", "Fulmaro Özel 1", "Fulmaro Özel 2", "Fulmaro Özel 3",
+                                  "Fulmaro Özel 4", "A deniz", "b kuş", "c"}));
+    QCOMPARE(p->cbFrame->currentIndex(), 0);
+    p->cbFrame->setCurrentIndex(6);
+    QCOMPARE(p->settings().cbFrameText, QStringLiteral("b kuş"));
+}
+
+QTEST_MAIN(TestSettingsPanel)
+#include "tst_settingspanel.moc"
