@@ -107,7 +107,7 @@ int main(int argc, char **argv)
 
     PaintWatch watch;
     QEventLoop loop;
-    form.image1->installEventFilter(&watch);
+    form.pictureBox->installEventFilter(&watch);
     bool loaded = false;
     QElapsedTimer clock;
     qint64 doneNs = 0;
@@ -115,7 +115,7 @@ int main(int argc, char **argv)
         loaded = ok;
         doneNs = clock.nsecsElapsed();
         watch.armed = true;
-        form.image1->update();
+        form.pictureBox->update();
     });
 
     // Settle: let the first picture (if the random start made one) come and go.
@@ -134,7 +134,7 @@ int main(int argc, char **argv)
     const QString bareScratch = folders.tempDir + QStringLiteral("bare.jpg");
     for (int i = 0; i < kRuns; ++i) {
         int second = 1 + (i * 7) % 18;
-        if (second == form.trackBar1->value())
+        if (second == form.positionSlider->value())
             ++second;
 
         // The bare run: the same command line through the shell, nothing else.
@@ -152,19 +152,19 @@ int main(int argc, char **argv)
 
         loaded = false;
         clock.start();
-        form.trackBar1->setValue(second);
+        form.positionSlider->setValue(second);
         loop.exec();
         windowMs.push_back(clock.nsecsElapsed() / 1e6);
         if (!loaded)
             qFatal("the window made no picture at second %d", second);
-        addedMs.push_back(windowMs.back() - form.timer1->interval() - bareMs.back());
+        addedMs.push_back(windowMs.back() - form.delayTimer->interval() - bareMs.back());
         paintMs.push_back(windowMs.back() - doneNs / 1e6);
         out << "second " << second << ": bare " << bareMs.back() << " ms, window "
             << windowMs.back() << " ms\n";
     }
     QFile::remove(bareScratch);
 
-    const double delay = form.timer1->interval();
+    const double delay = form.delayTimer->interval();
     const double bare = median(bareMs);
     const double window = median(windowMs);
     out << "delay " << delay << " ms\n";

@@ -5,9 +5,9 @@
 #include "core/base/settingsfile.h"
 #include "core/assets/assetfiles.h"
 #include "ui/dialogs/msgform.h"
+#include "ui/queue/previewslot.h"
 #include "ui/queue/renderactions.h"
 #include "ui/render/settingspanel.h"
-#include "core/runner/toolrun.h"
 #include "ui/thumbnail/thumbnailform.h"
 #include "version.h"
 #include "ui/videolist/videolistcontroller.h"
@@ -20,7 +20,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGuiApplication>
@@ -75,6 +74,7 @@ MainForm::MainForm(const WorkFolders &workFolders, QWidget *parent)
     : QMainWindow(parent)
     , folders(workFolders)
     , configuredTools(ToolSet::configured(workFolders.binDir))
+    , m_context{folders, tools, this}
 {
     initResources();
     setObjectName(QStringLiteral("MainForm"));
@@ -99,6 +99,7 @@ MainForm::MainForm(const WorkFolders &workFolders, QWidget *parent)
     createCentralArea();
     formCreate();
     renderSettings = new SettingsPanel(this);
+    createFeatures();
 }
 
 MainForm::~MainForm() = default;
@@ -144,15 +145,15 @@ void MainForm::createActions()
 
 void MainForm::createToolBar()
 {
-    toolBar1 = new QToolBar(QStringLiteral("ToolBar1"), this);
-    toolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    toolBar1->setMovable(false);
-    toolBar1->setFloatable(false);
-    toolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    toolBar1->setIconSize(QSize(32, 32));
-    toolBar1->setFixedHeight(57);
-    toolBar1->setContentsMargins(5, 0, 5, 0);
-    toolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolBar = new QToolBar(QStringLiteral("ToolBar1"), this);
+    toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolBar->setIconSize(QSize(32, 32));
+    toolBar->setFixedHeight(57);
+    toolBar->setContentsMargins(5, 0, 5, 0);
+    toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     const QList<QList<QAction *>> groups = {
         {actVideoLocal, actVideoInternet, actVideoDelete},
         {actVideoUp, actVideoDown},
@@ -162,17 +163,17 @@ void MainForm::createToolBar()
     };
     for (qsizetype g = 0; g < groups.size(); ++g) {
         if (g > 0)
-            toolBar1->addSeparator();
+            toolBar->addSeparator();
         for (QAction *action : groups[g]) {
-            toolBar1->addAction(action);
+            toolBar->addAction(action);
             // 66 wide at least; wider fonts than the designed one must not cut a caption.
-            if (auto *button = qobject_cast<QToolButton *>(toolBar1->widgetForAction(action))) {
+            if (auto *button = qobject_cast<QToolButton *>(toolBar->widgetForAction(action))) {
                 button->setMinimumSize(66, 52);
                 button->setMaximumHeight(52);
             }
         }
     }
-    addToolBar(Qt::TopToolBarArea, toolBar1);
+    addToolBar(Qt::TopToolBarArea, toolBar);
 }
 
 void MainForm::createCentralArea()
@@ -299,9 +300,38 @@ void MainForm::formCreate()
     QMetaObject::invokeMethod(this, "handleStartupMessage", Qt::QueuedConnection);
 
     removeOldScratchCopies(folders.tempDir);
-    installVideoList(this);
-    installThumbnail(this);
-    installRenderQueue(this);
+}
+
+void MainForm::createFeatures()
+{
+    preview = new PreviewSlot(this);
+    preview->setObjectName(QStringLiteral("PreviewSlot"));
+
+    videoListController = new VideoListController(
+        videoList,
+        {actVideoLocal, actVideoInternet, actVideoDelete, actVideoUp, actVideoDown, actSelectAll,
+         actSelectNone, actSelectInvert, actGroupCreate, actVideoMerge},
+        m_context, this);
+    connect(this, &MainForm::videoFilesDropped, videoListController,
+            &VideoListController::addVideoFiles);
+
+    renderActions = new RenderActions(
+        actRender, actRenderPreview,
+        {videoListController, edOutputFolder, [this] { return currentSettings(); }, preview},
+        m_context, this);
+    connect(renderSettings->btnIntroPreview, &QAbstractButton::clicked, renderActions, [this] {
+        renderActions->videoPreviewClick(renderSettings->cbIntro, folders.introDir);
+    });
+    connect(renderSettings->btnOutroPreview, &QAbstractButton::clicked, renderActions, [this] {
+        renderActions->videoPreviewClick(renderSettings->cbOutro, folders.outroDir);
+    });
+
+    thumbnailAction = new ThumbnailAction(actThumbnail, videoListController, m_context, this);
+}
+
+RenderSettings MainForm::currentSettings() const
+{
+    return renderSettings->settings();
 }
 
 void MainForm::handleStartupMessage()
@@ -323,12 +353,7 @@ void MainForm::checkInfo()
 
 bool MainForm::checkFile(const QString &fileName)
 {
-    QString message;
-    if (tools.verify(fileName, &message))
-        return true;
-    if (!message.isEmpty())
-        showMsg(MsgDlgType::mtError, message);
-    return false;
+    return m_context.checkTool(fileName);
 }
 
 void MainForm::loadSettings()
@@ -367,26 +392,7 @@ void MainForm::actOpenOutputFolderExecute()
 
 void MainForm::addVideoFiles(const QStringList &paths)
 {
-    if (videoFileAdder)
-        videoFileAdder(paths);
-}
-
-void MainForm::setPreviewRun(ToolRun *run)
-{
-    m_previewRun = run;
-}
-
-void MainForm::closePreviewWindow()
-{
-    ToolRun *run = m_previewRun;
-    if (!run || !run->isRunning())
-        return;
-    QEventLoop loop;
-    connect(run, &ToolRun::done, &loop, &QEventLoop::quit);
-    connect(run, &QObject::destroyed, &loop, &QEventLoop::quit);
-    run->stop();
-    if (m_previewRun && m_previewRun->isRunning())
-        loop.exec();
+    videoListController->addVideoFiles(paths);
 }
 
 void MainForm::closeEvent(QCloseEvent *event)
@@ -394,7 +400,7 @@ void MainForm::closeEvent(QCloseEvent *event)
     if (!m_closing) {
         m_closing = true;
         saveSettings();
-        closePreviewWindow();
+        preview->close();
     }
     event->accept();
 }
@@ -423,9 +429,8 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
                     accepted.append(name);
             }
             drop->acceptProposedAction();
-            Q_EMIT videoFilesDropped(accepted);
             if (!accepted.isEmpty())
-                addVideoFiles(accepted);
+                Q_EMIT videoFilesDropped(accepted);
             return true;
         }
         default:

@@ -2,10 +2,10 @@
 
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
-#include "core/runner/toolrun.h"
+#include "core/render/rendersettings.h"
+#include "ui/featurecontext.h"
 
 #include <QMainWindow>
-#include <QPointer>
 
 #include <functional>
 
@@ -21,12 +21,15 @@ class QTreeView;
 
 namespace fulmaro {
 
+class PreviewSlot;
+class RenderActions;
 class SettingsPanel;
-
-
+class ThumbnailAction;
+class VideoListController;
 
 // The main window: toolbar, video list, preview strip, settings pages and status bar. It owns the
-// work folders, the tool names and the output folder.
+// work folders, the tool names and the output folder, places the actions and views, and creates
+// the features, handing each what it uses and connecting their signals.
 class MainForm : public QMainWindow
 {
     Q_OBJECT
@@ -59,7 +62,7 @@ public:
     QAction *actVideoCopy;
     QAction *actVideoEdit;
 
-    QToolBar *toolBar1;
+    QToolBar *toolBar; // "ToolBar1"
     QTreeView *videoList;
     QMenu *videoListPopupMenu;
     QComboBox *cbPreviewScale;
@@ -73,6 +76,15 @@ public:
     QComboBox *cbVideoScale;
     SettingsPanel *renderSettings = nullptr; // the controls of the settings pages
 
+    // The features, created and connected by the window.
+    PreviewSlot *preview = nullptr; // the running settings preview
+    VideoListController *videoListController = nullptr;
+    RenderActions *renderActions = nullptr;
+    ThumbnailAction *thumbnailAction = nullptr;
+
+    // The panel's values together with the preview options of the bottom bar.
+    RenderSettings currentSettings() const;
+
     // Sets the tool names and enables the actions that need the encoder.
     void checkInfo();
     // Whether the tool file is the expected build; shows the error message when it is not.
@@ -80,22 +92,13 @@ public:
     void loadSettings();
     void saveSettings();
 
-    // The one entry point for new rows: the open dialog and dropped files come through here.
+    // Adds files to the list, as a drop or the command line does.
     void addVideoFiles(const QStringList &paths);
-
-    // A running preview (its player window); closing the main window ends it first.
-    void setPreviewRun(ToolRun *run);
-    ToolRun *previewRun() const { return m_previewRun; }
-    // Closes a playing preview of a listed video and waits until it has gone.
-    void closePreviewWindow();
 
     // Picks a folder; replaceable so the folder choice can run without a dialog.
     std::function<QString(QWidget *parent, const QString &current)> chooseFolder;
 
     bool startupHandled() const { return m_startupHandled; }
-
-    // How a dropped or chosen name reaches the list; replaced by the list itself.
-    std::function<void(const QStringList &)> videoFileAdder;
 
 Q_SIGNALS:
     // Emitted once the start-up message has run checkInfo().
@@ -117,8 +120,9 @@ private:
     void createToolBar();
     void createCentralArea();
     void formCreate();
+    void createFeatures();
 
-    QPointer<ToolRun> m_previewRun;
+    FeatureContext m_context;
     bool m_startupHandled = false;
     bool m_closing = false;
 };

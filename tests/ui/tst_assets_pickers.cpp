@@ -437,7 +437,7 @@ void TestAssetPickers::pictureWindowChoosesAndCancels()
         form->imageListBox->setFocus();
         QTest::keyClick(form->imageListBox, Qt::Key_Up);
         QCOMPARE(form->image->picture().pixelColor(0, 0), QColor(Qt::darkYellow));
-        QTest::mouseClick(form->button1, Qt::LeftButton);
+        QTest::mouseClick(form->chooseButton, Qt::LeftButton);
     });
     QTest::mouseClick(p->btnFramePreview, Qt::LeftButton);
     QVERIFY(m_windowSeen);
@@ -466,7 +466,7 @@ void TestAssetPickers::pictureWindowChoosesAndCancels()
         preselected = form->imageListBox->currentRow();
         QVERIFY(form->image->picture().isNull());
         // "Seç" without a selected entry leaves the window open.
-        QTest::mouseClick(form->button1, Qt::LeftButton);
+        QTest::mouseClick(form->chooseButton, Qt::LeftButton);
         QVERIFY(form->isVisible());
     });
     QTest::mouseClick(p->btnFramePreview, Qt::LeftButton);
@@ -486,7 +486,7 @@ void TestAssetPickers::choiceTakesFirstEqualEntry()
     p->cbFilter->setCurrentIndex(2); // "mavi"
     onPictureWindow([](ImagePreviewForm *form) {
         form->imageListBox->setCurrentRow(rows(form->imageListBox).indexOf(QStringLiteral("Yok")));
-        QTest::mouseClick(form->button1, Qt::LeftButton);
+        QTest::mouseClick(form->chooseButton, Qt::LeftButton);
     });
     QTest::mouseClick(p->btnFilterPreview, Qt::LeftButton);
     QVERIFY(m_windowSeen);

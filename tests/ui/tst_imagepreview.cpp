@@ -69,13 +69,13 @@ void TestImagePreview::layout()
     ImagePreviewForm form;
     QCOMPARE(form.objectName(), QStringLiteral("ImagePreviewForm"));
     QCOMPARE(form.windowTitle(), QStringLiteral("Önizleme"));
-    QCOMPARE(form.button1->text(), QStringLiteral("Seç"));
+    QCOMPARE(form.chooseButton->text(), QStringLiteral("Seç"));
     QCOMPARE(form.size(), QSize(658, 452));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.imageListBox->parentWidget()->width(), 185);
-    QCOMPARE(form.button1->height(), 25);
-    QCOMPARE(form.button1->width(), 185 - 10);
+    QCOMPARE(form.chooseButton->height(), 25);
+    QCOMPARE(form.chooseButton->width(), 185 - 10);
     // The picture lies over the hatch, covering the same area, the rest of the window.
     QCOMPARE(form.image->geometry(), form.backgroundImage->geometry());
     QCOMPARE(form.image->width(), 658 - 185);
@@ -188,7 +188,7 @@ void TestImagePreview::choosingNeedsASelection()
     form.directory = m_folder;
     form.imageListBox->addItems({QStringLiteral("geniş"), QStringLiteral("uzun")});
     form.show();
-    QTest::mouseClick(form.button1, Qt::LeftButton);
+    QTest::mouseClick(form.chooseButton, Qt::LeftButton);
     QVERIFY(form.isVisible());
     QCOMPARE(form.result(), 0);
     // Double-clicking an entry only selects it.
@@ -196,7 +196,7 @@ void TestImagePreview::choosingNeedsASelection()
     QTest::mouseDClick(form.imageListBox->viewport(), Qt::LeftButton, {}, second.center());
     QVERIFY(form.isVisible());
     QCOMPARE(form.imageListBox->currentRow(), 1);
-    QTest::mouseClick(form.button1, Qt::LeftButton);
+    QTest::mouseClick(form.chooseButton, Qt::LeftButton);
     QVERIFY(!form.isVisible());
     QCOMPARE(form.result(), int(QDialog::Accepted));
 }

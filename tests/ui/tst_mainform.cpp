@@ -1,5 +1,6 @@
 #include "ui/appstyle.h"
 #include "ui/mainform.h"
+#include "ui/queue/previewslot.h"
 #include "core/runner/shellquote.h"
 #include "core/runner/toolrun.h"
 #include "core/base/pathtext.h"
@@ -117,7 +118,7 @@ void TestMainForm::toolbarAndActions()
     };
     QList<QAction *> actions;
     int separators = 0;
-    for (QAction *a : form.toolBar1->actions()) {
+    for (QAction *a : form.toolBar->actions()) {
         if (a->isSeparator())
             ++separators;
         else
@@ -137,7 +138,7 @@ void TestMainForm::toolbarAndActions()
         QVERIFY(a->icon().pixmap(32, 32, QIcon::Disabled).toImage()
                 != a->icon().pixmap(32, 32, QIcon::Normal).toImage());
         if (expected[i].visible) {
-            auto *button = qobject_cast<QToolButton *>(form.toolBar1->widgetForAction(a));
+            auto *button = qobject_cast<QToolButton *>(form.toolBar->widgetForAction(a));
             QVERIFY(button);
             QCOMPARE(button->height(), 52);
             QVERIFY(button->width() >= 66);
@@ -213,8 +214,7 @@ void TestMainForm::dropOntoList()
     MainForm form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QStringList added;
-    form.videoFileAdder = [&](const QStringList &paths) { added << paths; };
+    QSignalSpy dropped(&form, &MainForm::videoFilesDropped);
 
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/v/one.mp4")),
@@ -228,7 +228,8 @@ void TestMainForm::dropOntoList()
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &drop);
-    QCOMPARE(added, QStringList({"/v/one.mp4", "/v/four.avi"}));
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped.at(0).at(0).toStringList(), QStringList({"/v/one.mp4", "/v/four.avi"}));
 }
 
 void TestMainForm::settingsRoundTrip()
@@ -292,7 +293,7 @@ void TestMainForm::closeEndsPreviewAfterSaving()
     connect(&preview, &ToolRun::done, [&] { settingsWrittenFirst = QFile::exists(settings); });
     preview.start();
     QTRY_VERIFY(preview.isRunning());
-    form.setPreviewRun(&preview);
+    form.preview->hold(&preview);
     QTest::qWait(100);
     const qint64 pid = preview.processId();
 

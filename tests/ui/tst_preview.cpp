@@ -3,6 +3,7 @@
 // main window; and the clip previews of the intro and outro pickers.
 
 #include "ui/mainform.h"
+#include "ui/queue/previewslot.h"
 #include "ui/dialogs/msgform.h"
 #include "ui/queue/renderactions.h"
 #include "core/render/commandbuilder.h"
@@ -123,7 +124,7 @@ void TestPreview::selection()
     auto two = makeForm({m_clipA, m_clipB});
     QVERIFY(two);
     two->actRenderPreview->trigger();
-    QVERIFY(!two->previewRun());
+    QVERIFY(!two->preview->run());
     QTest::qWait(200);
     QVERIFY(playerStarts(m_log).isEmpty());
 
@@ -135,11 +136,11 @@ void TestPreview::selection()
     one->actRenderPreview->trigger();
     QCOMPARE(list->selectedPosition(), 0);
     QVERIFY(waitForStarts(1));
-    QVERIFY(one->previewRun()->commandLine().contains(QLatin1String("b.mp4")));
+    QVERIFY(one->preview->run()->commandLine().contains(QLatin1String("b.mp4")));
     const qint64 pid = playerStarts(m_log).at(0).pid;
-    one->closePreviewWindow();
+    one->preview->close();
     QTRY_VERIFY_WITH_TIMEOUT(!testsupport::processAlive(pid), 5000);
-    QVERIFY(!one->previewRun());
+    QVERIFY(!one->preview->run());
 }
 
 void TestPreview::onePreviewAtATime()
@@ -163,7 +164,7 @@ void TestPreview::onePreviewAtATime()
     QVERIFY(waitForStarts(2));
     const qint64 second = playerStarts(m_log).at(1).pid;
     QVERIFY(testsupport::processAlive(second));
-    QVERIFY(form->previewRun()->commandLine().contains(sizeText(6)));
+    QVERIFY(form->preview->run()->commandLine().contains(sizeText(6)));
 
     // A render closes it before anything else, even one that stops at its first check.
     form->edOutputFolder->clear();
@@ -185,7 +186,6 @@ void TestPreview::clipPreviews()
 {
     auto form = makeForm({m_clipA});
     QVERIFY(form);
-    QCoreApplication::processEvents(); // the panel's buttons are wired once the window runs
     const QString name = QStringLiteral("giriş \"$HOME\" `x`");
     QVERIFY(QFile::copy(m_clipA, form->folders.introDir + name + ".mp4"));
     form->renderSettings->fillPickers();
@@ -210,7 +210,7 @@ void TestPreview::clipPreviews()
     // A settings preview leaves the clip playing.
     form->actRenderPreview->trigger();
     QVERIFY(waitForStarts(2));
-    form->closePreviewWindow();
+    form->preview->close();
     QTRY_VERIFY_WITH_TIMEOUT(!testsupport::processAlive(playerStarts(m_log).at(1).pid), 5000);
     QVERIFY(testsupport::processAlive(clip.pid));
 
@@ -218,15 +218,11 @@ void TestPreview::clipPreviews()
     QVERIFY(QFile::copy(m_clipA, form->folders.outroDir + "son.mp4"));
     form->renderSettings->fillPickers();
     form->renderSettings->cbOutro->setCurrentIndex(1);
-    auto *actions = form->findChild<RenderActions *>();
-    actions->videoPreviewClick(form->renderSettings->btnOutroPreview);
+    form->renderSettings->btnOutroPreview->setEnabled(true);
+    QTest::mouseClick(form->renderSettings->btnOutroPreview, Qt::LeftButton);
     QVERIFY(waitForStarts(3));
     QCOMPARE(playerStarts(m_log).at(2).args.mid(0, 2),
              QStringList({"-i", form->folders.outroDir + "son.mp4"}));
-    // Anything else does nothing.
-    actions->videoPreviewClick(form->cbPreviewScale);
-    QTest::qWait(200);
-    QCOMPARE(playerStarts(m_log).size(), 3);
 
     // The players end with the program.
     form.reset();

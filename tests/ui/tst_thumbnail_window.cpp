@@ -141,7 +141,7 @@ std::unique_ptr<ThumbnailForm> TestThumbnailWindow::open(const QString &clip)
     form->prepareForm();
     form->show();
     // The random start makes the first picture unless it is second 0.
-    if (form->trackBar1->value() != 0) {
+    if (form->positionSlider->value() != 0) {
         QSignalSpy first(form.get(), &ThumbnailForm::pictureDone);
         if (!first.wait(20000))
             return nullptr;
@@ -152,9 +152,9 @@ std::unique_ptr<ThumbnailForm> TestThumbnailWindow::open(const QString &clip)
 // Moves the slider to the second (if it is not there) and waits for that picture.
 bool TestThumbnailWindow::showSecond(ThumbnailForm &form, QSignalSpy &spy, int second)
 {
-    if (form.trackBar1->value() == second && !form.pictureData().isEmpty())
+    if (form.positionSlider->value() == second && !form.pictureData().isEmpty())
         return true;
-    form.trackBar1->setValue(second);
+    form.positionSlider->setValue(second);
     return waitForPicture(form, spy, true);
 }
 
@@ -177,14 +177,14 @@ void TestThumbnailWindow::frame()
     ThumbnailForm form(m_folders, m_tools);
     QCOMPARE(form.windowTitle(), QStringLiteral("Küçük Resim"));
     QCOMPARE(form.size(), QSize(650, 438));
-    QCOMPARE(form.button3->text(), QStringLiteral("Rastgele"));
-    QCOMPARE(form.button1->text(), QStringLiteral("Kaydet"));
-    QCOMPARE(form.button2->text(), QStringLiteral("Çıkış"));
-    QCOMPARE(form.trackBar1->maximum(), 100);
-    QCOMPARE(form.trackBar1->pageStep(), 10);
-    QCOMPARE(form.timer1->interval(), 250);
-    QVERIFY(form.timer1->isSingleShot() && !form.timer1->isActive());
-    QVERIFY(form.image1->picture().isNull());
+    QCOMPARE(form.randomButton->text(), QStringLiteral("Rastgele"));
+    QCOMPARE(form.saveButton->text(), QStringLiteral("Kaydet"));
+    QCOMPARE(form.closeButton->text(), QStringLiteral("Çıkış"));
+    QCOMPARE(form.positionSlider->maximum(), 100);
+    QCOMPARE(form.positionSlider->pageStep(), 10);
+    QCOMPARE(form.delayTimer->interval(), 250);
+    QVERIFY(form.delayTimer->isSingleShot() && !form.delayTimer->isActive());
+    QVERIFY(form.pictureBox->picture().isNull());
     QVERIFY(!form.processStart);
     for (const char *name : {"Image1", "TrackBar1", "Button1", "Button2", "Button3", "Timer1"})
         QVERIFY2(form.findChild<QObject *>(QLatin1String(name)), name);
@@ -195,7 +195,7 @@ void TestThumbnailWindow::frame()
     QTest::keyClick(&form, Qt::Key_Escape);
     QTest::keyClick(&form, Qt::Key_Return);
     QVERIFY(form.isVisible());
-    form.button2->click();
+    form.closeButton->click();
     QVERIFY(!form.isVisible());
 }
 
@@ -215,22 +215,22 @@ void TestThumbnailWindow::range()
     QFETCH(int, maximum);
     auto form = open(clip);
     QVERIFY(form);
-    QCOMPARE(form->trackBar1->minimum(), 0);
-    QCOMPARE(form->trackBar1->maximum(), maximum);
+    QCOMPARE(form->positionSlider->minimum(), 0);
+    QCOMPARE(form->positionSlider->maximum(), maximum);
     QCOMPARE(form->proposedFileName(), proposedPictureName(clip));
 
-    const int start = form->trackBar1->value();
+    const int start = form->positionSlider->value();
     QVERIFY(start == 0 || start < maximum);
     if (start == 0) {
         // The slider did not move: no picture is on its way, and there is nothing to save.
-        QVERIFY(!form->timer1->isActive());
+        QVERIFY(!form->delayTimer->isActive());
         QCOMPARE(form->windowTitle(), QStringLiteral("Küçük Resim"));
         m_saveTo = m_clips.filePath(QStringLiteral("nothing.jpg"));
-        form->button1->click();
+        form->saveButton->click();
         QVERIFY(!QFile::exists(m_saveTo));
     } else {
         QCOMPARE(form->windowTitle(), thumbnailCaption(start));
-        QVERIFY(!form->image1->picture().isNull());
+        QVERIFY(!form->pictureBox->picture().isNull());
         QVERIFY(!form->pictureData().isEmpty());
     }
     QVERIFY(m_messages.isEmpty());
@@ -244,7 +244,7 @@ void TestThumbnailWindow::dragMakesOnePicture()
 
     // A drag across every position, back and forth, ending on second 1; the whole drag lasts
     // longer than the delay, but no pause within it does.
-    QSlider *slider = form->trackBar1;
+    QSlider *slider = form->positionSlider;
     for (int key : {Qt::Key_End, Qt::Key_Home, Qt::Key_Right, Qt::Key_Right, Qt::Key_Right,
                     Qt::Key_Left, Qt::Key_Left}) {
         QTest::keyClick(slider, Qt::Key(key));
@@ -274,7 +274,7 @@ void TestThumbnailWindow::savesEncoderBytes()
 
     // Whatever the chosen extension, the file holds the encoder's own bytes.
     m_saveTo = m_clips.filePath(QStringLiteral("saved.picture"));
-    form->button1->click();
+    form->saveButton->click();
     QCOMPARE(m_offeredName, QStringLiteral("kıyı $HOME şeridi.jpg"));
     const QByteArray expected =
         bareGrab(m_long, second, m_clips.filePath(QStringLiteral("bare_saved.jpg")));
@@ -285,12 +285,12 @@ void TestThumbnailWindow::savesEncoderBytes()
     QFile::remove(m_saveTo);
     const QString chosen = m_saveTo;
     m_saveTo.clear();
-    form->button1->click();
+    form->saveButton->click();
     QVERIFY(!QFile::exists(chosen));
 
     // A file that cannot be written is reported, not passed over.
     m_saveTo = m_clips.filePath(QStringLiteral("no such folder/x.jpg"));
-    form->button1->click();
+    form->saveButton->click();
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages.constFirst().startsWith(QStringLiteral("1|")) &&
                  m_messages.constFirst().contains(QStringLiteral("no such folder/x.jpg")),
@@ -313,7 +313,7 @@ void TestThumbnailWindow::pastEndReportsAndRecovers()
     QVERIFY(stale.open(QIODevice::WriteOnly));
     stale.write(before);
     stale.close();
-    form->trackBar1->setValue(3);
+    form->positionSlider->setValue(3);
     QVERIFY(waitForPicture(*form, spy, false));
     QCOMPARE(m_messages.size(), 1);
     const QString message = m_messages.constFirst();
@@ -322,12 +322,12 @@ void TestThumbnailWindow::pastEndReportsAndRecovers()
     const QString reason = message.section(QStringLiteral(": "), -1);
     QVERIFY2(!reason.trimmed().isEmpty() && !reason.contains(scratch), qPrintable(message));
     QCOMPARE(form->pictureData(), before);
-    QVERIFY(!form->image1->picture().isNull());
+    QVERIFY(!form->pictureBox->picture().isNull());
     QVERIFY(!form->processStart);
     QCOMPARE(scratchFiles(), QStringList());
 
     // The next move makes a picture again.
-    form->trackBar1->setValue(2);
+    form->positionSlider->setValue(2);
     QCOMPARE(form->windowTitle(), thumbnailCaption(2));
     QVERIFY(waitForPicture(*form, spy, true));
     const QByteArray expected = bareGrab(m_long, 2, m_clips.filePath(QStringLiteral("bare2.jpg")));
@@ -355,19 +355,19 @@ void TestThumbnailWindow::respondsDuringRun()
         if (!form->processStart)
             return;
         if (++ticksWhileBusy == 1) {
-            form->trackBar1->setValue(0);
-            form->button1->click();
+            form->positionSlider->setValue(0);
+            form->saveButton->click();
         }
     });
     probe.start();
-    form->trackBar1->setValue(2);
+    form->positionSlider->setValue(2);
     QVERIFY(waitForPicture(*form, spy, true));
     probe.stop();
 
     QVERIFY(ticksWhileBusy > 0);
-    QCOMPARE(form->trackBar1->value(), 0);
+    QCOMPARE(form->positionSlider->value(), 0);
     QCOMPARE(form->windowTitle(), thumbnailCaption(2));
-    QVERIFY(!form->timer1->isActive());
+    QVERIFY(!form->delayTimer->isActive());
     QCOMPARE(readAll(m_saveTo), previous);
     QCOMPARE(form->pictureData(),
              bareGrab(m_long, 2, m_clips.filePath(QStringLiteral("bare_during.jpg"))));
@@ -409,8 +409,8 @@ void TestThumbnailWindow::openFromMainWindow()
     connect(&poll, &QTimer::timeout, this, [&] {
         if (auto *w = qobject_cast<ThumbnailForm *>(QApplication::activeModalWidget())) {
             openedFor = w->fileName;
-            maximum = w->trackBar1->maximum();
-            w->button2->click();
+            maximum = w->positionSlider->maximum();
+            w->closeButton->click();
         }
     });
     poll.start();

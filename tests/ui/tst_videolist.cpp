@@ -41,6 +41,7 @@ private Q_SLOTS:
     void cancelledDialogAddsNothing();
     void dialogFilters();
     void webAddressWindow();
+    void controllerOnBareView();
 
 private:
     struct Form
@@ -359,6 +360,42 @@ void TestVideoList::webAddressWindow()
     QVERIFY(buttonTop >= 369 - 41);
     QVERIFY(stillOpen);
     QCOMPARE(names(f->model), QStringList({"0*", "1"}));
+}
+
+void TestVideoList::controllerOnBareView()
+{
+    // The list needs only its view, its actions and the shared folders and tools.
+    const WorkFolders folders = WorkFolders::standard();
+    ToolSet tools = ToolSet::configured(folders.binDir);
+    QWidget parent;
+    QTreeView view(&parent);
+    QAction add, remove, down;
+    VideoListActions actions;
+    actions.videoLocal = &add;
+    actions.videoDelete = &remove;
+    actions.videoDown = &down;
+    VideoListController list(&view, actions, {folders, tools, &parent});
+    list.chooseVideoFiles = [this](QWidget *dialogParent) {
+        return dialogParent ? QStringList{m_clips.at(0), m_clips.at(2)} : QStringList();
+    };
+
+    QSignalSpy added(&list, &VideoListController::addFinished);
+    add.trigger();
+    QVERIFY(added.wait(30000));
+    QCOMPARE(view.model(), list.model());
+    QCOMPARE(list.model()->count(), 2);
+    QCOMPARE(list.model()->item(1).caption, m_clips.at(2));
+    QVERIFY(!list.model()->item(0).duration.isEmpty());
+
+    list.selectPosition(0);
+    down.trigger();
+    QCOMPARE(list.model()->item(0).caption, m_clips.at(2));
+    QCOMPARE(list.selectedPosition(), 1);
+
+    setMsgHook([](MsgDlgType, const QString &) { return kMsgYes; });
+    list.model()->setAllChecked(true);
+    remove.trigger();
+    QCOMPARE(list.model()->count(), 0);
 }
 
 QTEST_MAIN(TestVideoList)

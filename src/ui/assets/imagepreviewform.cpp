@@ -57,12 +57,12 @@ ImagePreviewForm::ImagePreviewForm(QWidget *parent)
     imageListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
     imageListBox->setUniformItemSizes(true);
     imageListBox->setItemDelegate(new RowDelegate(imageListBox));
-    button1 = new QPushButton(QStringLiteral("Seç"), column);
-    button1->setObjectName(QStringLiteral("Button1"));
-    button1->setFixedHeight(25);
-    button1->setAutoDefault(false);
+    chooseButton = new QPushButton(QStringLiteral("Seç"), column);
+    chooseButton->setObjectName(QStringLiteral("Button1"));
+    chooseButton->setFixedHeight(25);
+    chooseButton->setAutoDefault(false);
     columnLayout->addWidget(imageListBox, 1);
-    columnLayout->addWidget(button1);
+    columnLayout->addWidget(chooseButton);
 
     // The picture lies over the hatch in the same cell, so both follow the window's size.
     auto *area = new QWidget(this);
@@ -87,7 +87,7 @@ ImagePreviewForm::ImagePreviewForm(QWidget *parent)
     // imageListBoxClick directly.
     connect(imageListBox, &QListWidget::itemSelectionChanged, this,
             [this] { imageListBoxClick(); });
-    connect(button1, &QPushButton::clicked, this, &ImagePreviewForm::button1Click);
+    connect(chooseButton, &QPushButton::clicked, this, &ImagePreviewForm::button1Click);
 }
 
 QString ImagePreviewForm::pictureFile(const QString &entry) const

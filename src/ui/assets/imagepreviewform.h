@@ -36,7 +36,7 @@ public:
     QListWidget *imageListBox;
     HatchBackground *backgroundImage;
     PictureBox *image;
-    QPushButton *button1;
+    QPushButton *chooseButton;
 
     // The file an entry stands for: directory + entry + ".png", found without regard to case.
     QString pictureFile(const QString &entry) const;

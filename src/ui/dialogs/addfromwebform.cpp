@@ -30,11 +30,11 @@ AddFromWebForm::AddFromWebForm(QWidget *parent)
     auto *middle = new QWidget(this);
     auto *middleLayout = new QVBoxLayout(middle);
     middleLayout->setContentsMargins(5, 5, 5, 5);
-    memo1 = new QPlainTextEdit(middle);
-    memo1->setObjectName(QStringLiteral("Memo1"));
-    memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    middleLayout->addWidget(memo1);
+    addressEdit = new QPlainTextEdit(middle);
+    addressEdit->setObjectName(QStringLiteral("Memo1"));
+    addressEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    addressEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    middleLayout->addWidget(addressEdit);
     layout->addWidget(middle, 1);
 
     auto *bottomBand = new QWidget(this);
@@ -42,9 +42,9 @@ AddFromWebForm::AddFromWebForm(QWidget *parent)
     bottomBand->setFixedHeight(41);
     auto *bottomLayout = new QHBoxLayout(bottomBand);
     bottomLayout->setContentsMargins(5, 0, 5, 0);
-    button1 = new QPushButton(QStringLiteral("Button1"), bottomBand);
-    button1->setObjectName(QStringLiteral("Button1"));
-    bottomLayout->addWidget(button1);
+    addButton = new QPushButton(QStringLiteral("Button1"), bottomBand);
+    addButton->setObjectName(QStringLiteral("Button1"));
+    bottomLayout->addWidget(addButton);
     bottomLayout->addStretch(1);
     layout->addWidget(bottomBand);
 

@@ -15,8 +15,8 @@ class AddFromWebForm : public QDialog
 public:
     explicit AddFromWebForm(QWidget *parent = nullptr);
 
-    QPlainTextEdit *memo1;
-    QPushButton *button1;
+    QPlainTextEdit *addressEdit;
+    QPushButton *addButton;
 };
 
 } // namespace fulmaro

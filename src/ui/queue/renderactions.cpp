@@ -1,11 +1,10 @@
 #include "ui/queue/renderactions.h"
 
-#include "ui/mainform.h"
 #include "ui/dialogs/msgform.h"
 #include "core/queue/renderjobs.h"
 #include "ui/queue/videorenderform.h"
 #include "core/render/commandbuilder.h"
-#include "ui/render/settingspanel.h"
+#include "ui/queue/previewslot.h"
 #include "core/runner/shellquote.h"
 #include "core/runner/toolrun.h"
 #include "ui/videolist/videolistcontroller.h"
@@ -14,8 +13,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPointer>
-#include <QToolButton>
 
 #include <memory>
 
@@ -29,126 +26,90 @@ QString clipPreviewCommand(const QString &playerPath, const QString &folder, con
            + QStringLiteral(" -autoexit -framedrop -vf \"scale=-1:480\"");
 }
 
-RenderActions::RenderActions(MainForm *form)
-    : QObject(form)
-    , m_form(form)
+RenderActions::RenderActions(QAction *actRender, QAction *actRenderPreview,
+                             const RenderInputs &inputs, const FeatureContext &context,
+                             QObject *parent)
+    : QObject(parent)
+    , m_inputs(inputs)
+    , m_context(context)
 {
     setObjectName(QStringLiteral("RenderActions"));
-    connect(form->actRender, &QAction::triggered, this, &RenderActions::actRenderExecute);
-    connect(form->actRenderPreview, &QAction::triggered, this,
-            &RenderActions::actRenderPreviewExecute);
-    // The settings pages are built after the window's own creation: connect once they exist.
-    QMetaObject::invokeMethod(this, &RenderActions::connectPanel, Qt::QueuedConnection);
-}
-
-void RenderActions::connectPanel()
-{
-    if (m_panelConnected || !m_form->renderSettings)
-        return;
-    m_panelConnected = true;
-    for (QToolButton *button : {m_form->renderSettings->btnIntroPreview,
-                                m_form->renderSettings->btnOutroPreview}) {
-        connect(button, &QToolButton::clicked, this,
-                [this, button] { videoPreviewClick(button); });
-    }
+    connect(actRender, &QAction::triggered, this, &RenderActions::actRenderExecute);
+    connect(actRenderPreview, &QAction::triggered, this, &RenderActions::actRenderPreviewExecute);
 }
 
 void RenderActions::actRenderExecute()
 {
-    m_form->closePreviewWindow();
-    auto *list = m_form->findChild<VideoListController *>();
-    if (!list || list->model()->count() == 0)
+    m_inputs.preview->close();
+    VideoListController *list = m_inputs.list;
+    if (list->model()->count() == 0)
         return;
-    if (m_form->edOutputFolder->text().trimmed().isEmpty()) {
+    QLineEdit *outputEdit = m_inputs.outputFolder;
+    if (outputEdit->text().trimmed().isEmpty()) {
         showMsg(MsgDlgType::mtError, QStringLiteral("Çıkış klasörü seçilmemiş"), 0);
-        m_form->edOutputFolder->setFocus();
+        outputEdit->setFocus();
         return;
     }
-    const RenderSettings settings = m_form->renderSettings ? m_form->renderSettings->settings()
-                                                           : RenderSettings();
-    const QString outputFolder = m_form->edOutputFolder->text();
+    const RenderSettings settings = m_inputs.settings();
+    const QString outputFolder = outputEdit->text();
+    const ToolSet &tools = m_context.tools;
     QList<RenderJob> jobs = buildRenderJobs(list->model()->items(), settings,
-                                            BuildFolders::from(m_form->folders, m_form->tools),
+                                            BuildFolders::from(m_context.folders, tools),
                                             outputFolder);
     for (const RenderJob &job : std::as_const(jobs))
         makeScratchCopies(job.copies);
 
-    const std::unique_ptr<VideoRenderForm> window(new VideoRenderForm(m_form));
+    const std::unique_ptr<VideoRenderForm> window(new VideoRenderForm(m_context.dialogParent));
     window->renderList = std::move(jobs);
     window->outputFolder = outputFolder;
-    window->options.encoderPath = m_form->tools.path(m_form->tools.ffMpeg);
-    window->options.workDir = m_form->folders.tempDir;
+    window->options.encoderPath = tools.path(tools.ffMpeg);
+    window->options.workDir = m_context.folders.tempDir;
     window->options.timeStart = settings.edTimeStart;
     window->options.timeEnd = settings.edTimeEnd;
     window->options.speedPercent = settings.tbVideoSpeed;
-    QPointer<MainForm> form = m_form;
-    window->toolCheck = [form] { return form && form->checkFile(form->tools.ffMpeg); };
+    window->toolCheck = [this] { return m_context.checkTool(m_context.tools.ffMpeg); };
     window->prepareForm();
     window->exec();
 }
 
 void RenderActions::actRenderPreviewExecute()
 {
-    m_form->closePreviewWindow();
-    auto *list = m_form->findChild<VideoListController *>();
-    if (!list)
-        return;
+    m_inputs.preview->close();
+    VideoListController *list = m_inputs.list;
     const int position = list->selectedOrOnlyPosition();
     if (position < 0)
         return;
-    if (!m_form->checkFile(m_form->tools.ffMpeg))
+    const ToolSet &tools = m_context.tools;
+    if (!m_context.checkTool(tools.ffMpeg))
         return;
-    const RenderSettings settings = m_form->renderSettings ? m_form->renderSettings->settings()
-                                                           : RenderSettings();
+    const RenderSettings settings = m_inputs.settings();
     const VideoItem item = list->model()->item(position);
     const BuiltCommand built = buildCommandLine(&item, PreviewMode, settings,
-                                                BuildFolders::from(m_form->folders, m_form->tools),
+                                                BuildFolders::from(m_context.folders, tools),
                                                 scratchTick());
     makeScratchCopies(built.copies);
-    // The run is kept by the main window: closing it (a new preview, a render, the window's end)
-    // ends the encoder and the player together.
-    auto *run = new ToolRun(previewCommandLine(m_form->tools.path(m_form->tools.ffMpeg), built),
-                            m_form->folders.tempDir, {}, this);
+    // The slot keeps the run: closing it (a new preview, a render, the window's end) ends the
+    // encoder and the player together.
+    auto *run = new ToolRun(previewCommandLine(tools.path(tools.ffMpeg), built),
+                            m_context.folders.tempDir, {}, this);
     run->setObjectName(QStringLiteral("PreviewRun"));
-    connect(run, &ToolRun::done, this, [this, run] {
-        if (m_form->previewRun() == run)
-            m_form->setPreviewRun(nullptr);
-        run->deleteLater();
-    });
-    m_form->setPreviewRun(run);
+    connect(run, &ToolRun::done, run, &QObject::deleteLater);
+    m_inputs.preview->hold(run);
     run->start();
 }
 
-void RenderActions::videoPreviewClick(QObject *sender)
+void RenderActions::videoPreviewClick(const QComboBox *picker, const QString &folder)
 {
-    SettingsPanel *panel = m_form->renderSettings;
-    if (!panel || !sender)
-        return;
-    QComboBox *picker = nullptr;
-    QString folder;
-    if (sender == panel->btnIntroPreview) {
-        picker = panel->cbIntro;
-        folder = m_form->folders.introDir;
-    } else if (sender == panel->btnOutroPreview) {
-        picker = panel->cbOutro;
-        folder = m_form->folders.outroDir;
-    } else {
-        return;
-    }
     if (picker->currentIndex() <= 0)
         return;
     // A clip plays on its own: no settings preview or render closes it.
-    auto *run = new ToolRun(clipPreviewCommand(m_form->tools.path(m_form->tools.ffPlay), folder,
-                                               picker->currentText()),
-                            m_form->folders.workDir, {}, this);
+    const ToolSet &tools = m_context.tools;
+    auto *run = new ToolRun(
+        clipPreviewCommand(tools.path(tools.ffPlay), folder, picker->currentText()),
+        m_context.folders.workDir, {}, this);
     run->setObjectName(QStringLiteral("ClipPreviewRun"));
     connect(run, &ToolRun::done, run, &QObject::deleteLater);
     run->start();
-}
-
-RenderActions *installRenderQueue(MainForm *form)
-{
-    return new RenderActions(form);
 }
 
 } // namespace fulmaro

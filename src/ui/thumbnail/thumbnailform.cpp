@@ -1,6 +1,5 @@
 #include "ui/thumbnail/thumbnailform.h"
 
-#include "ui/mainform.h"
 #include "ui/dialogs/msgform.h"
 #include "core/runner/toolrun.h"
 #include "ui/widgets/picturebox.h"
@@ -65,18 +64,18 @@ ThumbnailForm::ThumbnailForm(const WorkFolders &folders, const ToolSet &tools, Q
     auto *upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(5, 5, 5, 5);
     upperLayout->setSpacing(0);
-    image1 = new PictureBox(upper);
-    image1->setObjectName(QStringLiteral("Image1"));
-    upperLayout->addWidget(image1, 1);
-    trackBar1 = new QSlider(Qt::Horizontal, upper);
-    trackBar1->setObjectName(QStringLiteral("TrackBar1"));
-    trackBar1->setFixedHeight(27);
-    trackBar1->setRange(0, 100);
-    trackBar1->setPageStep(10);
-    trackBar1->setSingleStep(1);
-    trackBar1->setTickPosition(QSlider::TicksBelow);
-    trackBar1->setTickInterval(100);
-    upperLayout->addWidget(trackBar1);
+    pictureBox = new PictureBox(upper);
+    pictureBox->setObjectName(QStringLiteral("Image1"));
+    upperLayout->addWidget(pictureBox, 1);
+    positionSlider = new QSlider(Qt::Horizontal, upper);
+    positionSlider->setObjectName(QStringLiteral("TrackBar1"));
+    positionSlider->setFixedHeight(27);
+    positionSlider->setRange(0, 100);
+    positionSlider->setPageStep(10);
+    positionSlider->setSingleStep(1);
+    positionSlider->setTickPosition(QSlider::TicksBelow);
+    positionSlider->setTickInterval(100);
+    upperLayout->addWidget(positionSlider);
     layout->addWidget(upper, 1);
 
     auto *bottom = new QWidget(this);
@@ -84,27 +83,27 @@ ThumbnailForm::ThumbnailForm(const WorkFolders &folders, const ToolSet &tools, Q
     bottom->setFixedHeight(33);
     auto *bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->setContentsMargins(5, 4, 5, 4);
-    button3 = makeButton("Button3", QStringLiteral("Rastgele"), bottom);
-    button1 = makeButton("Button1", QStringLiteral("Kaydet"), bottom);
-    button2 = makeButton("Button2", QStringLiteral("Çıkış"), bottom);
-    bottomLayout->addWidget(button3);
+    randomButton = makeButton("Button3", QStringLiteral("Rastgele"), bottom);
+    saveButton = makeButton("Button1", QStringLiteral("Kaydet"), bottom);
+    closeButton = makeButton("Button2", QStringLiteral("Çıkış"), bottom);
+    bottomLayout->addWidget(randomButton);
     bottomLayout->addStretch(1);
-    bottomLayout->addWidget(button1);
-    bottomLayout->addWidget(button2);
+    bottomLayout->addWidget(saveButton);
+    bottomLayout->addWidget(closeButton);
     layout->addWidget(bottom);
 
-    timer1 = new QTimer(this);
-    timer1->setObjectName(QStringLiteral("Timer1"));
-    timer1->setSingleShot(true);
-    timer1->setInterval(250);
+    delayTimer = new QTimer(this);
+    delayTimer->setObjectName(QStringLiteral("Timer1"));
+    delayTimer->setSingleShot(true);
+    delayTimer->setInterval(250);
     // A coarse timer may fire up to 5% late; the delay is felt on every picture.
-    timer1->setTimerType(Qt::PreciseTimer);
+    delayTimer->setTimerType(Qt::PreciseTimer);
 
-    connect(trackBar1, &QSlider::valueChanged, this, &ThumbnailForm::trackBar1Change);
-    connect(timer1, &QTimer::timeout, this, &ThumbnailForm::timer1Timer);
-    connect(button1, &QPushButton::clicked, this, &ThumbnailForm::button1Click);
-    connect(button2, &QPushButton::clicked, this, &ThumbnailForm::button2Click);
-    connect(button3, &QPushButton::clicked, this, &ThumbnailForm::button3Click);
+    connect(positionSlider, &QSlider::valueChanged, this, &ThumbnailForm::trackBar1Change);
+    connect(delayTimer, &QTimer::timeout, this, &ThumbnailForm::timer1Timer);
+    connect(saveButton, &QPushButton::clicked, this, &ThumbnailForm::button1Click);
+    connect(closeButton, &QPushButton::clicked, this, &ThumbnailForm::button2Click);
+    connect(randomButton, &QPushButton::clicked, this, &ThumbnailForm::button3Click);
 
     choosePictureFile = [](QWidget *parent, const QString &proposedName) {
         QFileDialog dialog(parent);
@@ -129,9 +128,9 @@ ThumbnailForm::ThumbnailForm(const WorkFolders &folders, const ToolSet &tools, Q
 
 void ThumbnailForm::setSliderMaximum(int maximum)
 {
-    trackBar1->setMaximum(maximum);
+    positionSlider->setMaximum(maximum);
     // Tick marks only at the two ends.
-    trackBar1->setTickInterval(qMax(1, maximum));
+    positionSlider->setTickInterval(qMax(1, maximum));
 }
 
 void ThumbnailForm::prepareForm()
@@ -147,16 +146,16 @@ void ThumbnailForm::trackBar1Change()
 {
     if (processStart)
         return;
-    timer1->stop();
-    setWindowTitle(thumbnailCaption(trackBar1->value()));
-    timer1->start();
+    delayTimer->stop();
+    setWindowTitle(thumbnailCaption(positionSlider->value()));
+    delayTimer->start();
 }
 
 void ThumbnailForm::timer1Timer()
 {
-    timer1->stop();
+    delayTimer->stop();
     processStart = true;
-    const int seconds = trackBar1->value();
+    const int seconds = positionSlider->value();
     const QString scratch = thumbnailScratchPath(m_folders.tempDir, fileName, seconds);
     // A picture left from an earlier run must not pass for this one when the encoder writes none.
     QFile::remove(scratch);
@@ -203,7 +202,7 @@ bool ThumbnailForm::loadPicture(const QString &path, QString *error)
         return false;
     }
     m_pictureData = data;
-    image1->setPicture(image);
+    pictureBox->setPicture(image);
     return true;
 }
 
@@ -228,7 +227,7 @@ void ThumbnailForm::button2Click()
 
 void ThumbnailForm::button3Click()
 {
-    trackBar1->setValue(randomThumbnailPosition(trackBar1->maximum(), *QRandomGenerator::global()));
+    positionSlider->setValue(randomThumbnailPosition(positionSlider->maximum(), *QRandomGenerator::global()));
 }
 
 void ThumbnailForm::keyPressEvent(QKeyEvent *event)
@@ -245,24 +244,25 @@ void ThumbnailForm::keyPressEvent(QKeyEvent *event)
     }
 }
 
-void actThumbnailExecute(MainForm *form)
+ThumbnailAction::ThumbnailAction(QAction *actThumbnail, VideoListController *list,
+                                 const FeatureContext &context, QObject *parent)
+    : QObject(parent)
+    , m_list(list)
+    , m_context(context)
 {
-    auto *list = form->findChild<VideoListController *>();
-    if (!list)
-        return;
-    const int position = list->selectedOrOnlyPosition();
-    if (position < 0)
-        return;
-    ThumbnailForm thumbnail(form->folders, form->tools, form);
-    thumbnail.fileName = list->model()->item(position).caption;
-    thumbnail.prepareForm();
-    thumbnail.exec();
+    setObjectName(QStringLiteral("ThumbnailAction"));
+    connect(actThumbnail, &QAction::triggered, this, &ThumbnailAction::actThumbnailExecute);
 }
 
-void installThumbnail(MainForm *form)
+void ThumbnailAction::actThumbnailExecute()
 {
-    QObject::connect(form->actThumbnail, &QAction::triggered, form,
-                     [form] { actThumbnailExecute(form); });
+    const int position = m_list->selectedOrOnlyPosition();
+    if (position < 0)
+        return;
+    ThumbnailForm thumbnail(m_context.folders, m_context.tools, m_context.dialogParent);
+    thumbnail.fileName = m_list->model()->item(position).caption;
+    thumbnail.prepareForm();
+    thumbnail.exec();
 }
 
 } // namespace fulmaro

@@ -2,19 +2,21 @@
 
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
+#include "ui/featurecontext.h"
 
 #include <QByteArray>
 #include <QDialog>
 
 #include <functional>
 
+class QAction;
 class QPushButton;
 class QSlider;
 class QTimer;
 
 namespace fulmaro {
 
-class MainForm;
+class VideoListController;
 class PictureBox;
 
 // Picks a moment of one video on a slider, shows the encoder's still picture of that second and
@@ -28,12 +30,12 @@ public:
     QString fileName;          // the video, as the list's row names it
     bool processStart = false; // a picture is being made; slider changes are ignored meanwhile
 
-    PictureBox *image1;
-    QSlider *trackBar1;
-    QPushButton *button3; // "Rastgele"
-    QPushButton *button1; // "Kaydet"
-    QPushButton *button2; // "Çıkış"
-    QTimer *timer1;       // the delay after the last slider change
+    PictureBox *pictureBox;
+    QSlider *positionSlider;
+    QPushButton *randomButton; // "Rastgele"
+    QPushButton *saveButton; // "Kaydet"
+    QPushButton *closeButton; // "Çıkış"
+    QTimer *delayTimer;       // the delay after the last slider change
 
     // Probes the video's length, sets the slider's range, picks a random start and presets the
     // save name. Runs before the window is shown.
@@ -72,10 +74,19 @@ private:
     QString m_proposedFileName;
 };
 
-// The main window's "Küçük Resim": opens the window modally for the selected row, or for the
-// only row of the list.
-void actThumbnailExecute(MainForm *form);
-// Connects the main window's action to actThumbnailExecute.
-void installThumbnail(MainForm *form);
+// "Küçük Resim": opens the window modally for the selected row, or for the only row of the list.
+class ThumbnailAction : public QObject
+{
+    Q_OBJECT
+public:
+    ThumbnailAction(QAction *actThumbnail, VideoListController *list,
+                    const FeatureContext &context, QObject *parent = nullptr);
+
+    void actThumbnailExecute();
+
+private:
+    VideoListController *m_list;
+    FeatureContext m_context;
+};
 
 } // namespace fulmaro

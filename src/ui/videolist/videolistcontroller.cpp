@@ -1,6 +1,5 @@
 #include "ui/videolist/videolistcontroller.h"
 
-#include "ui/mainform.h"
 #include "core/base/pathtext.h"
 #include "ui/dialogs/addfromwebform.h"
 #include "ui/dialogs/msgform.h"
@@ -35,14 +34,15 @@ private:
 
 } // namespace
 
-VideoListController::VideoListController(MainForm *form)
-    : QObject(form)
-    , m_form(form)
+VideoListController::VideoListController(QTreeView *view, const VideoListActions &actions,
+                                         const FeatureContext &context, QObject *parent)
+    : QObject(parent)
+    , m_view(view)
+    , m_context(context)
     , m_model(new VideoListModel(this))
 {
     setObjectName(QStringLiteral("VideoListController"));
 
-    QTreeView *view = form->videoList;
     view->setModel(m_model);
     QFont font(QStringLiteral("Arial Unicode MS"));
     font.setPointSize(8);
@@ -92,32 +92,26 @@ VideoListController::VideoListController(MainForm *form)
         return paths;
     };
 
-    connect(form->actVideoLocal, &QAction::triggered, this, &VideoListController::actVideoLocalExecute);
-    connect(form->actVideoDelete, &QAction::triggered, this, &VideoListController::actVideoDeleteExecute);
-    connect(form->actVideoUp, &QAction::triggered, this, &VideoListController::actVideoUpExecute);
-    connect(form->actVideoDown, &QAction::triggered, this, &VideoListController::actVideoDownExecute);
-    connect(form->actSelectAll, &QAction::triggered, this, &VideoListController::actSelectAllExecute);
-    connect(form->actSelectNone, &QAction::triggered, this, &VideoListController::actSelectNoneExecute);
-    connect(form->actSelectInvert, &QAction::triggered, this,
-            &VideoListController::actSelectInvertExecute);
-    connect(form->actGroupCreate, &QAction::triggered, this,
-            &VideoListController::actGroupCreateExecute);
-    connect(form->actVideoMerge, &QAction::triggered, this, &VideoListController::actVideoMergeExecute);
-    connect(form->actVideoInternet, &QAction::triggered, this,
-            &VideoListController::actVideoInternetExecute);
-
-    form->videoFileAdder = [this](const QStringList &paths) { addVideoFiles(paths); };
-}
-
-VideoListController *installVideoList(MainForm *form)
-{
-    return new VideoListController(form);
+    const auto on = [this](QAction *action, void (VideoListController::*slot)()) {
+        if (action)
+            connect(action, &QAction::triggered, this, slot);
+    };
+    on(actions.videoLocal, &VideoListController::actVideoLocalExecute);
+    on(actions.videoDelete, &VideoListController::actVideoDeleteExecute);
+    on(actions.videoUp, &VideoListController::actVideoUpExecute);
+    on(actions.videoDown, &VideoListController::actVideoDownExecute);
+    on(actions.selectAll, &VideoListController::actSelectAllExecute);
+    on(actions.selectNone, &VideoListController::actSelectNoneExecute);
+    on(actions.selectInvert, &VideoListController::actSelectInvertExecute);
+    on(actions.groupCreate, &VideoListController::actGroupCreateExecute);
+    on(actions.videoMerge, &VideoListController::actVideoMergeExecute);
+    on(actions.videoInternet, &VideoListController::actVideoInternetExecute);
 }
 
 void VideoListController::showGroups()
 {
     // Group headers span the whole line and their rows stay open.
-    QTreeView *view = m_form->videoList;
+    QTreeView *view = m_view;
     if (!m_model->isGrouped())
         return;
     for (int row = 0; row < m_model->rowCount(); ++row)
@@ -129,7 +123,7 @@ void VideoListController::addVideoFiles(const QStringList &paths)
 {
     if (paths.isEmpty())
         return;
-    auto *batch = new ProbeBatch(m_form->tools, m_form->folders.workDir, paths, this);
+    auto *batch = new ProbeBatch(m_context.tools, m_context.folders.workDir, paths, this);
     ++m_activeAdds;
     connect(batch, &ProbeBatch::itemReady, m_model, &VideoListModel::append);
     connect(batch, &ProbeBatch::finished, this, [this, batch] {
@@ -142,7 +136,7 @@ void VideoListController::addVideoFiles(const QStringList &paths)
 
 int VideoListController::selectedPosition() const
 {
-    const QModelIndexList rows = m_form->videoList->selectionModel()->selectedRows();
+    const QModelIndexList rows = m_view->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : m_model->positionOf(rows.constFirst());
 }
 
@@ -158,13 +152,13 @@ void VideoListController::selectPosition(int position)
     const QModelIndex index = m_model->indexOfPosition(position);
     if (!index.isValid())
         return;
-    m_form->videoList->selectionModel()->setCurrentIndex(
+    m_view->selectionModel()->setCurrentIndex(
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void VideoListController::actVideoLocalExecute()
 {
-    const QStringList paths = chooseVideoFiles ? chooseVideoFiles(m_form) : QStringList();
+    const QStringList paths = chooseVideoFiles ? chooseVideoFiles(m_context.dialogParent) : QStringList();
     addVideoFiles(paths);
 }
 
@@ -188,7 +182,7 @@ void VideoListController::actVideoDeleteExecute()
             selected -= before;
         }
     }
-    RedrawPause pause(m_form->videoList);
+    RedrawPause pause(m_view);
     m_model->removeChecked();
     if (selected >= 0)
         selectPosition(selected);
@@ -203,7 +197,7 @@ void VideoListController::moveSelected(int step)
     if (j < 0 || j >= m_model->count())
         return;
     {
-        RedrawPause pause(m_form->videoList);
+        RedrawPause pause(m_view);
         m_model->exchangeItems(i, j);
     }
     selectPosition(j);
@@ -237,7 +231,7 @@ void VideoListController::actSelectInvertExecute()
 void VideoListController::groupChecked(const QString &header)
 {
     const int selected = selectedPosition();
-    RedrawPause pause(m_form->videoList);
+    RedrawPause pause(m_view);
     if (m_model->groupChecked(header) >= 0 && selected >= 0)
         selectPosition(selected);
 }
@@ -259,7 +253,7 @@ void VideoListController::actVideoMergeExecute()
 
 void VideoListController::actVideoInternetExecute()
 {
-    AddFromWebForm form(m_form);
+    AddFromWebForm form(m_context.dialogParent);
     form.exec();
 }
 

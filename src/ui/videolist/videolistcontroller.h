@@ -1,25 +1,42 @@
 #pragma once
 
+#include "ui/featurecontext.h"
+
 #include <QObject>
 #include <QStringList>
 
 #include <functional>
 
+class QAction;
+class QTreeView;
 class QWidget;
 
 namespace fulmaro {
 
-class MainForm;
 class VideoListModel;
 
+// The actions the list answers to; the main window places them in its toolbar and menus.
+struct VideoListActions
+{
+    QAction *videoLocal = nullptr;
+    QAction *videoInternet = nullptr;
+    QAction *videoDelete = nullptr;
+    QAction *videoUp = nullptr;
+    QAction *videoDown = nullptr;
+    QAction *selectAll = nullptr;
+    QAction *selectNone = nullptr;
+    QAction *selectInvert = nullptr;
+    QAction *groupCreate = nullptr;
+    QAction *videoMerge = nullptr;
+};
 
-// The list's behaviour on the main window: the model behind VideoList, its columns, the list
-// actions and adding files.
+// The video list: the model behind its view, the columns, the list actions and adding files.
 class VideoListController : public QObject
 {
     Q_OBJECT
 public:
-    explicit VideoListController(MainForm *form);
+    VideoListController(QTreeView *view, const VideoListActions &actions,
+                        const FeatureContext &context, QObject *parent = nullptr);
 
     VideoListModel *model() const { return m_model; }
 
@@ -58,12 +75,10 @@ private:
     void groupChecked(const QString &header);
     void showGroups();
 
-    MainForm *m_form;
+    QTreeView *m_view;
+    FeatureContext m_context;
     VideoListModel *m_model;
     int m_activeAdds = 0;
 };
-
-// Puts the list's model and behaviour on the main window.
-VideoListController *installVideoList(MainForm *form);
 
 } // namespace fulmaro

@@ -1,0 +1,17 @@
+#include "ui/featurecontext.h"
+
+#include "ui/dialogs/msgform.h"
+
+namespace fulmaro {
+
+bool FeatureContext::checkTool(const QString &fileName) const
+{
+    QString message;
+    if (tools.verify(fileName, &message))
+        return true;
+    if (!message.isEmpty())
+        showMsg(MsgDlgType::mtError, message);
+    return false;
+}
+
+} // namespace fulmaro
