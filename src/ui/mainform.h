@@ -2,6 +2,7 @@
 
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
+#include "core/render/rendersettings.h"
 #include "core/runner/toolrun.h"
 
 #include <QMainWindow>
@@ -15,7 +16,6 @@ class QComboBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class QTabWidget;
 class QToolBar;
 class QTreeView;
 
@@ -66,12 +66,10 @@ public:
     QCheckBox *cbPreviewNoAudio;
     QLineEdit *edOutputFolder;
     QPushButton *btnSelectFolder;
-    QTabWidget *renderPageControl;
-    QWidget *pageGeneral;
-    QWidget *pageEffects;
-    QWidget *tabSheet3;
-    QComboBox *cbVideoScale;
-    SettingsPanel *renderSettings = nullptr; // the controls of the settings pages
+    SettingsPanel *renderSettings = nullptr; // the settings pages
+
+    // The settings a command is built from: the panel's and the preview strip's.
+    RenderSettings currentSettings() const;
 
     // Sets the tool names and enables the actions that need the encoder.
     void checkInfo();

@@ -64,8 +64,7 @@ void RenderActions::actRenderExecute()
         m_form->edOutputFolder->setFocus();
         return;
     }
-    const RenderSettings settings = m_form->renderSettings ? m_form->renderSettings->settings()
-                                                           : RenderSettings();
+    const RenderSettings settings = m_form->currentSettings();
     const QString outputFolder = m_form->edOutputFolder->text();
     QList<RenderJob> jobs = buildRenderJobs(list->model()->items(), settings,
                                             BuildFolders::from(m_form->folders, m_form->tools),
@@ -98,8 +97,7 @@ void RenderActions::actRenderPreviewExecute()
         return;
     if (!m_form->checkFile(m_form->tools.ffMpeg))
         return;
-    const RenderSettings settings = m_form->renderSettings ? m_form->renderSettings->settings()
-                                                           : RenderSettings();
+    const RenderSettings settings = m_form->currentSettings();
     const VideoItem item = list->model()->item(position);
     const BuiltCommand built = buildCommandLine(&item, PreviewMode, settings,
                                                 BuildFolders::from(m_form->folders, m_form->tools),
