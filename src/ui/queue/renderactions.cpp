@@ -101,9 +101,10 @@ void RenderActions::actRenderPreviewExecute()
     const RenderSettings settings = m_form->renderSettings ? m_form->renderSettings->settings()
                                                            : RenderSettings();
     const VideoItem item = list->model()->item(position);
-    const BuiltCommand built = buildCommandLine(&item, PreviewMode, settings,
-                                                BuildFolders::from(m_form->folders, m_form->tools),
-                                                scratchTick());
+    BuildFolders buildFolders = BuildFolders::from(m_form->folders, m_form->tools);
+    buildFolders.playerPath = m_form->tools.path(m_form->tools.ffPlay); // Bin's or the system's
+    const BuiltCommand built =
+        buildCommandLine(&item, PreviewMode, settings, buildFolders, scratchTick());
     makeScratchCopies(built.copies);
     // The run is kept by the main window: closing it (a new preview, a render, the window's end)
     // ends the encoder and the player together.
