@@ -31,9 +31,9 @@ done
 dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' >"$tmp/files"
 app=org.fulmaro.Fulmaro
 expected=(/usr/bin/fulmaro /usr/bin/fulmaro-batch
-          /usr/share/applications/$app.desktop /usr/share/metainfo/$app.metainfo.xml
+          "/usr/share/applications/$app.desktop" "/usr/share/metainfo/$app.metainfo.xml"
           /usr/share/man/man1/fulmaro.1.gz /usr/share/man/man1/fulmaro-batch.1.gz
-          /usr/share/icons/hicolor/scalable/apps/$app.svg)
+          "/usr/share/icons/hicolor/scalable/apps/$app.svg")
 sizes=(16 22 24 32 48 64 128 256)
 for size in "${sizes[@]}"; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$app.png")
@@ -62,7 +62,9 @@ for size in "${sizes[@]}"; do
     width=$(((dims[0] << 24) + (dims[1] << 16) + (dims[2] << 8) + dims[3]))
     height=$(((dims[4] << 24) + (dims[5] << 16) + (dims[6] << 8) + dims[7]))
     [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "$png is no PNG"
-    [ "$width" = "$size" ] && [ "$height" = "$size" ] || fail "$png is ${width}x${height}"
+    if [ "$width" != "$size" ] || [ "$height" != "$size" ]; then
+        fail "$png is ${width}x${height}"
+    fi
 done
 
 # The desktop entry: valid, Turkish, starting the packaged program with the files, naming the
