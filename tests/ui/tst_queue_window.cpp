@@ -338,8 +338,8 @@ void TestQueueWindow::toolCheckFails()
     QCOMPARE(finish, QStringLiteral("Kapat"));
     QCOMPARE(m_messages.size(), 2);
     for (const QString &message : std::as_const(m_messages))
-        QVERIFY2(message.startsWith(QStringLiteral("FFMpeg dosya versiyonları uyumsuz!\n"))
-                     && message.contains(QStringLiteral("ffmpeg version 0.1-fake")),
+        QVERIFY2(message.startsWith(QStringLiteral("FFMpeg dosya versiyonları uyumsuz!\n")) &&
+                     message.contains(QStringLiteral("ffmpeg version 0.1-fake")),
                  qPrintable(message));
     for (const Row &row : after)
         QVERIFY(row.start.isEmpty() && row.end.isEmpty() && row.progress.isEmpty());
