@@ -2,10 +2,9 @@
 #include "ui/appstyle.h"
 #include "ui/dialogs/msgform.h"
 #include "ui/mainform.h"
+#include "ui/startfiles.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QIcon>
 
 int main(int argc, char *argv[])
@@ -25,14 +24,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.fulmaro.Fulmaro")));
 
     fulmaro::MainForm form;
-    // Files named on the command line (the desktop entry's %F) join the list once the tools
-    // are set, as if they had been dropped onto it.
-    QStringList files;
-    for (const QString &argument : app.arguments().mid(1))
-        files << QDir::toNativeSeparators(QFileInfo(argument).absoluteFilePath());
-    if (!files.isEmpty())
-        QObject::connect(&form, &fulmaro::MainForm::startupDone, &form,
-                         [&form, files] { form.addVideoFiles(files); });
+    fulmaro::addFilesOnStartup(&form, app.arguments().mid(1));
     form.show();
     return app.exec();
 }
