@@ -39,7 +39,7 @@ if(EXISTS "${FULMARO_TOOLS_DIR}/ffmpeg${_fulmaro_exe}")
     set(_fulmaro_series "${CMAKE_MATCH_1}.${CMAKE_MATCH_2}")
   endif()
 endif()
-set(FULMARO_TOOLS_SERIES "${_fulmaro_series}" CACHE STRING
+set(FULMARO_TOOLS_SERIES "" CACHE STRING
     "Release series of the tools the program accepts (empty: the series of FULMARO_TOOLS_DIR)")
 if(FULMARO_TOOLS_SERIES STREQUAL "")
   set(FULMARO_SERIES "${_fulmaro_series}")
