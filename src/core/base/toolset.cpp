@@ -136,7 +136,9 @@ ToolAnswer askTool(const QString &path, bool withFilters)
         if (m.hasMatch())
             answer.filters.append(m.captured(1));
     }
-    answers.insert(key, answer);
+    // A run that never got going says nothing about the file: ask again next time.
+    if (run.end != RunEnd::FailedToStart && run.end != RunEnd::Stopped)
+        answers.insert(key, answer);
     return answer;
 }
 
