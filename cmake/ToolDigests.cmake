@@ -1,5 +1,15 @@
-# Computes the MD5 digests of the tools the build is pointed at and writes them into a header,
-# so checkFile() accepts exactly these builds.
+# What the tool check accepts, written into a header. Where the tools come bundled with the
+# program (Windows) it accepts exactly the builds in FULMARO_TOOLS_DIR, by their MD5 digests.
+# Elsewhere the system's tools are used and its security updates replace them, so it accepts a
+# tool of the release series found there (the first line of "-version") that offers every
+# filter the command builder writes; FULMARO_TOOL_DIGESTS=ON asks for the digests there too.
+if(WIN32)
+  set(_fulmaro_digests_default ON)
+else()
+  set(_fulmaro_digests_default OFF)
+endif()
+option(FULMARO_TOOL_DIGESTS "Accept only the tool builds found in FULMARO_TOOLS_DIR, by digest"
+       ${_fulmaro_digests_default})
 if(WIN32)
   set(_fulmaro_exe ".exe")
 else()
@@ -19,6 +29,33 @@ foreach(_tool ffmpeg ffplay ffprobe)
   endif()
   set(FULMARO_${_upper}_MD5 "${_digest}")
 endforeach()
+
+# The release series, "5.1" from "ffmpeg version 5.1.9-0+deb12u1" (or "n5.1.4").
+set(_fulmaro_series "")
+if(EXISTS "${FULMARO_TOOLS_DIR}/ffmpeg${_fulmaro_exe}")
+  execute_process(COMMAND "${FULMARO_TOOLS_DIR}/ffmpeg${_fulmaro_exe}" -version
+                  OUTPUT_VARIABLE _fulmaro_version_text ERROR_QUIET RESULT_VARIABLE _fulmaro_rc)
+  if(_fulmaro_rc EQUAL 0 AND _fulmaro_version_text MATCHES "^[^ ]+ version n?([0-9]+)\\.([0-9]+)")
+    set(_fulmaro_series "${CMAKE_MATCH_1}.${CMAKE_MATCH_2}")
+  endif()
+endif()
+set(FULMARO_TOOLS_SERIES "" CACHE STRING
+    "Release series of the tools the program accepts (empty: the series of FULMARO_TOOLS_DIR)")
+if(FULMARO_TOOLS_SERIES STREQUAL "")
+  set(FULMARO_SERIES "${_fulmaro_series}")
+else()
+  set(FULMARO_SERIES "${FULMARO_TOOLS_SERIES}")
+endif()
+if(NOT FULMARO_TOOL_DIGESTS AND FULMARO_SERIES STREQUAL "")
+  message(WARNING "The release series of ${FULMARO_TOOLS_DIR}/ffmpeg is unknown: set "
+                  "FULMARO_TOOLS_SERIES, or every tool check will fail")
+endif()
+if(FULMARO_TOOL_DIGESTS)
+  set(FULMARO_CHECK_DIGESTS true)
+else()
+  set(FULMARO_CHECK_DIGESTS false)
+endif()
+
 configure_file(${CMAKE_CURRENT_LIST_DIR}/tooldigests.h.in
                ${CMAKE_BINARY_DIR}/generated/tooldigests.h @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in

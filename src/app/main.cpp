@@ -1,10 +1,11 @@
-#include "ui/appstyle.h"
-#include "ui/mainform.h"
-#include "ui/dialogs/msgform.h"
 #include "core/runner/largepages.h"
+#include "ui/appstyle.h"
+#include "ui/dialogs/msgform.h"
+#include "ui/mainform.h"
+#include "ui/startfiles.h"
 
 #include <QApplication>
-
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
@@ -18,7 +19,12 @@ int main(int argc, char *argv[])
     if (!fulmaro::applyLightStyle(app, &styleError))
         fulmaro::showMsg(fulmaro::MsgDlgType::mtError, styleError);
 
+    // The installed desktop entry and icon carry this name; the desktop finds the window by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.fulmaro.Fulmaro"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.fulmaro.Fulmaro")));
+
     fulmaro::MainForm form;
+    fulmaro::addFilesOnStartup(&form, app.arguments().mid(1));
     form.show();
     return app.exec();
 }

@@ -1,12 +1,14 @@
 // fulmaro-batch: the program's list, command builder and render queue on the command line,
 // without a window.
-#include "core/base/toolset.h"
-#include "core/base/workfolders.h"
 #include "cli/batchoptions.h"
 #include "cli/listcommand.h"
 #include "cli/rendercommand.h"
+#include "core/base/toolset.h"
+#include "core/base/workfolders.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -19,7 +21,11 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    const batch::BatchOptions options = batch::parseArguments(app.arguments().mid(1));
+    batch::BatchOptions options = batch::parseArguments(app.arguments().mid(1));
+    // The tools run in the work folder, not in the caller's: a relative name is made whole
+    // here, so that probes, renders and the printed command lines find the file.
+    for (QString &file : options.files)
+        file = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
     if (!options.error.isEmpty()) {
         err << "fulmaro-batch: " << options.error << '\n'
             << QStringLiteral("Yardım için: fulmaro-batch --help") << '\n';

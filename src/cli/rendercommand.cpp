@@ -216,7 +216,8 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
     if (!options.dryRun)
         return renderFiles(options.files, settings, outputFolder, folders, tools, err);
 
-    const BuildFolders buildFolders = BuildFolders::from(folders, tools);
+    BuildFolders buildFolders = BuildFolders::from(folders, tools);
+    buildFolders.playerPath = tools.path(tools.ffPlay); // Bin's or the system's
     const QStringList outputs =
         renderOutputPaths(options.files, settings.cbExtension, outputFolder);
     FileProber prober(tools, folders.workDir, options.files);

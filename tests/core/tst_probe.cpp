@@ -206,7 +206,8 @@ void TestProbe::streamFacts()
 
 void TestProbe::commandLines()
 {
-    const ToolSet tools = ToolSet::configured(QStringLiteral("/iş yeri/Bin/"));
+    ToolSet tools = ToolSet::configured(QStringLiteral("/iş yeri/Bin/"));
+    tools.searchPath = false; // the probe in Bin, even where it is missing
     const QString path = QStringLiteral("/v/deniz kıyısı.mp4");
     QCOMPARE(formatProbeCommand(tools, path),
              QStringLiteral("/iş yeri/Bin/ffprobe  \"/v/deniz kıyısı.mp4\" -v quiet "
@@ -316,7 +317,11 @@ void TestProbe::largeFileWithoutProbedSize()
 
 void TestProbe::probeThatCannotRun()
 {
+    // Neither Bin nor PATH holds a probe.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", m_dir.filePath(QStringLiteral("boş")).toLocal8Bit());
     const QList<VideoItem> rows = probeAll(m_dir.filePath(QStringLiteral("boş/")), {m_silent});
+    qputenv("PATH", path);
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows.constFirst().duration, QStringLiteral("00:00:00"));
     QCOMPARE(rows.constFirst().resolution, QStringLiteral("x"));

@@ -3,7 +3,9 @@
 #include "support/testsupport.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,6 +20,12 @@ private Q_SLOTS:
     void realToolsMatchTheBuild();
     void check_data();
     void check();
+    void seriesCheck_data();
+    void seriesCheck();
+    void toolAskedOnceUntilReplaced();
+    void missingToolsComeFromPath();
+    void toolSeries_data();
+    void toolSeries();
     void digestIsStreamedUppercaseMd5();
     void workFolders();
 
@@ -25,6 +33,38 @@ private:
     QTemporaryDir m_dir;
     QString m_bin;
 };
+
+namespace {
+
+// Writes an executable shell script.
+bool writeScript(const QString &path, const QByteArray &body)
+{
+    QFile::remove(path);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write("#!/bin/sh\n" + body);
+    f.close();
+    return f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+}
+
+// A stand-in that opens its output with versionLine on standard error, as the encoder's banner
+// does, and answers "-filters" with the real encoder's filters, less the one named by
+// dropFilter; each call appends a line to calls.
+QByteArray fakeEncoder(const QString &versionLine, const QString &dropFilter,
+                       const QString &calls = QStringLiteral("/dev/null"))
+{
+    QString body = QStringLiteral("echo \"$*\" >> '%1'\n").arg(calls);
+    body += QStringLiteral("echo '%1' >&2; echo '  built with a stand-in' >&2\n").arg(versionLine);
+    body += QStringLiteral("case \"$*\" in *-filters*) ") + QStringLiteral(TOOLS_DIR "/ffmpeg") +
+            QStringLiteral(" -hide_banner -filters");
+    if (!dropFilter.isEmpty())
+        body += QStringLiteral(" | grep -v ' %1 '").arg(dropFilter);
+    body += QStringLiteral(" ;; esac\n");
+    return body.toUtf8();
+}
+
+} // namespace
 
 void TestToolSet::initTestCase()
 {
@@ -44,9 +84,16 @@ void TestToolSet::namesAndPaths()
 
 void TestToolSet::realToolsMatchTheBuild()
 {
-    const ToolSet t = ToolSet::configured(m_bin);
-    for (const QString &name : {t.ffMpeg, t.ffPlay, t.ffProbe})
-        QCOMPARE(t.check(name), ToolCheck::Ok);
+    ToolSet t = ToolSet::configured(m_bin);
+    QCOMPARE(t.method, ToolCheckMethod::Series); // the system's tools are what the build uses
+    QVERIFY(!t.series.isEmpty());
+    for (const ToolCheckMethod method : {ToolCheckMethod::Series, ToolCheckMethod::Digest}) {
+        t.method = method;
+        for (const QString &name : {t.ffMpeg, t.ffPlay, t.ffProbe}) {
+            QString error;
+            QVERIFY2(t.check(name, &error) == ToolCheck::Ok, qPrintable(name + ": " + error));
+        }
+    }
 }
 
 void TestToolSet::check_data()
@@ -56,11 +103,12 @@ void TestToolSet::check_data()
     QTest::addColumn<bool>("lowerCaseExpected");
     QTest::addColumn<ToolCheck>("result");
     QTest::newRow("blank name") << "  " << QByteArray() << false << ToolCheck::UnknownName;
-    QTest::newRow("name of no tool") << "ffmpeg2" << QByteArray() << false << ToolCheck::UnknownName;
-    QTest::newRow("name differs in case") << "FFMPEG" << QByteArray() << false
-                                          << ToolCheck::UnknownName;
-    QTest::newRow("another build") << "ffmpeg" << QByteArray("#!/bin/sh\necho fake\n") << false
-                                   << ToolCheck::Mismatch;
+    QTest::newRow("name of no tool")
+        << "ffmpeg2" << QByteArray() << false << ToolCheck::UnknownName;
+    QTest::newRow("name differs in case")
+        << "FFMPEG" << QByteArray() << false << ToolCheck::UnknownName;
+    QTest::newRow("another build")
+        << "ffmpeg" << QByteArray("#!/bin/sh\necho fake\n") << false << ToolCheck::Mismatch;
     QTest::newRow("lower-case digest is not equal")
         << "ffprobe" << QByteArray() << true << ToolCheck::Mismatch;
     QTest::newRow("missing file") << "ffplay" << QByteArray("-") << false << ToolCheck::CannotOpen;
@@ -85,12 +133,171 @@ void TestToolSet::check()
         f.write(content);
     }
     ToolSet t = ToolSet::configured(bin);
+    t.method = ToolCheckMethod::Digest;
+    t.searchPath = false;
     if (lowerCaseExpected)
         t.ffProbeDigest = t.ffProbeDigest.toLower();
     QString error;
     QCOMPARE(t.check(name, &error), result);
     if (result == ToolCheck::CannotOpen)
         QVERIFY(!error.isEmpty());
+}
+
+void TestToolSet::seriesCheck_data()
+{
+    const QString series = ToolSet::configured(m_bin).series;
+    const QString major = series.section(QLatin1Char('.'), 0, 0);
+    const QString older = QString::number(major.toInt() - 1) + QStringLiteral(".4.2");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QStringList>("told"); // parts of the message when refused
+    QTest::newRow("a later update of the series")
+        << "ffmpeg"
+        << fakeEncoder("ffmpeg version " + series + ".99-1+deb12u9 Copyright (c) 2000", "") << true
+        << QStringList();
+    QTest::newRow("another series")
+        << "ffmpeg" << fakeEncoder("ffmpeg version " + older + "-0ubuntu0.22.04.1 Copyright", "")
+        << false
+        << QStringList{"ffmpeg version " + older + "-0ubuntu0.22.04.1",
+                       "Beklenen sürüm serisi: " + series};
+    QTest::newRow("a filter missing")
+        << "ffmpeg" << fakeEncoder("ffmpeg version " + series + ".3 Copyright", "vignette") << false
+        << QStringList{"ffmpeg version " + series + ".3", "Eksik filtreler: vignette"};
+    QTest::newRow("a snapshot build")
+        << "ffmpeg" << fakeEncoder("ffmpeg version N-112345-g0123abcd Copyright", "") << false
+        << QStringList{"ffmpeg version N-112345-g0123abcd"};
+    QTest::newRow("says nothing") << "ffprobe" << QByteArray("exit 1\n") << false
+                                  << QStringList{"(sürüm bilgisi yok)"};
+    // The player and the probe run no filter graph: only their series counts.
+    QTest::newRow("a player of the series")
+        << "ffplay" << QByteArray("echo 'ffplay version " + series.toUtf8() + ".1'\n") << true
+        << QStringList();
+}
+
+void TestToolSet::seriesCheck()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, script);
+    QFETCH(bool, accepted);
+    QFETCH(QStringList, told);
+
+    QTemporaryDir dir;
+    const QString bin = dir.path() + QStringLiteral("/Bin/");
+    QVERIFY(testsupport::linkRealTools(bin));
+    QVERIFY(writeScript(bin + name, script));
+    ToolSet t = ToolSet::configured(bin);
+    t.method = ToolCheckMethod::Series;
+    QString message;
+    QCOMPARE(t.verify(name, &message), accepted);
+    if (accepted) {
+        QVERIFY(message.isEmpty());
+        return;
+    }
+    QVERIFY2(message.startsWith(QStringLiteral("FFMpeg dosya versiyonları uyumsuz!\nBulunan: ")),
+             qPrintable(message));
+    QVERIFY2(message.contains(bin + name), qPrintable(message));
+    for (const QString &part : told)
+        QVERIFY2(message.contains(part), qPrintable(message + " lacks " + part));
+}
+
+void TestToolSet::toolAskedOnceUntilReplaced()
+{
+    QTemporaryDir dir;
+    const QString bin = dir.path() + QStringLiteral("/Bin/");
+    const QString calls = dir.path() + QStringLiteral("/calls");
+    QVERIFY(testsupport::linkRealTools(bin));
+    ToolSet t = ToolSet::configured(bin);
+    t.method = ToolCheckMethod::Series;
+    const QString good = "ffmpeg version " + t.series + ".1";
+    QVERIFY(writeScript(bin + "ffmpeg", fakeEncoder(good, "", calls)));
+    auto callCount = [&] {
+        QFile f(calls);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
+    };
+
+    QCOMPARE(t.check("ffmpeg"), ToolCheck::Ok);
+    QCOMPARE(callCount(), 1);
+    QCOMPARE(t.check("ffmpeg"), ToolCheck::Ok);
+    QCOMPARE(ToolSet(t).check("ffmpeg"), ToolCheck::Ok);
+    QCOMPARE(callCount(), 1);
+
+    // An update replaces the file: it is asked again, and its answer counts.
+    QVERIFY(writeScript(bin + "ffmpeg", fakeEncoder(good, "eq", calls)));
+    QCOMPARE(t.check("ffmpeg"), ToolCheck::Mismatch);
+    QCOMPARE(callCount(), 2);
+    // The same file with another modification time counts as replaced too.
+    QFile file(bin + "ffmpeg");
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                             QFileDevice::FileModificationTime));
+    file.close();
+    QCOMPARE(t.check("ffmpeg"), ToolCheck::Mismatch);
+    QCOMPARE(callCount(), 3);
+}
+
+void TestToolSet::missingToolsComeFromPath()
+{
+    QTemporaryDir dir;
+    const QString bin = dir.path() + QStringLiteral("/Bin/");
+    QVERIFY(QDir().mkpath(bin));
+    ToolSet t = ToolSet::configured(bin);
+    const QString systemTool = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    QVERIFY2(!systemTool.isEmpty(), "no ffmpeg on PATH");
+
+    // An empty Bin: the system's tools, and they pass the check.
+    QCOMPARE(t.path(t.ffMpeg), systemTool);
+    for (const QString &name : {t.ffMpeg, t.ffPlay, t.ffProbe}) {
+        QString message;
+        QVERIFY2(t.verify(name, &message), qPrintable(message));
+    }
+    // A tool in Bin comes first.
+    QVERIFY(writeScript(bin + "ffmpeg", "exit 0\n"));
+    QCOMPARE(t.path(t.ffMpeg), bin + "ffmpeg");
+    // Without the search, the name in Bin is the only candidate.
+    t.searchPath = false;
+    QCOMPARE(t.path(t.ffProbe), bin + "ffprobe");
+    QCOMPARE(t.check(t.ffProbe), ToolCheck::CannotOpen);
+
+    // The first of PATH's folders that holds it wins, as for the shell.
+    const QString front = dir.path() + QStringLiteral("/front/");
+    QVERIFY(QDir().mkpath(front));
+    QVERIFY(writeScript(front + "ffprobe", "echo 'ffprobe version 1.0'\n"));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", front.toUtf8() + ':' + path);
+    t.searchPath = true;
+    QCOMPARE(t.path(t.ffProbe), front + "ffprobe");
+    QString message;
+    QVERIFY(!t.verify(t.ffProbe, &message));
+    qputenv("PATH", path);
+    QVERIFY2(message.contains("ffprobe version 1.0 (" + front + "ffprobe)"), qPrintable(message));
+}
+
+void TestToolSet::toolSeries_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("series");
+    QTest::newRow("Debian") << "ffmpeg version 5.1.9-0+deb12u1 Copyright (c) 2000-2026"
+                            << "5.1";
+    QTest::newRow("release tag") << "ffprobe version n6.0 Copyright"
+                                 << "6.0";
+    QTest::newRow("two-digit minor") << "ffplay version 5.10.1"
+                                     << "5.10";
+    QTest::newRow("series only") << "ffmpeg version 7.1"
+                                 << "7.1";
+    QTest::newRow("snapshot") << "ffmpeg version N-112345-g0123abcd"
+                              << "";
+    QTest::newRow("another program") << "fake 5.1"
+                                     << "";
+    QTest::newRow("nothing") << ""
+                             << "";
+}
+
+void TestToolSet::toolSeries()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, series);
+    QCOMPARE(fulmaro::toolSeries(line), series);
 }
 
 void TestToolSet::digestIsStreamedUppercaseMd5()
@@ -123,8 +330,8 @@ void TestToolSet::workFolders()
     QCOMPARE(f.tempDir, f.workDir + QStringLiteral("Temp/"));
     QCOMPARE(f.settingsFile(), f.workDir + QStringLiteral("Fulmaro.set"));
     f.create();
-    for (const QString &dir : {f.workDir, f.tempDir, f.logoDir, f.frameDir, f.filterDir,
-                               f.introDir, f.outroDir})
+    for (const QString &dir :
+         {f.workDir, f.tempDir, f.logoDir, f.frameDir, f.filterDir, f.introDir, f.outroDir})
         QVERIFY2(QDir(dir).exists(), qPrintable(dir));
     QVERIFY(!QDir(f.binDir).exists());
     QCOMPARE(WorkFolders::under(QString()).workDir, QStringLiteral("/Fulmaro/"));

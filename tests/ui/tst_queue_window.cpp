@@ -317,7 +317,12 @@ void TestQueueWindow::toolCheckFails()
     QFile::remove(m_bin + "ffmpeg");
     QFile fake(m_bin + "ffmpeg");
     QVERIFY(fake.open(QIODevice::WriteOnly));
-    fake.write(QStringLiteral("#!/bin/sh\ntouch %1\n").arg(quoteArg(ran)).toUtf8());
+    // It tells its version when asked (another series than the program's); any other run is an
+    // encoder job that must not happen.
+    fake.write(QStringLiteral("#!/bin/sh\ncase \"$*\" in *-filters*|*-version*) echo 'ffmpeg "
+                              "version 0.1-fake' >&2; exit 0 ;; esac\ntouch %1\n")
+                   .arg(quoteArg(ran))
+                   .toUtf8());
     fake.close();
     fake.setPermissions(fake.permissions() | QFileDevice::ExeOwner);
 
@@ -331,7 +336,11 @@ void TestQueueWindow::toolCheckFails()
         QTest::mouseClick(w->btnFinish, Qt::LeftButton);
     }));
     QCOMPARE(finish, QStringLiteral("Kapat"));
-    QCOMPARE(m_messages, QStringList(2, QStringLiteral("FFMpeg dosya versiyonları uyumsuz!")));
+    QCOMPARE(m_messages.size(), 2);
+    for (const QString &message : std::as_const(m_messages))
+        QVERIFY2(message.startsWith(QStringLiteral("FFMpeg dosya versiyonları uyumsuz!\n")) &&
+                     message.contains(QStringLiteral("ffmpeg version 0.1-fake")),
+                 qPrintable(message));
     for (const Row &row : after)
         QVERIFY(row.start.isEmpty() && row.end.isEmpty() && row.progress.isEmpty());
     QVERIFY(!QFile::exists(ran));

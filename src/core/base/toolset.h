@@ -1,18 +1,34 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace fulmaro {
 
 // Outcome of verifying a tool file against the build the program expects.
 enum class ToolCheck {
-    Ok,          // the digest equals the expected one
+    Ok,          // the expected build, or a tool of the expected series with every filter
     Mismatch,    // another build (or another file) is in place
     UnknownName, // blank name or none of the three tool names
     CannotOpen,  // the file is missing or unreadable
 };
 
-// The file names of the three tools inside the tools folder, and their expected digests.
+// How a tool is recognised as the one the program works with.
+enum class ToolCheckMethod {
+    // The MD5 digest of the whole file equals the one of the build the program was made with:
+    // for tools that come bundled with the program.
+    Digest,
+    // The first line of "-version" names the release series the program was built against, and
+    // the encoder offers every filter the command builder writes: the system's tools, which its
+    // security updates replace.
+    Series,
+};
+
+// The filters of the encoder that the command builder writes into its filter graphs. A tool
+// that lacks one of them cannot render every setting of the panel.
+const QStringList &builderFilters();
+
+// The file names of the three tools inside the tools folder, and how they are checked.
 struct ToolSet
 {
     QString binDir;
@@ -23,16 +39,22 @@ struct ToolSet
     QString ffMpegDigest;
     QString ffPlayDigest;
     QString ffProbeDigest;
+    ToolCheckMethod method = ToolCheckMethod::Digest;
+    // The release series ("5.1") the program was built against, for ToolCheckMethod::Series.
+    QString series;
+    // Where binDir lacks a tool, use the one of that name on the system's PATH.
+    bool searchPath = false;
 
-    // The configured names and the digests computed when the program was built.
+    // The configured names and the way of checking chosen when the program was built.
     static ToolSet configured(const QString &binDir);
 
-    // binDir + name: the tool's path as it stands, unquoted, at the start of a command line.
-    QString path(const QString &name) const { return binDir + name; }
+    // The tool's path as it stands, unquoted, at the start of a command line: binDir + name, or,
+    // with searchPath, the tool on PATH when binDir does not hold it.
+    QString path(const QString &name) const;
 
-    // Compares the MD5 digest of binDir + fileName with the digest expected for the first of
-    // ffMpeg, ffPlay, ffProbe that equals fileName exactly. errorText receives the reason when
-    // the file cannot be read.
+    // Checks the tool that path(fileName) names, for the first of ffMpeg, ffPlay, ffProbe that
+    // equals fileName exactly. errorText receives the reason when the file cannot be read, and
+    // what was found when it is refused (empty for a digest that differs).
     ToolCheck check(const QString &fileName, QString *errorText = nullptr) const;
 
     // check(), and the message to show when the tool must not run: empty when it may run, and
@@ -43,5 +65,9 @@ struct ToolSet
 // The MD5 digest of a whole file, read in blocks, as 32 uppercase hexadecimal digits; empty
 // text when it cannot be read.
 QString fileDigest(const QString &path, QString *errorText = nullptr);
+
+// The release series ("5.1") named by a tool's first "-version" line ("ffmpeg version
+// 5.1.9-0+deb12u1 ..."); empty when the line names none (a snapshot build, another program).
+QString toolSeries(const QString &versionLine);
 
 } // namespace fulmaro

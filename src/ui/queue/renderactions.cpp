@@ -84,9 +84,10 @@ void RenderActions::actRenderPreviewExecute()
         return;
     const RenderSettings settings = m_inputs.settings();
     const VideoItem item = list->model()->item(position);
-    const BuiltCommand built = buildCommandLine(&item, PreviewMode, settings,
-                                                BuildFolders::from(m_context.folders, tools),
-                                                scratchTick());
+    BuildFolders buildFolders = BuildFolders::from(m_context.folders, tools);
+    buildFolders.playerPath = tools.path(tools.ffPlay); // Bin's or the system's
+    const BuiltCommand built =
+        buildCommandLine(&item, PreviewMode, settings, buildFolders, scratchTick());
     makeScratchCopies(built.copies);
     // The slot keeps the run: closing it (a new preview, a render, the window's end) ends the
     // encoder and the player together.

@@ -1,0 +1,67 @@
+// The program started with file names (as the desktop entry does with %F) and nothing in the
+// work folder's Bin: the files join the list, probed by the system's tools, which pass the check.
+#include "core/base/workfolders.h"
+#include "core/videolist/videolistmodel.h"
+#include "support/testsupport.h"
+#include "ui/dialogs/msgform.h"
+#include "ui/mainform.h"
+#include "ui/startfiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+using namespace fulmaro;
+
+class TestStartFiles : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void filesOfTheCommandLineJoinTheList();
+};
+
+void TestStartFiles::filesOfTheCommandLineJoinTheList()
+{
+    const WorkFolders folders = WorkFolders::under(testsupport::isolateDataHome());
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("deniz kıyısı.mp4"));
+    const QString second = dir.filePath(QStringLiteral("alt/iki.mkv"));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("alt"))));
+    QVERIFY(testsupport::makeClip(first, 1, true));
+    QVERIFY(testsupport::makeClip(second, 2, false));
+    QStringList messages;
+    setMsgHook([&](MsgDlgType, const QString &text) {
+        messages << text;
+        return kMsgClosed;
+    });
+
+    // Named relative to the folder the program starts in.
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    MainForm form(folders);
+    addFilesOnStartup(&form, {QStringLiteral("deniz kıyısı.mp4"), second});
+    QVERIFY(QDir::setCurrent(previous));
+    auto *model = qobject_cast<VideoListModel *>(form.videoList->model());
+    QVERIFY(model);
+    QCOMPARE(model->count(), 0); // not before the tools are set
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_COMPARE_WITH_TIMEOUT(model->count(), 2, 30000);
+    QCOMPARE(model->item(0).caption, first);
+    QCOMPARE(model->item(1).caption, second);
+    QTRY_COMPARE_WITH_TIMEOUT(model->item(1).duration, QStringLiteral("00:00:02"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(model->item(0).resolution, QStringLiteral("320x240"), 30000);
+
+    QVERIFY(!QFileInfo::exists(folders.binDir));
+    QVERIFY(form.actRender->isEnabled());
+    QVERIFY(form.checkFile(form.tools.ffMpeg));
+    QCOMPARE(messages, QStringList());
+
+    // Once the window runs, names are added at once.
+    addFilesOnStartup(&form, {first});
+    QTRY_COMPARE_WITH_TIMEOUT(model->count(), 3, 30000);
+    setMsgHook({});
+}
+
+QTEST_MAIN(TestStartFiles)
+#include "tst_startfiles.moc"
