@@ -2,6 +2,7 @@
 
 #include "ui/mainform.h"
 #include "ui/dialogs/msgform.h"
+#include "core/queue/rendercheck.h"
 #include "core/queue/renderjobs.h"
 #include "ui/queue/videorenderform.h"
 #include "core/render/commandbuilder.h"
@@ -67,6 +68,9 @@ void RenderActions::actRenderExecute()
     const RenderSettings settings = m_form->renderSettings ? m_form->renderSettings->settings()
                                                            : RenderSettings();
     const QString outputFolder = m_form->edOutputFolder->text();
+    // Input the encoder could only fail on, or turn into an empty file, is refused here.
+    if (showInputProblem(m_form, checkRenderInput(list->model()->items(), settings, outputFolder)))
+        return;
     QList<RenderJob> jobs = buildRenderJobs(list->model()->items(), settings,
                                             BuildFolders::from(m_form->folders, m_form->tools),
                                             outputFolder);
