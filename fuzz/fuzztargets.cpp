@@ -66,8 +66,8 @@ void lineSplitter(const QByteArray &data)
     cut.finish();
     check(cut.lines() == whole.lines(), "lines depend on the piece boundaries");
     for (const QString &line : cut.lines()) {
-        check(!line.contains(QLatin1Char('\r')) && !line.contains(QLatin1Char('\n'))
-                  && !line.contains(QChar(0)),
+        check(!line.contains(QLatin1Char('\r')) && !line.contains(QLatin1Char('\n')) &&
+                  !line.contains(QChar(0)),
               "a break or NUL inside a line");
     }
     LineSplitter again;
@@ -79,10 +79,10 @@ void probeOutput(const QByteArray &data)
 {
     const QString text = QString::fromUtf8(data);
     const qsizetype middle = text.indexOf(QLatin1String("[STREAM]"));
-    const QStringList formatLines = text.left(middle < 0 ? text.size() : middle).split(
-        QLatin1Char('\n'));
-    const QStringList streamLines = middle < 0 ? QStringList()
-                                               : text.mid(middle).split(QLatin1Char('\n'));
+    const QStringList formatLines =
+        text.left(middle < 0 ? text.size() : middle).split(QLatin1Char('\n'));
+    const QStringList streamLines =
+        middle < 0 ? QStringList() : text.mid(middle).split(QLatin1Char('\n'));
     for (const QLocale &locale : {QLocale::c(), QLocale(QLocale::Turkish, QLocale::Turkey)}) {
         const VideoItem item = makeVideoItem(QStringLiteral("/v/clip.mp4"), formatLines,
                                              streamLines, data.size(), locale);
@@ -128,8 +128,7 @@ void settingsFile(const QByteArray &data)
     const bool representable = !encoder.hasError() && QString(decoder.decode(encoded)) == folder;
     if (!folder.isEmpty() && representable && !folder.startsWith(QChar(0xFEFF)))
         check(settingsValue(decodeSettingsLines(encodeSettings(folder)),
-                            QStringLiteral("outputfolder"))
-                  == folder,
+                            QStringLiteral("outputfolder")) == folder,
               "the output folder does not survive a save");
 }
 
@@ -151,8 +150,8 @@ void setOption(const QByteArray &data)
         const int value = settings.*(range.field);
         check(value >= range.minimum && value <= range.maximum, "a slider out of its range");
     }
-    check(settings.edTimeStart <= kSpinLimit && settings.edTimeStart >= -kSpinLimit
-              && settings.edTimeEnd <= kSpinLimit && settings.edTimeEnd >= -kSpinLimit,
+    check(settings.edTimeStart <= kSpinLimit && settings.edTimeStart >= -kSpinLimit &&
+              settings.edTimeEnd <= kSpinLimit && settings.edTimeEnd >= -kSpinLimit,
           "a spin box beyond its limit");
 }
 

@@ -23,8 +23,8 @@ void TestFuzzCases::keptInput_data()
     for (const fuzz::Target &target : fuzz::targets()) {
         int inputs = 0;
         for (const char *kind : {"corpus", "cases"}) {
-            const QDir dir(QStringLiteral(FUZZ_DIR "/%1/%2").arg(QLatin1String(kind),
-                                                                  QLatin1String(target.name)));
+            const QDir dir(QStringLiteral(FUZZ_DIR "/%1/%2")
+                               .arg(QLatin1String(kind), QLatin1String(target.name)));
             for (const QFileInfo &file : dir.entryInfoList(QDir::Files | QDir::Hidden)) {
                 QTest::addRow("%s/%s/%s", target.name, kind, qPrintable(file.fileName()))
                     << QString::fromLatin1(target.name) << file.filePath();

@@ -20,11 +20,11 @@ int main(int argc, char **argv)
     for (const QByteArray &entry : initial.readAll().split('\0'))
         restarted = restarted || entry.startsWith("FULMARO_USERS_GLIBC_TUNABLES=");
     std::printf("restarted: %s\n", restarted ? "yes" : "no");
-    const fulmaro::RunResult run = fulmaro::getDosOutput(
-        QStringLiteral("sh"),
-        QStringLiteral("printf 'tool: %s|%s\\n' \"${GLIBC_TUNABLES-unset}\" "
-                       "\"${FULMARO_USERS_GLIBC_TUNABLES-unset}\""),
-        QStringLiteral("/"));
+    const fulmaro::RunResult run =
+        fulmaro::getDosOutput(QStringLiteral("sh"),
+                              QStringLiteral("printf 'tool: %s|%s\\n' \"${GLIBC_TUNABLES-unset}\" "
+                                             "\"${FULMARO_USERS_GLIBC_TUNABLES-unset}\""),
+                              QStringLiteral("/"));
     for (const QString &line : run.lines)
         std::printf("%s\n", qPrintable(line));
     return 0;
