@@ -181,15 +181,19 @@ void RenderQueue::onDone()
     case RunEnd::Succeeded: {
         // Only now does the output take its final name, replacing an older file in one step.
         QString error;
-        const OutputFault fault = QFileInfo::exists(status.partPath)
-                                      ? replaceFile(status.partPath, job.outputPath, &error)
-                                      : OutputFault::FolderMissing;
-        if (fault == OutputFault::None) {
+        OutputFault fault = OutputFault::None;
+        if (QFileInfo::exists(status.partPath))
+            fault = replaceFile(status.partPath, job.outputPath, &error);
+        else if (!QFileInfo(QFileInfo(job.outputPath).absolutePath()).isDir())
+            fault = OutputFault::FolderMissing;
+        if (fault == OutputFault::None && QFileInfo::exists(job.outputPath)) {
             status.state = JobState::Succeeded;
             status.percent = 100;
         } else {
             status.state = JobState::Failed;
-            status.reason = outputFaultText(fault, error);
+            status.reason = fault == OutputFault::None
+                                ? QStringLiteral("Kodlayıcının yazdığı dosya bulunamadı.")
+                                : outputFaultText(fault, error);
             keepTail();
         }
         break;
