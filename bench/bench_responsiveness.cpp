@@ -127,6 +127,8 @@ public:
             const double total = (now - m_last) / 1e6;
             const double cpuWait = (sched.wait - m_lastSched.wait) / 1e6;
             const double own = std::max(0.0, total - cpuWait);
+            if (m_runBefore == 0)
+                m_runBefore = m_lastSched.run;
             m_last = now;
             m_lastSched = sched;
             Gap &worst = m_worst[m_step];
@@ -134,9 +136,11 @@ public:
                 worst = {own, total, cpuWait};
             m_longestTotal = std::max(m_longestTotal, total);
             if (total > 40 && qEnvironmentVariableIsSet("BENCH_TRACE"))
-                QTextStream(stderr) << m_step << ": " << total << " ms (" << cpuWait
-                                    << " ms waiting for a processor) at " << now / 1000000
-                                    << " ms\n";
+                QTextStream(stderr)
+                    << m_step << ": " << total << " ms (" << cpuWait
+                    << " ms waiting for a processor, " << (sched.run - m_runBefore) / 1e6
+                    << " ms running) at " << now / 1000000 << " ms\n";
+            m_runBefore = sched.run;
         });
     }
     void start(const QString &step)
@@ -164,6 +168,7 @@ private:
     QString m_step;
     std::map<QString, Gap> m_worst;
     double m_longestTotal = 0;
+    qint64 m_runBefore = 0;
 };
 
 // Triggers an action that opens a modal window, and runs drive on that window once it shows.
