@@ -6,6 +6,8 @@ FULMARO_BUILD="${FULMARO_BUILD:-$FULMARO_ROOT/build}"
 FULMARO_PACKAGES=(g++ make cmake qt6-base-dev qt6-base-dev-tools libgl-dev
                   ffmpeg xvfb xauth fonts-dejavu-core
                   dpkg-dev desktop-file-utils appstream man-db groff-base parallel)
+# scripts/fuzz: clang with libFuzzer and the sanitizer runtimes.
+FULMARO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -118,10 +118,13 @@ QString helpText()
         "  --help             Bu açıklamayı gösterir.\n"
         "\n"
         "--dry-run verilmezse dosyalar sırayla çıktı klasörüne işlenir; her iş için bir durum\n"
-        "satırı standart hataya yazılır. Ctrl-C çalışan işi durdurur.\n"
+        "satırı, başarısız işlerde nedeniyle birlikte, standart hataya yazılır. Her iş önce\n"
+        "geçici bir ada (AD.part.UZANTI) yazar; çıktı son adını yalnızca kodlayıcı başarıyla\n"
+        "bitince alır. Ctrl-C çalışan işi durdurur ve yarım kalan dosyasını siler.\n"
         "\n"
-        "Çıkış kodları: 0 her iş başarılı, 1 en az bir iş başarısız, 2 hatalı kullanım ya da\n"
-        "bulunamayan dosya veya klasör, 130 Ctrl-C ile durduruldu.\n");
+        "Çıkış kodları: 0 her iş başarılı, 1 en az bir iş başarısız, 2 hatalı kullanım,\n"
+        "bulunamayan dosya veya klasör, yazılamayan çıkış klasörü ya da geçersiz ayar (boş veya\n"
+        "sıfır bit hızı, videodan bir şey bırakmayan kırpma), 130 Ctrl-C ile durduruldu.\n");
 }
 
 } // namespace fulmaro::batch

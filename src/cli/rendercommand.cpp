@@ -1,6 +1,7 @@
 #include "cli/rendercommand.h"
 
 #include "core/base/settingsfile.h"
+#include "core/queue/rendercheck.h"
 #include "core/queue/renderjobs.h"
 #include "core/queue/renderprogress.h"
 #include "core/queue/renderqueue.h"
@@ -45,7 +46,9 @@ QString stateText(const JobStatus &status)
     case JobState::Succeeded:
         return QStringLiteral("tamam");
     case JobState::Failed:
-        return QStringLiteral("hata (çıkış kodu %1)").arg(status.exitCode);
+        if (status.runEnd == RunEnd::Failed)
+            return QStringLiteral("hata (çıkış kodu %1)").arg(status.exitCode);
+        return QStringLiteral("hata");
     case JobState::Stopped:
         return QStringLiteral("durduruldu");
     case JobState::Skipped:
@@ -59,9 +62,9 @@ QString stateText(const JobStatus &status)
 
 // Renders the files one after another while the next files are being probed. Each file's row
 // and job are the ones the window's queue would make.
-int renderFiles(const QStringList &files, const RenderSettings &settings,
-                const QString &outputFolder, const WorkFolders &folders, const ToolSet &tools,
-                QTextStream &err)
+int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
+                const RenderSettings &settings, const QString &outputFolder,
+                const WorkFolders &folders, const ToolSet &tools, QTextStream &err)
 {
     const BuildFolders buildFolders = BuildFolders::from(folders, tools);
     const QStringList outputs = renderOutputPaths(files, settings.cbExtension, outputFolder);
@@ -94,6 +97,8 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
         if (status.state == JobState::Succeeded || status.state == JobState::Failed)
             err << QStringLiteral(", süre ") << elapsedText(status.elapsedSeconds);
         err << '\n';
+        if (!status.reason.isEmpty())
+            err << "    " << status.reason << '\n';
         if (status.state == JobState::Failed) {
             for (const QString &line : status.lastLines)
                 err << "    " << line << '\n';
@@ -101,9 +106,17 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
         err.flush();
     };
 
-    // Ctrl-C ends the running job's own process tree, then the run.
+    // Ctrl-C (or the end of the terminal or session) ends the running job's own process tree,
+    // which takes its unfinished output with it, then the run.
     g_interrupted = false;
-    auto previous = std::signal(SIGINT, onInterrupt);
+    const int endingSignals[] = {SIGINT, SIGTERM,
+#ifdef SIGHUP
+                                 SIGHUP
+#endif
+    };
+    QList<void (*)(int)> previous;
+    for (int signal : endingSignals)
+        previous << std::signal(signal, onInterrupt);
     RenderQueue *running = nullptr;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -113,7 +126,8 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
     watch.start(50);
 
     FileProber prober(tools, folders.workDir, files);
-    prober.start();
+    if (probed.isEmpty())
+        prober.start();
     int done = 0;
     int failed = 0;
     bool halted = false; // a stop or a failed tool check: the rest is not run
@@ -126,7 +140,7 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
             report(index, status);
             continue;
         }
-        const VideoItem &item = prober.waitFor(index);
+        const VideoItem &item = probed.isEmpty() ? prober.waitFor(index) : probed.at(index);
         if (g_interrupted) {
             report(index, status);
             continue;
@@ -151,9 +165,12 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
             ++failed;
         else
             halted = true;
+        if (queue.halted())
+            halted = true;
     }
     watch.stop();
-    std::signal(SIGINT, previous);
+    for (qsizetype i = 0; i < previous.size(); ++i)
+        std::signal(endingSignals[i], previous.at(i));
 
     err << QStringLiteral("Toplam %1 iş: %2 başarılı, %3 başarısız, %4 durduruldu ya da "
                           "çalıştırılmadı.")
@@ -211,10 +228,28 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         if (!QFileInfo(outputFolder).isDir())
             return fail(QStringLiteral("Çıkış klasörü bulunamadı. (%1)").arg(outputFolder));
         outputFolder = QDir::toNativeSeparators(QFileInfo(outputFolder).absoluteFilePath());
+        const InputProblem folder = checkOutputFolder(outputFolder);
+        if (folder.isProblem())
+            return fail(folder.message);
+    }
+    if (const InputProblem bitrate = checkBitrate(settings); bitrate.isProblem())
+        return fail(bitrate.message);
+
+    // A trim is checked against every file's length before anything runs; that takes the probes
+    // first, which otherwise run beside the renders.
+    QList<VideoItem> probed;
+    if (settings.edTimeStart > 0 || settings.edTimeEnd > 0) {
+        FileProber prober(tools, folders.workDir, options.files, 2);
+        prober.start();
+        for (int index = 0; index < options.files.size(); ++index) {
+            probed << prober.waitFor(index);
+            if (const InputProblem trim = checkTrim(probed.last(), settings); trim.isProblem())
+                return fail(trim.message);
+        }
     }
 
     if (!options.dryRun)
-        return renderFiles(options.files, settings, outputFolder, folders, tools, err);
+        return renderFiles(options.files, probed, settings, outputFolder, folders, tools, err);
 
     BuildFolders buildFolders = BuildFolders::from(folders, tools);
     buildFolders.playerPath = tools.path(tools.ffPlay); // Bin's or the system's

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 
 using namespace fulmaro;
 
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void refused_data();
     void refused();
     void renders();
+    void encoderRefusedOnce();
+    void interruptStopsTheRunningJob_data();
     void interruptStopsTheRunningJob();
 
 private:
@@ -54,6 +57,7 @@ private:
     QString m_sound;  // 1 s, with sound
     QString m_silent; // 1 s, no sound
     QString m_out;
+    const QString m_silentName = QStringLiteral("@silent");
 };
 
 Output TestBatchRender::batch(const QStringList &args, int timeoutMs)
@@ -101,10 +105,15 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
     // The same lines the window's queue runs for rows the list's probes made, also where the
     // length, the sound and the frame rate all count.
     const QList<QStringList> sets{{}, {"--set", "tbVideoSpeed=50", "--set", "edTimeEnd=1"}};
+    // Long enough for the cut to leave something.
+    const QString sound3 = m_dir.filePath(QStringLiteral("üç saniye.mp4"));
+    const QString silent3 = m_dir.filePath(QStringLiteral("üç saniye sessiz.mp4"));
+    QVERIFY(testsupport::makeClip(sound3, 3, true));
+    QVERIFY(testsupport::makeClip(silent3, 3, false));
     for (const QStringList &set : sets) {
         RenderSettings settings;
         QList<VideoItem> items;
-        for (const QString &clip : {m_sound, m_silent}) {
+        for (const QString &clip : {sound3, silent3}) {
             const auto item = probeVideoFile(m_tools, m_folders.workDir, clip);
             QVERIFY(item);
             items << *item;
@@ -118,7 +127,7 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
                                                     BuildFolders::from(m_folders, m_tools), m_out))
             expectedLines += renderCommandLine(m_tools.path(m_tools.ffMpeg), job) + '\n';
         const Output both = batch(QStringList{"--output", m_out, "--dry-run"} + set
-                                  + QStringList{m_sound, m_silent});
+                                  + QStringList{sound3, silent3});
         QCOMPARE(both.out, expectedLines);
     }
 
@@ -199,6 +208,16 @@ void TestBatchRender::refused_data()
     QTest::newRow("no output folder chosen") << QStringList{clip} << "Çıkış klasörü seçilmemiş";
     QTest::newRow("preview without dry run") << QStringList{"--preview", clip} << "--dry-run";
     QTest::newRow("set without value") << QStringList{"--set"} << "--set";
+    QTest::newRow("zero bitrate") << QStringList{"--output", "@out", "--set", "cbBitrate=0", clip}
+                                  << "Bit hızı sıfır olamaz.";
+    QTest::newRow("trim as long as the video")
+        << QStringList{"--output", "@out", "--set", "edTimeEnd=1", clip}
+        << "Kırpma sonrası videodan geriye bir şey kalmıyor: deniz kıyısı.mp4";
+    QTest::newRow("trim past the end")
+        << QStringList{"--output", "@out", "--set", "edTimeStart=3", m_silentName, clip}
+        << "Kırpma sonrası videodan geriye bir şey kalmıyor: sessiz.mp4";
+    QTest::newRow("output folder takes no file")
+        << QStringList{"--output", "@readonly", clip} << "Çıkış klasörüne yazılamıyor";
 }
 
 void TestBatchRender::refused()
@@ -206,7 +225,27 @@ void TestBatchRender::refused()
     QFETCH(QStringList, args);
     QFETCH(QString, message);
     args.replaceInStrings(QStringLiteral("@clip"), m_sound);
+    args.replaceInStrings(m_silentName, m_silent);
+    args.replaceInStrings(QStringLiteral("@out"), m_out);
+    const QString readOnly = m_dir.filePath(QStringLiteral("salt okunur"));
+    bool mounted = false;
+    if (args.contains(QStringLiteral("@readonly"))) {
+        QVERIFY(QDir().mkpath(readOnly));
+        args.replaceInStrings(QStringLiteral("@readonly"), readOnly);
+        if (::geteuid() == 0) {
+            // Permissions do not stop this user: a read-only view of the folder does.
+            mounted = QProcess::execute("mount", {"--bind", readOnly, readOnly}) == 0;
+            if (mounted && QProcess::execute("mount", {"-o", "remount,bind,ro", readOnly}) != 0)
+                mounted = QProcess::execute("umount", {readOnly}) != 0;
+            if (!mounted)
+                QSKIP("no read-only folder can be made here");
+        } else {
+            QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner));
+        }
+    }
     const Output o = batch(args);
+    if (mounted)
+        QProcess::execute("umount", {readOnly});
     QCOMPARE(o.exitCode, 2);
     QCOMPARE(o.out, QString());
     QVERIFY2(o.err.contains(message), qPrintable(o.err));
@@ -230,8 +269,14 @@ void TestBatchRender::renders()
     const QStringList status = o.err.split('\n', Qt::SkipEmptyParts);
     QVERIFY2(status.filter(QRegularExpression("^\\[1/3\\] .*deniz kıyısı.mp4: tamam")).size() == 1,
              qPrintable(o.err));
-    QVERIFY2(status.filter(QRegularExpression("^\\[2/3\\] .*bozuk.mp4: hata")).size() == 1,
-             qPrintable(o.err));
+    const qsizetype failedAt =
+        status.indexOf(QRegularExpression("^\\[2/3\\] .*bozuk.mp4: hata \\(çıkış kodu 1\\).*"));
+    QVERIFY2(failedAt > 0, qPrintable(o.err));
+    // The reason follows on the next line; the failed job left no file.
+    QCOMPARE(status.value(failedAt + 1),
+             QStringLiteral("    Kodlayıcı hata ile bitti (çıkış kodu 1)."));
+    QCOMPARE(QDir(out).entryList(QDir::Files),
+             QStringList({QStringLiteral("deniz kıyısı.mp4"), QStringLiteral("sessiz.mp4")}));
     QVERIFY2(status.filter(QRegularExpression("^\\[3/3\\] .*sessiz.mp4: tamam")).size() == 1,
              qPrintable(o.err));
     QVERIFY2(o.err.contains("Toplam 3 iş: 2 başarılı, 1 başarısız"), qPrintable(o.err));
@@ -240,26 +285,64 @@ void TestBatchRender::renders()
     QCOMPARE(batch({"--output", out, "--set", "cbRenderScale=6", m_silent}).exitCode, 0);
 }
 
+// An encoder that fails its check: its message once, however many files, and nothing runs.
+void TestBatchRender::encoderRefusedOnce()
+{
+    const QString bin = m_folders.binDir;
+    QVERIFY(QFile::remove(bin + "ffmpeg"));
+    QFile fake(bin + "ffmpeg");
+    QVERIFY(fake.open(QIODevice::WriteOnly));
+    fake.write("#!/bin/sh\nexit 0\n");
+    fake.close();
+    fake.setPermissions(fake.permissions() | QFileDevice::ExeOwner);
+    const QString out = m_dir.filePath(QStringLiteral("refused"));
+    QVERIFY(QDir().mkpath(out));
+    const Output o = batch({"--output", out, m_sound, m_silent, m_sound});
+    QVERIFY(testsupport::linkRealTools(bin));
+    QCOMPARE(o.exitCode, 1);
+    QCOMPARE(o.err.count(QStringLiteral("FFMpeg dosya versiyonları uyumsuz!")), 1);
+    QCOMPARE(o.err.count(QStringLiteral(": çalıştırılmadı")), 3);
+    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList());
+}
+
+// Ctrl-C, or the end of the session, stops the running job: neither its output nor its
+// temporary file is left, and no encoder of it keeps running.
+void TestBatchRender::interruptStopsTheRunningJob_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("terminate") << int(SIGTERM);
+}
+
 void TestBatchRender::interruptStopsTheRunningJob()
 {
+    QFETCH(int, signal);
     const QString longClip = m_dir.filePath(QStringLiteral("uzun.mp4"));
-    QVERIFY(testsupport::makeClip(longClip, 60, true, QStringLiteral("640x480")));
-    const QString out = m_dir.filePath(QStringLiteral("stop"));
+    if (!QFileInfo::exists(longClip))
+        QVERIFY(testsupport::makeClip(longClip, 60, true, QStringLiteral("640x480")));
+    const QString out = m_dir.filePath(QStringLiteral("stop %1").arg(signal));
     QVERIFY(QDir().mkpath(out));
+    // An older output of that name survives the stopped job.
+    QFile older(out + "/uzun.mp4");
+    QVERIFY(older.open(QIODevice::WriteOnly));
+    older.write("older");
+    older.close();
 
     QProcess p;
     p.start(QStringLiteral(FULMARO_BATCH),
             {"--output", out, "--set", "cbPreset=4", longClip, m_sound});
     QVERIFY(p.waitForStarted());
-    // Wait until the encoder is writing its output.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out + "/uzun.mp4").size() > 0, 20000);
-    ::kill(pid_t(p.processId()), SIGINT);
+    // Wait until the encoder is writing its output, under the temporary name.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out + "/uzun.part.mp4").size() > 0, 20000);
+    ::kill(pid_t(p.processId()), signal);
     QVERIFY(p.waitForFinished(20000));
     QCOMPARE(p.exitCode(), 130);
     const QString err = QString::fromUtf8(p.readAllStandardError());
     QVERIFY2(err.contains("uzun.mp4: durduruldu"), qPrintable(err));
     QVERIFY2(err.contains("deniz kıyısı.mp4: çalıştırılmadı"), qPrintable(err));
-    QVERIFY(!QFileInfo::exists(out + "/deniz kıyısı.mp4"));
+    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("uzun.mp4")});
+    QVERIFY(older.open(QIODevice::ReadOnly));
+    QCOMPARE(older.readAll(), QByteArray("older"));
 
     // No encoder of that job is left running.
     QDirIterator procs("/proc", QDir::Dirs | QDir::NoDotAndDotDot);

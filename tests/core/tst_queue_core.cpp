@@ -1,6 +1,9 @@
 // The render jobs and the job runner without a window: output names, the order and outcome of
 // jobs, stopping, and the tool check. The encoder is the scriptable fake tool.
 
+#include "core/queue/jobreason.h"
+#include "core/queue/outputfiles.h"
+#include "core/queue/rendercheck.h"
 #include "core/queue/renderjobs.h"
 #include "core/queue/renderqueue.h"
 #include "core/runner/shellquote.h"
@@ -16,11 +19,12 @@ using namespace fulmaro;
 
 namespace {
 
+// The fake writes its output file first, as the encoder does, then plays its steps.
 RenderJob fakeJob(const QString &steps, const QString &output)
 {
     RenderJob job;
-    job.name = output;
-    job.command = QLatin1Char(' ') + steps;
+    job.name = QStringLiteral(FAKE_TOOL); // a source that exists
+    job.command = QStringLiteral(" write 16 ") + steps;
     job.outputPath = output;
     return job;
 }
@@ -43,6 +47,15 @@ private Q_SLOTS:
     void stopEndsTree();
     void toolCheckStopsRun();
     void acrossMidnight();
+    void partPath_data();
+    void partPath();
+    void outputTakesFinalNameOnlyOnSuccess_data();
+    void outputTakesFinalNameOnlyOnSuccess();
+    void partNameNeverTakesAFile();
+    void failureReason_data();
+    void failureReason();
+    void inputRefused_data();
+    void inputRefused();
 };
 
 void TestQueueCore::baseName_data()
@@ -212,7 +225,8 @@ void TestQueueCore::stopEndsTree()
     QVERIFY(!queue.status(2).started.isValid());
 }
 
-// A failed check skips that job and every later one, and is asked again for each.
+// A failed check skips that job and every later one; it is not asked again, so its message
+// shows once.
 void TestQueueCore::toolCheckStopsRun()
 {
     QTemporaryDir dir;
@@ -230,11 +244,14 @@ void TestQueueCore::toolCheckStopsRun()
         return index == 0;
     };
     QVERIFY(!queue.runAll());
-    QCOMPARE(asked, QList<int>({0, 1, 2}));
+    QCOMPARE(asked, QList<int>({0, 1}));
     QCOMPARE(queue.status(0).state, JobState::Succeeded);
     QCOMPARE(queue.status(1).state, JobState::Skipped);
+    QVERIFY(!queue.status(1).reason.isEmpty());
     QCOMPARE(queue.status(2).state, JobState::Skipped);
-    QVERIFY(queue.stopRequested());
+    QVERIFY(queue.status(2).reason.isEmpty());
+    QVERIFY(queue.halted());
+    QVERIFY(!QFile::exists(out + "2.mp4") && !QFile::exists(out + "2.part.mp4"));
 }
 
 // The time a job took is the real span, also when midnight falls inside it.
@@ -255,6 +272,195 @@ void TestQueueCore::acrossMidnight()
     QCOMPARE(queue.status(0).ended, start.addSecs(30));
     QCOMPARE(queue.status(0).elapsedSeconds, qint64(30));
     QCOMPARE(elapsedText(queue.status(0).elapsedSeconds, QLocale::c()), QStringLiteral("00:00:30"));
+}
+
+void TestQueueCore::partPath_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("part");
+    QTest::newRow("plain") << "/o/clip.mp4" << 1 << "/o/clip.part.mp4";
+    QTest::newRow("dotted name") << "/o/clip.final.mkv" << 1 << "/o/clip.final.part.mkv";
+    QTest::newRow("second") << "/o/clip.mp4" << 2 << "/o/clip.part2.mp4";
+    QTest::newRow("no extension, dotted folder") << "/o.d/clip" << 1 << "/o.d/clip.part";
+    QTest::newRow("hidden name") << "/o/.mp4" << 1 << "/o/.mp4.part";
+}
+
+void TestQueueCore::partPath()
+{
+    QFETCH(QString, output);
+    QFETCH(int, n);
+    QFETCH(QString, part);
+    QCOMPARE(partPathFor(output, n), part);
+}
+
+// An older file of the final name is replaced only by a job that succeeded; whatever else
+// happens, no temporary file is left behind.
+void TestQueueCore::outputTakesFinalNameOnlyOnSuccess_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<int>("state");
+    QTest::newRow("success") << "exit 0" << false << int(JobState::Succeeded);
+    QTest::newRow("failure") << "err 'broken\\n' exit 1" << false << int(JobState::Failed);
+    QTest::newRow("crash") << "crash" << false << int(JobState::Failed);
+    QTest::newRow("stop") << "pid hang" << true << int(JobState::Stopped);
+}
+
+void TestQueueCore::outputTakesFinalNameOnlyOnSuccess()
+{
+    QFETCH(QString, steps);
+    QFETCH(bool, stop);
+    QFETCH(int, state);
+    QTemporaryDir dir;
+    const QString final = dir.filePath(QStringLiteral("out.mp4"));
+    QFile older(final);
+    QVERIFY(older.open(QIODevice::WriteOnly));
+    older.write("older");
+    older.close();
+    QueueOptions options;
+    options.encoderPath = QStringLiteral(FAKE_TOOL);
+    options.workDir = dir.path();
+    RenderQueue queue({fakeJob(steps, final)}, options);
+    QSignalSpy finished(&queue, &RenderQueue::finished);
+    queue.start();
+    if (stop) {
+        QTRY_VERIFY_WITH_TIMEOUT(queue.progress().log().contains(QLatin1String("pid=")), 20000);
+        // The encoder has written part of its output by now, under the temporary name only.
+        QCOMPARE(QFileInfo(queue.status(0).partPath).size(), qint64(16));
+        queue.stop();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+    QCOMPARE(int(queue.status(0).state), state);
+    QCOMPARE(queue.status(0).partPath, dir.filePath(QStringLiteral("out.part.mp4")));
+    QVERIFY(!QFile::exists(queue.status(0).partPath));
+    QVERIFY(older.open(QIODevice::ReadOnly));
+    const QByteArray content = older.readAll();
+    if (state == int(JobState::Succeeded))
+        QCOMPARE(content, QByteArray(16, 'v'));
+    else
+        QCOMPARE(content, QByteArray("older"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.mp4")});
+}
+
+// A file that happens to carry the temporary name is somebody's: it is left alone.
+void TestQueueCore::partNameNeverTakesAFile()
+{
+    QTemporaryDir dir;
+    QFile theirs(dir.filePath(QStringLiteral("out.part.mkv")));
+    QVERIFY(theirs.open(QIODevice::WriteOnly));
+    theirs.write("theirs");
+    theirs.close();
+    QueueOptions options;
+    options.encoderPath = QStringLiteral(FAKE_TOOL);
+    options.workDir = dir.path();
+    RenderQueue queue({fakeJob(QStringLiteral("exit 0"), dir.filePath(QStringLiteral("out.mkv")))},
+                      options);
+    QVERIFY(queue.runAll());
+    QCOMPARE(queue.status(0).partPath, dir.filePath(QStringLiteral("out.part2.mkv")));
+    QVERIFY(theirs.open(QIODevice::ReadOnly));
+    QCOMPARE(theirs.readAll(), QByteArray("theirs"));
+    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("out.mkv"))).size(), qint64(16));
+}
+
+void TestQueueCore::failureReason_data()
+{
+    QTest::addColumn<int>("end");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("endsRun");
+    const QString killed = QStringLiteral("Kodlayıcı dışarıdan sonlandırıldı (sinyal %1).");
+    QTest::newRow("killed") << int(RunEnd::Crashed) << 9 << QStringList{} << killed.arg(9)
+                            << false;
+    QTest::newRow("crashed") << int(RunEnd::Crashed) << 11 << QStringList{}
+                             << QStringLiteral("Kodlayıcı çöktü (sinyal 11).") << false;
+    QTest::newRow("killed under the interpreter")
+        << int(RunEnd::Failed) << 137 << QStringList{} << killed.arg(9) << false;
+    QTest::newRow("ended itself on a signal")
+        << int(RunEnd::Failed) << 255
+        << QStringList{"frame=1", "Exiting normally, received signal 15."} << killed.arg(15)
+        << false;
+    QTest::newRow("not found") << int(RunEnd::Failed) << 127
+                               << QStringList{"sh: 1: /b/ffmpeg: not found"}
+                               << QStringLiteral("Kodlayıcı bulunamadı.") << true;
+    QTest::newRow("cannot start") << int(RunEnd::FailedToStart) << -1 << QStringList{}
+                                  << QStringLiteral("Kodlayıcı başlatılamadı.") << true;
+    QTest::newRow("disk full")
+        << int(RunEnd::Failed) << 1
+        << QStringList{"av_interleaved_write_frame(): No space left on device"}
+        << QStringLiteral("Çıkış diskinde yer kalmadı.") << false;
+    QTest::newRow("output refused")
+        << int(RunEnd::Failed) << 1 << QStringList{"@out: Permission denied"}
+        << QStringLiteral("Çıkış klasörüne yazılamıyor.") << false;
+    QTest::newRow("other") << int(RunEnd::Failed) << 1 << QStringList{"Invalid argument"}
+                           << QStringLiteral("Kodlayıcı hata ile bitti (çıkış kodu 1).")
+                           << false;
+}
+
+void TestQueueCore::failureReason()
+{
+    QFETCH(int, end);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, reason);
+    QFETCH(bool, endsRun);
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("out.part.mp4"));
+    lines.replaceInStrings(QStringLiteral("@out"), output);
+    const JobReason got =
+        encoderFailureReason(RunEnd(end), exitCode, lines, QStringLiteral(FAKE_TOOL), output);
+    QCOMPARE(got.text, reason);
+    QCOMPARE(got.endsRun, endsRun);
+}
+
+// Input that can only fail or give an empty file is refused, naming the control to correct.
+void TestQueueCore::inputRefused_data()
+{
+    QTest::addColumn<QString>("duration");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<QString>("bitrate");
+    QTest::addColumn<QString>("control");
+    QTest::newRow("fine") << "00:00:10" << 3 << 6 << 100 << "5000" << "";
+    QTest::newRow("negative cuts are ignored") << "00:00:10" << -5 << -5 << 100 << "5000" << "";
+    QTest::newRow("end cut as long as the video")
+        << "00:00:10" << 0 << 10 << 100 << "5000" << "edTimeEnd";
+    QTest::newRow("both cuts longer") << "00:00:10" << 4 << 7 << 100 << "5000" << "edTimeEnd";
+    QTest::newRow("start cut past the end")
+        << "00:00:10" << 12 << 0 << 100 << "5000" << "edTimeStart";
+    QTest::newRow("start cut past the end with an end cut")
+        << "00:00:10" << 12 << 1 << 100 << "5000" << "edTimeStart";
+    QTest::newRow("a second left, slowed") << "00:00:10" << 9 << 0 << 5 << "5000" << "";
+    QTest::newRow("empty bitrate") << "00:00:10" << 0 << 0 << 100 << "" << "cbBitrate";
+    QTest::newRow("blank bitrate") << "00:00:10" << 0 << 0 << 100 << "  " << "cbBitrate";
+    QTest::newRow("zero bitrate") << "00:00:10" << 0 << 0 << 100 << "000" << "cbBitrate";
+}
+
+void TestQueueCore::inputRefused()
+{
+    QFETCH(QString, duration);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(int, speed);
+    QFETCH(QString, bitrate);
+    QFETCH(QString, control);
+    QTemporaryDir dir;
+    VideoItem item;
+    item.caption = QStringLiteral("/v/clip.mp4");
+    item.duration = duration;
+    item.frameRate = QStringLiteral("30/1");
+    RenderSettings settings;
+    settings.edTimeStart = start;
+    settings.edTimeEnd = end;
+    settings.tbVideoSpeed = speed;
+    settings.cbBitrate = bitrate;
+    const InputProblem problem = checkRenderInput({item}, settings, dir.path());
+    QCOMPARE(problem.control, control);
+    QCOMPARE(problem.isProblem(), !control.isEmpty());
+    if (control.startsWith(QLatin1String("edTime")))
+        QVERIFY2(problem.message.contains(QLatin1String("clip.mp4")), qPrintable(problem.message));
 }
 
 QTEST_GUILESS_MAIN(TestQueueCore)

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTest>
 #include <QTimer>
 
@@ -36,6 +38,8 @@ private Q_SLOTS:
     void interfaceRespondsWhileSilent();
     void quoting_data();
     void quoting();
+    void toolsGetTheUsersEnvironment_data();
+    void toolsGetTheUsersEnvironment();
 
 private:
     QTemporaryDir m_dir;
@@ -235,6 +239,32 @@ void TestToolRun::quoting()
     if (!name.contains(QLatin1Char('$')) && !name.contains(QLatin1Char('`'))
         && !name.contains(QLatin1Char('"')) && !name.contains(QLatin1Char('\\')))
         QCOMPARE(quoteArg(name), QLatin1Char('"') + name + QLatin1Char('"'));
+}
+
+// The program restarts itself with a heap setting of its own; the tools it starts get the
+// environment the user started it with, not that setting.
+void TestToolRun::toolsGetTheUsersEnvironment_data()
+{
+    QTest::addColumn<QString>("users");
+    QTest::newRow("none") << QString();
+    QTest::newRow("the user's own") << QStringLiteral("glibc.malloc.tcache_count=10");
+}
+
+void TestToolRun::toolsGetTheUsersEnvironment()
+{
+    QFETCH(QString, users);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("GLIBC_TUNABLES"));
+    if (!users.isEmpty())
+        env.insert(QStringLiteral("GLIBC_TUNABLES"), users);
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral(LARGEPAGES_CHILD), {});
+    QVERIFY(child.waitForFinished(20000));
+    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    QVERIFY2(out.contains(QLatin1String("restarted: yes")), qPrintable(out));
+    const QString expected = QStringLiteral("tool: %1|unset").arg(users.isEmpty() ? "unset" : users);
+    QVERIFY2(out.contains(expected), qPrintable(out));
 }
 
 QTEST_GUILESS_MAIN(TestToolRun)

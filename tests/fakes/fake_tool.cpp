@@ -7,7 +7,10 @@
 //   bytes N     write N bytes of text lines (80 characters each) to standard output
 //   hang        wait until killed
 //   crash       end by SIGSEGV
+//   write N     write N bytes into the file named by the last argument (where an encoder's
+//               output goes); a failed write prints the system's reason and ends with 1
 //   exit CODE   end with CODE
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -84,6 +87,17 @@ int main(int argc, char **argv)
                 const size_t n = size_t(std::min<long long>(left, (long long)block.size()));
                 writeAll(1, block.substr(0, n));
                 left -= (long long)n;
+            }
+            ++i;
+        } else if (step == "write") {
+            const char *path = argv[argc - 1];
+            FILE *file = std::fopen(path, "wb");
+            const std::string data(size_t(std::atoll(arg)), 'v');
+            if (!file || std::fwrite(data.data(), 1, data.size(), file) != data.size()
+                || std::fclose(file) != 0) {
+                const std::string reason = std::strerror(errno);
+                writeAll(2, std::string(path) + ": " + reason + "\n");
+                return 1;
             }
             ++i;
         } else if (step == "hang") {

@@ -336,7 +336,7 @@ void TestAssetPickers::deleting_data()
                                 << "Seçili filtre [Kuş] listeden çıkartılsın mı?" << false;
     QTest::newRow("filter, closed") << "cbFilter"
                                     << "btnFilterDelete" << kMsgClosed
-                                    << "Seçili filtre [Kuş] listeden çıkartılsın mı?" << true;
+                                    << "Seçili filtre [Kuş] listeden çıkartılsın mı?" << false;
     QTest::newRow("frame, yes") << "cbFrame"
                                 << "btnFrameDelete" << kMsgYes
                                 << "Seçili çerçeve [Kuş] listeden çıkartılsın mı?" << true;

@@ -33,6 +33,8 @@ private Q_SLOTS:
     void results();
     void countdown();
     void noCountdownForZeroOrNegative();
+    void longTextShownWhole_data();
+    void longTextShownWhole();
 };
 
 void TestMsgForm::layoutByType_data()
@@ -162,6 +164,60 @@ void TestMsgForm::noCountdownForZeroOrNegative()
         QVERIFY(!form.closeTimer()->isActive());
         QCOMPARE(form.closeTimer()->interval(), 1000);
     }
+}
+
+// A long text wraps and the dialog grows, wider up to a limit, then taller, until the label holds
+// all of it; the buttons stay at the right, under the text.
+void TestMsgForm::longTextShownWhole_data()
+{
+    QTest::addColumn<MsgDlgType>("type");
+    QTest::addColumn<QString>("text");
+    const QString reason = QStringLiteral(
+        "/home/kullanıcı/Videolar/tatil.mp4 dosyası yüklenemedi: Kodlayıcı hata ile bitti "
+        "(çıkış kodu 1). Invalid data found when processing input; the stream could not be "
+        "decoded and no frame was written before the end of the file was reached.");
+    QTest::newRow("a reason after the file name") << MsgDlgType::mtError << reason;
+    QTest::newRow("a question with a long name")
+        << MsgDlgType::mtConfirmation
+        << QStringLiteral("Seçili logo [%1] listeden çıkartılsın mı?").arg(QString(200, u'ş'));
+    QTest::newRow("a path without blanks")
+        << MsgDlgType::mtError
+        << QStringLiteral("Çıkış klasörüne yazılamıyor: ")
+               + QStringLiteral("/çok/uzun/bir/klasör/adı").repeated(12);
+    QTest::newRow("lines") << MsgDlgType::mtWarning
+                           << QStringLiteral("Birinci satır\n").repeated(9) + QStringLiteral("Son");
+}
+
+void TestMsgForm::longTextShownWhole()
+{
+    QFETCH(MsgDlgType, type);
+    QFETCH(QString, text);
+    MsgForm form;
+    form.messageType = type;
+    form.messageText = text;
+    form.prepareForm();
+    form.show();
+    const QLabel *label = form.msgLabel();
+    QVERIFY(label->wordWrap());
+    // What the label shows is the text, with at most invisible break chances added.
+    QCOMPARE(label->text().remove(QChar(0x200B)), text);
+    const QRect needed = label->fontMetrics().boundingRect(
+        QRect(0, 0, label->width(), 1000000), Qt::TextWordWrap, label->text());
+    QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height(),
+             qPrintable(QStringLiteral("%1x%2 in %3x%4")
+                            .arg(needed.width())
+                            .arg(needed.height())
+                            .arg(label->width())
+                            .arg(label->height())));
+    QVERIFY(form.width() > 427 || form.height() > 98);
+    QVERIFY(form.width() <= 720);
+    QVERIFY(form.rect().contains(label->geometry()));
+    QPushButton *last = type == MsgDlgType::mtConfirmation ? form.btnNo() : form.btnYes();
+    QCOMPARE(last->geometry().right(), form.width() - 18 - 1);
+    QVERIFY(form.btnYes()->y() > label->geometry().bottom());
+    QVERIFY(form.rect().contains(form.btnYes()->geometry()));
+    if (type == MsgDlgType::mtConfirmation)
+        QCOMPARE(form.btnNo()->x() - form.btnYes()->x(), 81);
 }
 
 QTEST_MAIN(TestMsgForm)

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +27,8 @@
 
 #include <functional>
 #include <memory>
+
+#include <unistd.h>
 
 using namespace fulmaro;
 
@@ -39,7 +42,7 @@ const QString kFfprobe = QStringLiteral(TOOLS_DIR "/ffprobe");
 
 struct Row
 {
-    QString name, start, end, duration, progress, tip;
+    QString name, start, end, duration, progress, tip, reason;
 };
 
 QList<Row> rows(const VideoRenderForm *window)
@@ -48,7 +51,7 @@ QList<Row> rows(const VideoRenderForm *window)
     for (int i = 0; i < window->logListView->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = window->logListView->topLevelItem(i);
         result.append({item->text(0), item->text(1), item->text(2), item->text(3), item->text(4),
-                       item->toolTip(4)});
+                       item->toolTip(4), item->childCount() ? item->child(0)->text(0) : QString()});
     }
     return result;
 }
@@ -78,6 +81,8 @@ private Q_SLOTS:
     void toolCheckFails();
     void brokenSourceFailsAndRunGoesOn();
     void closeDuringRunWaitsForTheEnd();
+    void inputRefusedBeforeAnythingRuns_data();
+    void inputRefusedBeforeAnythingRuns();
 
 private:
     std::unique_ptr<MainForm> makeForm(const QStringList &files, const QString &output);
@@ -272,7 +277,8 @@ void TestQueueWindow::stopDuringSecondJob()
             && after[2].progress.isEmpty());
     // The focus mark still reached the skipped row.
     QCOMPARE(focusedAfter, 2);
-    QVERIFY(!QFile::exists(m_out + "/clip.final.mkv"));
+    // Only the finished job's output is there: the stopped one left nothing, not even in part.
+    QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList{QStringLiteral("a.mkv")});
 }
 
 void TestQueueWindow::outputFolderChecks()
@@ -308,7 +314,7 @@ void TestQueueWindow::outputFolderChecks()
     QVERIFY(mainMinimized);
 }
 
-// An encoder file that is not the expected build: its message once per job, nothing runs.
+// An encoder file that is not the expected build: its message once, nothing runs.
 void TestQueueWindow::toolCheckFails()
 {
     auto form = makeForm({m_src + "a.mp4", m_src + "clip.final.mov"}, m_out);
@@ -336,13 +342,14 @@ void TestQueueWindow::toolCheckFails()
         QTest::mouseClick(w->btnFinish, Qt::LeftButton);
     }));
     QCOMPARE(finish, QStringLiteral("Kapat"));
-    QCOMPARE(m_messages.size(), 2);
+    QCOMPARE(m_messages.size(), 1);
     for (const QString &message : std::as_const(m_messages))
         QVERIFY2(message.startsWith(QStringLiteral("FFMpeg dosya versiyonları uyumsuz!\n")) &&
                      message.contains(QStringLiteral("ffmpeg version 0.1-fake")),
                  qPrintable(message));
     for (const Row &row : after)
         QVERIFY(row.start.isEmpty() && row.end.isEmpty() && row.progress.isEmpty());
+    QCOMPARE(after[0].reason, QStringLiteral("Kodlayıcı denetimden geçmedi; iş çalıştırılmadı."));
     QVERIFY(!QFile::exists(ran));
 }
 
@@ -361,6 +368,9 @@ void TestQueueWindow::brokenSourceFailsAndRunGoesOn()
     QCOMPARE(after.size(), 2);
     QCOMPARE(after[0].progress, QStringLiteral("Hata"));
     QVERIFY2(after[0].tip.contains(QLatin1String("bad.mp4")), qPrintable(after[0].tip));
+    QVERIFY2(after[0].reason.startsWith(QStringLiteral("Kodlayıcı hata ile bitti")),
+             qPrintable(after[0].reason));
+    QVERIFY(after[1].reason.isEmpty());
     QVERIFY(readsAsTime(after[0].end));
     QCOMPARE(after[1].progress, QStringLiteral("100%"));
     QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/a.mkv") - 1) < 0.2);
@@ -386,6 +396,64 @@ void TestQueueWindow::closeDuringRunWaitsForTheEnd()
     QCOMPARE(atEnd.size(), 2);
     QCOMPARE(atEnd[0].progress, QStringLiteral("100%"));
     QCOMPARE(atEnd[1].progress, QStringLiteral("100%"));
+}
+
+// A trim that leaves nothing, an empty or zero bitrate, an output folder that takes no file: the
+// message, the focus on the control to correct, and no window.
+void TestQueueWindow::inputRefusedBeforeAnythingRuns_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("trim as long as the video")
+        << "edTimeEnd" << "1" << "Kırpma sonrası videodan geriye bir şey kalmıyor: a.mp4";
+    QTest::newRow("start past the end") << "edTimeStart" << "5" << "Kırpma sonrası";
+    QTest::newRow("empty bitrate") << "cbBitrate" << "" << "Bit hızı girilmemiş.";
+    QTest::newRow("zero bitrate") << "cbBitrate" << "0" << "Bit hızı sıfır olamaz.";
+    QTest::newRow("read-only output folder")
+        << "edOutputFolder" << "" << "Çıkış klasörüne yazılamıyor";
+}
+
+void TestQueueWindow::inputRefusedBeforeAnythingRuns()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    auto form = makeForm({m_src + "a.mp4"}, m_out);
+    QVERIFY(form);
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QWidget *widget = form->findChild<QWidget *>(control);
+    QVERIFY(widget);
+    bool mounted = false;
+    if (auto *spin = qobject_cast<QSpinBox *>(widget)) {
+        spin->setValue(value.toInt());
+    } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        combo->setCurrentText(value);
+    } else if (::geteuid() == 0) {
+        // Permissions do not stop this user: a read-only view of the folder does.
+        QProcess bind;
+        bind.start("sh", {"-c", QStringLiteral("mount --bind '%1' '%1' && mount -o "
+                                               "remount,bind,ro '%1'").arg(m_out)});
+        mounted = bind.waitForFinished(20000) && bind.exitCode() == 0;
+        if (!mounted)
+            QSKIP("no read-only folder can be made here");
+    } else {
+        QVERIFY(QFile::setPermissions(m_out, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    form->edOutputFolder->setFocus();
+    if (control == QLatin1String("edOutputFolder"))
+        form->renderSettings->cbRenderScale->setFocus();
+    const bool shown = render(*form, [](VideoRenderForm *) {});
+    if (mounted)
+        QProcess::execute("umount", {m_out});
+    QFile::setPermissions(m_out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(!shown);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().startsWith(message), qPrintable(m_messages.first()));
+    QCOMPARE(QApplication::focusWidget(), widget);
+    QCOMPARE(QDir(m_out).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_MAIN(TestQueueWindow)

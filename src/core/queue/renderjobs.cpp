@@ -118,10 +118,11 @@ QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSett
     return jobs;
 }
 
-QString renderCommandLine(const QString &encoderPath, const RenderJob &job)
+QString renderCommandLine(const QString &encoderPath, const RenderJob &job,
+                          const QString &writePath)
 {
     return quoteArg(encoderPath) + QStringLiteral(" -y ") + job.command + QLatin1Char(' ')
-           + quoteArg(job.outputPath);
+           + quoteArg(writePath.isEmpty() ? job.outputPath : writePath);
 }
 
 QString previewCommandLine(const QString &encoderPath, const BuiltCommand &built)

@@ -46,8 +46,10 @@ RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettin
 QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSettings &settings,
                                  const BuildFolders &folders, const QString &outputFolder);
 
-// The encoder's command line for one job.
-QString renderCommandLine(const QString &encoderPath, const RenderJob &job);
+// The encoder's command line for one job, writing to its output path, or to writePath when given
+// (the temporary name the job's output takes until the encoder has succeeded).
+QString renderCommandLine(const QString &encoderPath, const RenderJob &job,
+                          const QString &writePath = QString());
 
 // The command line of a preview: the encoder, a blank and the preview-mode arguments (which end
 // with the pipe into the player).

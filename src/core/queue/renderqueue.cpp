@@ -1,6 +1,12 @@
 #include "core/queue/renderqueue.h"
 
+#include "core/queue/jobreason.h"
+#include "core/queue/outputfiles.h"
+
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 
 namespace fulmaro {
 
@@ -13,8 +19,15 @@ RenderQueue::RenderQueue(QList<RenderJob> jobs, QueueOptions options, QObject *p
 {
 }
 
-// A run still going is a child: deleting it ends the encoder's tree.
-RenderQueue::~RenderQueue() = default;
+RenderQueue::~RenderQueue()
+{
+    // A job still running is ended with its whole tree, and its unfinished output goes with it.
+    if (m_run) {
+        delete m_run.data();
+        if (m_current >= 0 && !m_status.at(m_current).partPath.isEmpty())
+            QFile::remove(m_status.at(m_current).partPath);
+    }
+}
 
 void RenderQueue::start()
 {
@@ -65,15 +78,30 @@ void RenderQueue::next()
     QMetaObject::invokeMethod(this, [this, index] { checkAndRun(index); }, Qt::QueuedConnection);
 }
 
+void RenderQueue::endWithoutRun(int index, JobState state)
+{
+    m_status[index].state = state;
+    Q_EMIT jobFinished(index);
+    QMetaObject::invokeMethod(this, &RenderQueue::next, Qt::QueuedConnection);
+}
+
 void RenderQueue::checkAndRun(int index)
 {
-    if (toolCheck && !toolCheck(index))
-        m_abort = true;
     JobStatus &status = m_status[index];
-    if (m_abort) {
-        status.state = JobState::Skipped;
-        Q_EMIT jobFinished(index);
-        QMetaObject::invokeMethod(this, &RenderQueue::next, Qt::QueuedConnection);
+    if (m_abort || m_halted) {
+        endWithoutRun(index, JobState::Skipped);
+        return;
+    }
+    if (toolCheck && !toolCheck(index)) {
+        // The check has said why; the rest of the run would only say it again.
+        m_halted = true;
+        status.reason = encoderCheckFailedText();
+        endWithoutRun(index, JobState::Skipped);
+        return;
+    }
+    if (!prepareJob(index)) {
+        status.started = status.ended = clock();
+        endWithoutRun(index, JobState::Failed);
         return;
     }
     const RenderJob &job = m_jobs.at(index);
@@ -82,13 +110,34 @@ void RenderQueue::checkAndRun(int index)
     m_progress.reset();
     status.state = JobState::Running;
     status.started = clock();
-    auto *run = new ToolRun(renderCommandLine(m_options.encoderPath, job), m_options.workDir,
+    auto *run = new ToolRun(renderCommandLine(m_options.encoderPath, job, status.partPath),
+                            m_options.workDir,
                             [this](const QString &piece, bool &stop) { onOutput(piece, stop); },
                             this);
     m_run = run;
     connect(run, &ToolRun::done, this, &RenderQueue::onDone);
     Q_EMIT jobStarted(index);
     run->start();
+}
+
+bool RenderQueue::prepareJob(int index)
+{
+    JobStatus &status = m_status[index];
+    const RenderJob &job = m_jobs.at(index);
+    // A source deleted or locked away since it was listed fails here, not in the encoder.
+    status.reason = sourceProblem(job.name);
+    if (!status.reason.isEmpty())
+        return false;
+    // The scratch folder may have been cleaned away since the run began.
+    if (!m_options.workDir.isEmpty())
+        QDir().mkpath(m_options.workDir);
+    const PartFile part = createPartFile(job.outputPath);
+    if (part.path.isEmpty()) {
+        status.reason = outputFaultText(part.fault, part.errorText);
+        return false;
+    }
+    status.partPath = part.path;
+    return true;
 }
 
 void RenderQueue::onOutput(const QString &piece, bool &stop)
@@ -114,16 +163,41 @@ void RenderQueue::onDone()
         return;
     const RunResult &result = run->result();
     JobStatus &status = m_status[m_current];
+    const RenderJob &job = m_jobs.at(m_current);
     status.ended = clock();
     // The real span, so a job that runs across midnight shows how long it took.
     status.elapsedSeconds = std::max<qint64>(0, status.started.secsTo(status.ended));
     status.runEnd = result.end;
     status.exitCode = result.exitCode;
+    auto keepTail = [&] {
+        QStringList tail;
+        for (qsizetype i = result.lines.size() - 1; i >= 0 && tail.size() < failureLines; --i) {
+            if (!result.lines.at(i).trimmed().isEmpty())
+                tail.prepend(result.lines.at(i));
+        }
+        status.lastLines = tail;
+    };
     switch (result.end) {
-    case RunEnd::Succeeded:
-        status.state = JobState::Succeeded;
-        status.percent = 100;
+    case RunEnd::Succeeded: {
+        // Only now does the output take its final name, replacing an older file in one step.
+        QString error;
+        OutputFault fault = OutputFault::None;
+        if (QFileInfo::exists(status.partPath))
+            fault = replaceFile(status.partPath, job.outputPath, &error);
+        else if (!QFileInfo(QFileInfo(job.outputPath).absolutePath()).isDir())
+            fault = OutputFault::FolderMissing;
+        if (fault == OutputFault::None && QFileInfo::exists(job.outputPath)) {
+            status.state = JobState::Succeeded;
+            status.percent = 100;
+        } else {
+            status.state = JobState::Failed;
+            status.reason = fault == OutputFault::None
+                                ? QStringLiteral("Kodlayıcının yazdığı dosya bulunamadı.")
+                                : outputFaultText(fault, error);
+            keepTail();
+        }
         break;
+    }
     case RunEnd::Stopped:
         status.state = JobState::Stopped;
         break;
@@ -131,15 +205,17 @@ void RenderQueue::onDone()
     case RunEnd::Crashed:
     case RunEnd::FailedToStart: {
         status.state = JobState::Failed;
-        QStringList tail;
-        for (qsizetype i = result.lines.size() - 1; i >= 0 && tail.size() < failureLines; --i) {
-            if (!result.lines.at(i).trimmed().isEmpty())
-                tail.prepend(result.lines.at(i));
-        }
-        status.lastLines = tail;
+        keepTail();
+        const JobReason reason = encoderFailureReason(result.end, result.exitCode, result.lines,
+                                                      job.name, status.partPath);
+        status.reason = reason.text;
+        if (reason.endsRun)
+            m_halted = true;
         break;
     }
     }
+    if (status.state != JobState::Succeeded && !status.partPath.isEmpty())
+        QFile::remove(status.partPath);
     m_run = nullptr;
     run->deleteLater();
     const int index = m_current;

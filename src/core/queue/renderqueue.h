@@ -20,7 +20,7 @@ enum class JobState {
     Succeeded, // the encoder ended well
     Failed,    // the encoder could not start, exited with an error or crashed
     Stopped,   // ended by a stop request
-    Skipped,   // not run: the run was stopped or the tool check failed
+    Skipped,   // not run: the run was stopped, the tool check failed or the encoder is gone
 };
 
 struct JobStatus
@@ -34,6 +34,8 @@ struct JobStatus
     RunEnd runEnd = RunEnd::FailedToStart;
     int exitCode = -1;
     QStringList lastLines;          // the end of the encoder's output when the job failed
+    QString reason;                 // why a failed or skipped job gave no output, in Turkish
+    QString partPath;               // the temporary name the encoder writes to while it runs
 };
 
 struct QueueOptions
@@ -56,7 +58,8 @@ public:
     RenderQueue(QList<RenderJob> jobs, QueueOptions options, QObject *parent = nullptr);
     ~RenderQueue() override;
 
-    // Asked before every job, also after a stop: false skips the job and stops the run.
+    // Asked before each job while the run goes on: false skips the job and ends the run, so a
+    // failing check is asked (and shows its message) once.
     std::function<bool(int index)> toolCheck;
     // The clock the times come from.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
@@ -73,6 +76,8 @@ public:
     bool isRunning() const { return m_started && !m_finished; }
     bool isFinished() const { return m_finished; }
     bool stopRequested() const { return m_abort; }
+    // The run ended early without a stop: the encoder failed its check or could not be found.
+    bool halted() const { return m_halted; }
 
     int count() const { return int(m_jobs.size()); }
     const RenderJob &job(int index) const { return m_jobs.at(index); }
@@ -94,6 +99,10 @@ Q_SIGNALS:
 private:
     void next();
     void checkAndRun(int index);
+    // Sees that the source can be read and reserves the temporary output name; false when the
+    // job cannot run, with the reason in its status.
+    bool prepareJob(int index);
+    void endWithoutRun(int index, JobState state);
     void onOutput(const QString &piece, bool &stop);
     void onDone();
 
@@ -106,6 +115,7 @@ private:
     bool m_started = false;
     bool m_finished = false;
     bool m_abort = false;
+    bool m_halted = false;
 };
 
 } // namespace fulmaro

@@ -1,12 +1,14 @@
 #include "core/runner/toolrun.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
+#include <QThread>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <QDir>
 #include <QFile>
-#include <QThread>
 
 #include <csignal>
 #include <sched.h>
@@ -44,6 +46,40 @@ bool groupHasLiveMembers(qint64 group)
 } // namespace
 #endif
 
+namespace {
+// Keeps the processes of run objects deleted while their tool was still running until the killed
+// tree has been reaped, so deleting a run never waits on it. Whatever is left when the program
+// ends is waited for then; it has been killed already, so that takes no time.
+class ProcessReaper : public QObject
+{
+public:
+    using QObject::QObject;
+    ~ProcessReaper() override
+    {
+        for (QProcess *process : findChildren<QProcess *>(Qt::FindDirectChildrenOnly))
+            process->waitForFinished(5000);
+    }
+    void adopt(QProcess *process)
+    {
+        process->setParent(this);
+        connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        if (process->state() == QProcess::NotRunning)
+            process->deleteLater();
+    }
+};
+
+ProcessReaper *processReaper()
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return nullptr;
+    static QPointer<ProcessReaper> reaper;
+    if (!reaper)
+        reaper = new ProcessReaper(app);
+    return reaper;
+}
+} // namespace
+
 ToolRun::ToolRun(QString commandLine, QString workDir, OutputCallback callback, QObject *parent)
     : QObject(parent)
     , m_commandLine(std::move(commandLine))
@@ -61,7 +97,10 @@ ToolRun::~ToolRun()
         killTree();
         if (m_process) {
             m_process->disconnect(this);
-            m_process->waitForFinished(5000);
+            if (ProcessReaper *reaper = processReaper())
+                reaper->adopt(m_process.release());
+            else
+                m_process->waitForFinished(5000);
         }
     }
 }
@@ -183,17 +222,34 @@ void ToolRun::killTree()
 
 void ToolRun::finish(RunEnd end, int exitCode)
 {
-    if (m_finished)
+    if (m_finished || m_reaping)
         return;
-    m_finished = true;
 #ifdef Q_OS_UNIX
-    if (m_stopRequested && m_pid > 0) {
+    if (m_stopRequested && m_pid > 0 && groupHasLiveMembers(m_pid)) {
         // The interpreter is gone; its killed children may take a moment longer. A stop is
-        // reported once the whole tree has ended, so nothing keeps writing the job's output.
-        for (int i = 0; i < 600 && groupHasLiveMembers(m_pid); ++i)
-            QThread::msleep(5);
+        // reported once the whole tree has ended, so nothing keeps writing the job's output; the
+        // event loop goes on meanwhile.
+        m_reaping = true;
+        auto *timer = new QTimer(this);
+        timer->setInterval(5);
+        auto polls = std::make_shared<int>(0);
+        connect(timer, &QTimer::timeout, this, [this, timer, polls, end, exitCode] {
+            if (groupHasLiveMembers(m_pid) && ++*polls < 600)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            complete(end, exitCode);
+        });
+        timer->start();
+        return;
     }
 #endif
+    complete(end, exitCode);
+}
+
+void ToolRun::complete(RunEnd end, int exitCode)
+{
+    m_finished = true;
     if (m_stopRequested && end != RunEnd::FailedToStart)
         end = RunEnd::Stopped;
     // Whatever the decoder still holds (an incomplete character) is not text; drop it.

@@ -69,6 +69,7 @@ Q_SIGNALS:
 private:
     void readOutput();
     void finish(RunEnd end, int exitCode);
+    void complete(RunEnd end, int exitCode);
     void killTree();
 
     QString m_commandLine;
@@ -84,6 +85,7 @@ private:
     bool m_started = false;
     bool m_stopRequested = false;
     bool m_finished = false;
+    bool m_reaping = false; // the interpreter has ended; waiting for the rest of its stopped tree
 };
 
 // Runs one command line and waits for its end while the event loop keeps running, so the

@@ -261,9 +261,9 @@ void AssetLibrary::imageDeleteClick(QObject *sender)
     if (picker->currentIndex() < fixed)
         return;
     const QString entry = picker->currentText();
-    // Only "Hayır" keeps the file; closing the question through its frame counts as consent.
+    // Only "Evet" deletes: closing the question by its close box is no consent.
     if (showMsg(MsgDlgType::mtConfirmation,
-                what + entry + QStringLiteral("] listeden çıkartılsın mı?"), 0) == kMsgNo)
+                what + entry + QStringLiteral("] listeden çıkartılsın mı?"), 0) != kMsgYes)
         return;
     deleteLibraryFile(folder, entry, kPng);
     picker->setCurrentIndex(0);

@@ -1,5 +1,8 @@
 #include "ui/dialogs/msgform.h"
 
+#include <QFontMetrics>
+
+#include <algorithm>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,6 +14,62 @@
 namespace fulmaro {
 
 namespace {
+
+// The designed label, and how far the dialog may grow to show a long text whole.
+constexpr int kLabelLeft = 16;
+constexpr int kLabelTop = 8;
+constexpr int kLabelWidth = 393;
+constexpr int kLabelHeight = 41;
+constexpr int kMaxDialogWidth = 720;
+constexpr int kRightMargin = 427 - kLabelLeft - kLabelWidth; // 18
+constexpr int kButtonGap = 62 - (kLabelTop + kLabelHeight);  // 13
+constexpr int kBottomMargin = 98 - 62 - 25;                  // 11
+
+constexpr int kWrapFlags = Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop;
+
+// Word wrapping breaks only at blanks: a path or a word wider than the widest label gets
+// invisible break chances after its separators, or every few characters when it has none.
+QString withBreakChances(const QString &text, const QFontMetrics &metrics, int width)
+{
+    const QChar breakChance(0x200B);
+    QString result;
+    QString word;
+    auto flush = [&] {
+        if (metrics.horizontalAdvance(word) <= width) {
+            result += word;
+        } else {
+            int sinceBreak = 0;
+            for (QChar c : std::as_const(word)) {
+                result += c;
+                ++sinceBreak;
+                if (c == QLatin1Char('/') || c == QLatin1Char('\\') || sinceBreak >= 24) {
+                    result += breakChance;
+                    sinceBreak = 0;
+                }
+            }
+        }
+        word.clear();
+    };
+    for (QChar c : text) {
+        if (c.isSpace()) {
+            flush();
+            result += c;
+        } else {
+            word += c;
+        }
+    }
+    flush();
+    return result;
+}
+
+int maxLabelWidth()
+{
+    int dialog = kMaxDialogWidth;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        dialog = std::min(dialog, screen->availableGeometry().width() - 40);
+    return std::max(kLabelWidth, dialog - kLabelLeft - kRightMargin);
+}
+
 MsgHook &msgHook()
 {
     static MsgHook hook;
@@ -38,10 +97,12 @@ MsgForm::MsgForm(QWidget *parent)
     panel->setObjectName(QStringLiteral("Panel1"));
     panel->setGeometry(0, 0, 427, 98);
 
+    m_panel = panel;
     m_msgLabel = new QLabel(QStringLiteral("Message"), panel);
     m_msgLabel->setObjectName(QStringLiteral("MsgLabel"));
-    m_msgLabel->setGeometry(16, 8, 393, 41);
+    m_msgLabel->setGeometry(kLabelLeft, kLabelTop, kLabelWidth, kLabelHeight);
     m_msgLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_msgLabel->setWordWrap(true);
     m_msgLabel->setAttribute(Qt::WA_TranslucentBackground);
 
     m_btnYes = new QPushButton(QStringLiteral("Evet"), panel);
@@ -62,9 +123,36 @@ MsgForm::MsgForm(QWidget *parent)
     connect(m_closeTimer, &QTimer::timeout, this, &MsgForm::closeTimerTimer);
 }
 
+void MsgForm::fitToText()
+{
+    const QFontMetrics metrics(m_msgLabel->font());
+    const int widest = maxLabelWidth();
+    const QString shown = withBreakChances(messageText, metrics, widest);
+    m_msgLabel->setText(shown);
+    const auto needed = [&](int width) {
+        return metrics.boundingRect(QRect(0, 0, width, 1000000), kWrapFlags, shown);
+    };
+    const QRect designed = needed(kLabelWidth);
+    if (designed.width() <= kLabelWidth && designed.height() <= kLabelHeight)
+        return; // fits the designed dialog
+    // As wide as the text wants, up to the widest label; then as tall as it needs.
+    const int width = std::clamp(needed(widest).width(), kLabelWidth, widest);
+    const int height = std::max(kLabelHeight, needed(width).height());
+    const int dialogWidth = kLabelLeft + width + kRightMargin;
+    const int buttonTop = kLabelTop + height + kButtonGap;
+    const int dialogHeight = buttonTop + m_btnYes->height() + kBottomMargin;
+    setFixedSize(dialogWidth, dialogHeight);
+    m_panel->setGeometry(0, 0, dialogWidth, dialogHeight);
+    m_msgLabel->setGeometry(kLabelLeft, kLabelTop, width, height);
+    // The buttons keep their places at the right, under the text.
+    const int shift = dialogWidth - 427;
+    m_btnYes->move(253 + shift, buttonTop);
+    m_btnNo->move(334 + shift, buttonTop);
+}
+
 void MsgForm::prepareForm()
 {
-    m_msgLabel->setText(messageText);
+    fitToText();
     if (messageType != MsgDlgType::mtConfirmation) {
         m_btnNo->hide();
         m_btnYes->move(m_btnNo->x(), m_btnYes->y());

@@ -42,9 +42,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // A long text wraps; the dialog grows, up to a sensible width and then in height, to show
+    // it whole.
+    void fitToText();
     void closeTimerTimer();
     void updateCountdownCaption();
 
+    QWidget *m_panel;
     QLabel *m_msgLabel;
     QPushButton *m_btnYes;
     QPushButton *m_btnNo;

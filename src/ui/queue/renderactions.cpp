@@ -1,6 +1,7 @@
 #include "ui/queue/renderactions.h"
 
 #include "ui/dialogs/msgform.h"
+#include "core/queue/rendercheck.h"
 #include "core/queue/renderjobs.h"
 #include "ui/queue/videorenderform.h"
 #include "core/render/commandbuilder.h"
@@ -53,6 +54,10 @@ void RenderActions::actRenderExecute()
     const RenderSettings settings = m_inputs.settings();
     const QString outputFolder = outputEdit->text();
     const ToolSet &tools = m_context.tools;
+    // Input the encoder could only fail on, or turn into an empty file, is refused here.
+    if (showInputProblem(m_context.dialogParent,
+                         checkRenderInput(list->model()->items(), settings, outputFolder)))
+        return;
     QList<RenderJob> jobs = buildRenderJobs(list->model()->items(), settings,
                                             BuildFolders::from(m_context.folders, tools),
                                             outputFolder);

@@ -1,5 +1,6 @@
 #include "ui/queue/videorenderform.h"
 
+#include "core/queue/rendercheck.h"
 #include "ui/dialogs/msgform.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QWindow>
 
@@ -129,8 +131,10 @@ void VideoRenderForm::btnStartClick()
 {
     if (m_queue)
         return;
-    if (!QFileInfo(outputFolder).isDir()) {
-        showMsg(MsgDlgType::mtError, QStringLiteral("Çıkış klasörü bulunamadı."), 0);
+    // The folder may have gone, or stopped taking files, since the window opened.
+    const InputProblem folder = checkOutputFolder(outputFolder);
+    if (folder.isProblem()) {
+        showMsg(MsgDlgType::mtError, folder.message, 0);
         return;
     }
     btnStart->setEnabled(false);
@@ -166,6 +170,7 @@ void VideoRenderForm::showStatus(int index)
     const JobStatus &status = m_queue->status(index);
     const QLocale locale;
     item->setData(0, ExpectedRole, status.expectedSeconds);
+    showReason(item, status.reason);
     if (status.state == JobState::Waiting || status.state == JobState::Skipped)
         return;
     item->setText(ColStart, timeText(status.started.time(), locale));
@@ -176,7 +181,10 @@ void VideoRenderForm::showStatus(int index)
     if (status.state == JobState::Failed) {
         item->setText(ColProgress, QStringLiteral("Hata"));
         item->setData(ColProgress, ProgressDelegate::ValueRole, QVariant());
-        const QString tip = status.lastLines.join(QLatin1Char('\n'));
+        QStringList tipLines = status.lastLines;
+        if (!status.reason.isEmpty())
+            tipLines.prepend(status.reason);
+        const QString tip = tipLines.join(QLatin1Char('\n'));
         for (int column = ColName; column <= ColProgress; ++column)
             item->setToolTip(column, tip);
     } else if (status.percent) {
@@ -184,6 +192,26 @@ void VideoRenderForm::showStatus(int index)
         item->setData(ColProgress, ProgressDelegate::ValueRole,
                       int(std::clamp<qint64>(*status.percent, 0, 100)));
     }
+}
+
+void VideoRenderForm::showReason(QTreeWidgetItem *item, const QString &reason)
+{
+    // The reason stands on a line of its own under the job's row, across all columns, so it is
+    // read whole however narrow the columns are.
+    QTreeWidgetItem *line = item->childCount() > 0 ? item->child(0) : nullptr;
+    if (reason.isEmpty()) {
+        delete line;
+        return;
+    }
+    if (!line) {
+        line = new QTreeWidgetItem(item);
+        line->setFlags(Qt::ItemIsEnabled);
+        line->setForeground(ColName, QColor(0xb0, 0x20, 0x20));
+    }
+    line->setText(ColName, reason);
+    line->setToolTip(ColName, reason);
+    line->setFirstColumnSpanned(true);
+    item->setExpanded(true);
 }
 
 void VideoRenderForm::btnFinishClick()
@@ -225,6 +253,27 @@ void VideoRenderForm::showEvent(QShowEvent *event)
     m_centred = true;
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+bool showInputProblem(QWidget *form, const InputProblem &problem)
+{
+    if (!problem.isProblem())
+        return false;
+    showMsg(MsgDlgType::mtError, problem.message, 0);
+    QWidget *control = form ? form->findChild<QWidget *>(problem.control) : nullptr;
+    if (!control)
+        return true;
+    // A control on a settings page that is not shown: show its page first.
+    for (QWidget *child = control; child && child != form; child = child->parentWidget()) {
+        if (auto *tabs = qobject_cast<QTabWidget *>(child->parentWidget()
+                                                        ? child->parentWidget()->parentWidget()
+                                                        : nullptr)) {
+            if (tabs->indexOf(child) >= 0)
+                tabs->setCurrentWidget(child);
+        }
+    }
+    control->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 } // namespace fulmaro

@@ -14,6 +14,8 @@ class QTreeWidgetItem;
 
 namespace fulmaro {
 
+struct InputProblem;
+
 // Draws the "İşlem" column as a progress bar carrying its text.
 class ProgressDelegate : public QStyledItemDelegate
 {
@@ -69,11 +71,16 @@ protected:
 
 private:
     void showStatus(int index);
+    void showReason(QTreeWidgetItem *item, const QString &reason);
 
     RenderQueue *m_queue = nullptr;
     QTreeWidgetItem *m_activeItem = nullptr;
     bool m_closeRequested = false;
     bool m_centred = false;
 };
+
+// Shows a refused input's message and puts the keyboard focus on its control (found by name under
+// form, its settings page shown). False, showing nothing, when there is no problem.
+bool showInputProblem(QWidget *form, const InputProblem &problem);
 
 } // namespace fulmaro

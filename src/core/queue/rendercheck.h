@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/render/rendersettings.h"
+
+#include <QList>
+#include <QString>
+
+namespace fulmaro {
+
+struct VideoItem;
+
+// Input that would make the encoder fail or write a useless file, found before anything runs.
+struct InputProblem
+{
+    QString message; // Turkish, as shown; empty when the input is fine
+    QString control; // objectName of the control to correct ("cbBitrate", "edTimeEnd", ...)
+
+    bool isProblem() const { return !message.isEmpty(); }
+};
+
+// Empty or zero bitrate (cbBitrate).
+InputProblem checkBitrate(const RenderSettings &settings);
+
+// A trim that leaves less than one frame of a row (edTimeStart or edTimeEnd).
+InputProblem checkTrim(const VideoItem &item, const RenderSettings &settings);
+
+// The output folder: missing, or one that takes no new file (edOutputFolder).
+InputProblem checkOutputFolder(const QString &folder);
+
+// Every check over a render's rows, first problem first: bitrate, trims, then the output folder
+// when it exists (a missing one is reported when the run starts).
+InputProblem checkRenderInput(const QList<VideoItem> &items, const RenderSettings &settings,
+                              const QString &outputFolder);
+
+} // namespace fulmaro
