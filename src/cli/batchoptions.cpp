@@ -1,5 +1,7 @@
 #include "cli/batchoptions.h"
 
+#include <QDir>
+
 namespace fulmaro::batch {
 
 BatchOptions parseArguments(const QStringList &arguments)
@@ -83,6 +85,17 @@ BatchOptions parseArguments(const QStringList &arguments)
                              : QStringLiteral("İşlenecek dosya verilmedi.");
     }
     return options;
+}
+
+void resolveRelativePaths(BatchOptions &options, const QString &currentFolder)
+{
+    const QDir current(currentFolder);
+    // Only made absolute, not cleaned: a link keeps its own name, as the list shows it.
+    for (QString &file : options.files)
+        file = QDir::toNativeSeparators(current.absoluteFilePath(file));
+    if (!options.outputFolder.isEmpty())
+        options.outputFolder =
+            QDir::toNativeSeparators(current.absoluteFilePath(options.outputFolder));
 }
 
 QString helpText()

@@ -7,6 +7,7 @@
 #include "cli/rendercommand.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTextStream>
 
 #include <cstdio>
@@ -19,7 +20,8 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    const batch::BatchOptions options = batch::parseArguments(app.arguments().mid(1));
+    batch::BatchOptions options = batch::parseArguments(app.arguments().mid(1));
+    batch::resolveRelativePaths(options, QDir::currentPath());
     if (!options.error.isEmpty()) {
         err << "fulmaro-batch: " << options.error << '\n'
             << QStringLiteral("Yardım için: fulmaro-batch --help") << '\n';
