@@ -190,6 +190,18 @@ void TestAudioCodecs::meaningfulLines_data()
                                 "yarım.mp4: Invalid data found when processing input"}
         << QStringList{"[mov,mp4,m4a,3gp,3g2,mj2 @ 0x56] moov atom not found",
                        "yarım.mp4: Invalid data found when processing input"};
+    QTest::newRow("chatter of a run that went on")
+        << QStringList{"[swscaler @ 0x5a] [swscaler @ 0x5b] deprecated pixel format used, make "
+                       "sure you did set range correctly",
+                       "[libx264 @ 0x5c] using SAR=1/1",
+                       "[libx264 @ 0x5c] profile Constrained Baseline, level 3.0, 4:2:0, 8-bit",
+                       "[flv @ 0x5d] Audio codec opus not compatible with flv",
+                       "Conversion failed!",
+                       "video:2kB audio:1kB subtitle:0kB other streams:0kB global headers:0kB",
+                       "[libx264 @ 0x5c] frame I:1     Avg QP:20.00  size:  2000",
+                       "[libx264 @ 0x5c] kb/s:120.00"}
+        << QStringList{"[flv @ 0x5d] Audio codec opus not compatible with flv",
+                       "Conversion failed!"};
     QTest::newRow("only the last three")
         << QStringList{"a", "b", "c", "d"} << QStringList{"b", "c", "d"};
     QTest::newRow("nothing but the banner") << banner << QStringList{};

@@ -29,6 +29,16 @@ bool isMeaningfulToolLine(const QString &line)
         return false;
     if (text.startsWith(QLatin1String("Press [q] to stop")))
         return false;
+    // Chatter of a run that went on: the encoder's settings and statistics, the final sizes,
+    // and the scaler's note on full-range pictures (every camera's MJPEG).
+    static const QRegularExpression chatter(QStringLiteral(
+        "\\A(?:\\[libx264 @ [^\\]]*\\] (?:using |profile |264 - core|frame [IPB]:|consecutive "
+        "B-frames|mb [IPB] |8x8 transform|coded y|i16 |i8 |i4 |i8c |Weighted P|ref [PB] |kb/s:"
+        "|direct mvs|final ratefactor|SSIM|PSNR)"
+        "|\\[swscaler @ [^\\]]*\\].*deprecated pixel format used"
+        "|video:\\S+ audio:\\S+ subtitle:)"));
+    if (chatter.match(text).hasMatch())
+        return false;
     return true;
 }
 
