@@ -7,6 +7,7 @@
 #include "ui/dialogs/msgform.h"
 #include "ui/queue/previewslot.h"
 #include "ui/queue/renderactions.h"
+#include "ui/render/settingcontrols.h"
 #include "ui/render/settingspanel.h"
 #include "ui/thumbnail/thumbnailform.h"
 #include "version.h"
@@ -32,7 +33,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -62,11 +62,6 @@ QAction *makeAction(QObject *owner, const char *objectName, const QString &text,
         action->setIcon(toolbarIcon(iconName));
     return action;
 }
-
-const QStringList kScaleItems = {QStringLiteral("2160p"), QStringLiteral("1440p"),
-                                 QStringLiteral("1080p"), QStringLiteral("720p"),
-                                 QStringLiteral("480p"),  QStringLiteral("360p"),
-                                 QStringLiteral("240p")};
 
 } // namespace
 
@@ -98,7 +93,6 @@ MainForm::MainForm(const WorkFolders &workFolders, QWidget *parent)
     createToolBar();
     createCentralArea();
     formCreate();
-    renderSettings = new SettingsPanel(this);
     createFeatures();
 }
 
@@ -219,14 +213,11 @@ void MainForm::createCentralArea()
     bottom->setContentsMargins(4, 1, 2, 1);
     bottom->setSpacing(6);
     bottom->addWidget(new QLabel(QStringLiteral("Önizleme Penceresi"), bottomBar));
-    cbPreviewScale = new QComboBox(bottomBar);
-    cbPreviewScale->setObjectName(QStringLiteral("cbPreviewScale"));
-    cbPreviewScale->addItems(kScaleItems);
-    cbPreviewScale->setCurrentIndex(5);
+    cbPreviewScale = createSettingControl<QComboBox>(QStringLiteral("cbPreviewScale"), bottomBar);
     bottom->addWidget(cbPreviewScale);
-    cbPreviewNoAudio = new QCheckBox(QStringLiteral("Sessiz"), bottomBar);
-    cbPreviewNoAudio->setObjectName(QStringLiteral("cbPreviewNoAudio"));
-    cbPreviewNoAudio->setChecked(true);
+    cbPreviewNoAudio =
+        createSettingControl<QCheckBox>(QStringLiteral("cbPreviewNoAudio"), bottomBar);
+    cbPreviewNoAudio->setText(QStringLiteral("Sessiz"));
     bottom->addWidget(cbPreviewNoAudio);
     auto *line = new QFrame(bottomBar);
     line->setFrameShape(QFrame::VLine);
@@ -243,29 +234,8 @@ void MainForm::createCentralArea()
     bottom->addWidget(btnSelectFolder);
     layout->addWidget(bottomBar);
 
-    // The settings pages; their controls are built by the settings panel.
-    auto *settingsPanel = new QWidget(central);
-    settingsPanel->setObjectName(QStringLiteral("SettingsPanel"));
-    settingsPanel->setFixedHeight(208);
-    auto *settingsLayout = new QVBoxLayout(settingsPanel);
-    settingsLayout->setContentsMargins(5, 5, 5, 5);
-    renderPageControl = new QTabWidget(settingsPanel);
-    renderPageControl->setObjectName(QStringLiteral("RenderPageControl"));
-    pageGeneral = new QWidget;
-    pageGeneral->setObjectName(QStringLiteral("TabSheet1"));
-    pageEffects = new QWidget;
-    pageEffects->setObjectName(QStringLiteral("TabSheet2"));
-    tabSheet3 = new QWidget;
-    tabSheet3->setObjectName(QStringLiteral("TabSheet3"));
-    renderPageControl->addTab(pageGeneral, QStringLiteral("Genel"));
-    renderPageControl->addTab(pageEffects, QStringLiteral("Efektler"));
-    renderPageControl->addTab(tabSheet3, QString());
-    renderPageControl->setTabVisible(2, false);
-    settingsLayout->addWidget(renderPageControl);
-    layout->addWidget(settingsPanel);
-
-    cbVideoScale = new QComboBox(pageGeneral);
-    cbVideoScale->setObjectName(QStringLiteral("cbVideoScale"));
+    renderSettings = new SettingsPanel(folders, central);
+    layout->addWidget(renderSettings);
 
     setCentralWidget(central);
 
@@ -282,13 +252,7 @@ void MainForm::formCreate()
                        .arg(version::major)
                        .arg(version::minor)
                        .arg(version::release));
-    renderPageControl->setCurrentIndex(0);
     folders.create();
-
-    // Frame widths from 99% down to 1%.
-    for (int n = 99; n >= 1; --n)
-        cbVideoScale->addItem(QString::number(n) + QLatin1Char('%'));
-    cbVideoScale->setCurrentText(QStringLiteral("30%"));
 
     loadSettings();
 
@@ -329,11 +293,6 @@ void MainForm::createFeatures()
     thumbnailAction = new ThumbnailAction(actThumbnail, videoListController, m_context, this);
 }
 
-RenderSettings MainForm::currentSettings() const
-{
-    return renderSettings->settings();
-}
-
 void MainForm::handleStartupMessage()
 {
     if (m_startupHandled)
@@ -354,6 +313,14 @@ void MainForm::checkInfo()
 bool MainForm::checkFile(const QString &fileName)
 {
     return m_context.checkTool(fileName);
+}
+
+RenderSettings MainForm::currentSettings() const
+{
+    RenderSettings settings = renderSettings->settings();
+    settings.cbPreviewScale = cbPreviewScale->currentIndex();
+    settings.cbPreviewNoAudio = cbPreviewNoAudio->isChecked();
+    return settings;
 }
 
 void MainForm::loadSettings()

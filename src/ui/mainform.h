@@ -15,7 +15,6 @@ class QComboBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class QTabWidget;
 class QToolBar;
 class QTreeView;
 
@@ -69,12 +68,7 @@ public:
     QCheckBox *cbPreviewNoAudio;
     QLineEdit *edOutputFolder;
     QPushButton *btnSelectFolder;
-    QTabWidget *renderPageControl;
-    QWidget *pageGeneral;
-    QWidget *pageEffects;
-    QWidget *tabSheet3;
-    QComboBox *cbVideoScale;
-    SettingsPanel *renderSettings = nullptr; // the controls of the settings pages
+    SettingsPanel *renderSettings = nullptr; // the settings pages
 
     // The features, created and connected by the window.
     PreviewSlot *preview = nullptr; // the running settings preview

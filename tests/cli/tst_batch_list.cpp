@@ -83,7 +83,8 @@ void TestBatchList::listsRowsInPathOrder()
     auto line = [&](const QString &path, const char *duration, const QString &type,
                     const char *resolution) {
         return QStringList{path, QLatin1String(duration), type,
-                           sizeText(QFileInfo(path).size(), qtLocale), QLatin1String(resolution)}
+                           fileSizeText(QFileInfo(path).size(), qtLocale),
+                           QLatin1String(resolution)}
             .join(QLatin1Char('\t'));
     };
     const QStringList expected = {line(m_silent, "00:00:02", QStringLiteral("mkv"), "176x144"),

@@ -16,7 +16,8 @@ Q_DECLARE_METATYPE(Tweak)
 namespace {
 
 const quint32 kTick = 123456;
-const QString kPlayer = QStringLiteral(" - -window_title \"Fulmaro: Önizleme\" -autoexit -framedrop");
+const QString kPlayer =
+    QStringLiteral(" - -window_title \"Fulmaro: Önizleme\" -autoexit -framedrop");
 
 BuildFolders sampleFolders()
 {
@@ -121,55 +122,74 @@ void TestCommandBuilder::wholeLines_data()
     QTest::addColumn<QString>("expected");
 
     const QString head = QStringLiteral(" -threads 6 -i \"/Videolar/deniz.mp4\"");
-    const QString pipe = QStringLiteral(" -f avi - | \"/ProgramData/Fulmaro/Bin/ffplay\"") + kPlayer;
+    const QString pipe =
+        QStringLiteral(" -f avi - | \"/ProgramData/Fulmaro/Bin/ffplay\"") + kPlayer;
 
-    QTest::newRow("defaults, render") << Tweak() << 0
-        << head + QStringLiteral(" -preset ultrafast -filter_complex \"color=size=1280x720 [base1]; "
-                                 "[0:v] scale=1280x720[video]; [base1][video] overlay=0:0:shortest=1 "
-                                 "[base2]\" -map \"[base2]\"  -map 0:a? -c:a copy  -b:v 5000k");
-    QTest::newRow("defaults, preview") << Tweak() << 1
-        << head + QStringLiteral(" -an  -preset ultrafast -filter_complex \"color=size=640x360 "
-                                 "[base1]; [0:v] scale=640x360[video]; [base1][video] "
-                                 "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -map 0:a? "
-                                 "-c:a copy  -b:v 5000k") + pipe;
-    QTest::newRow("any other mode is a preview") << Tweak() << 7
-        << head + QStringLiteral(" -an  -preset ultrafast -filter_complex \"color=size=640x360 "
-                                 "[base1]; [0:v] scale=640x360[video]; [base1][video] "
-                                 "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -map 0:a? "
-                                 "-c:a copy  -b:v 5000k") + pipe;
+    QTest::newRow("defaults, render")
+        << Tweak() << 0
+        << head +
+               QStringLiteral(" -preset ultrafast -filter_complex \"color=size=1280x720 [base1]; "
+                              "[0:v] scale=1280x720[video]; [base1][video] overlay=0:0:shortest=1 "
+                              "[base2]\" -map \"[base2]\"  -map 0:a? -c:a copy  -b:v 5000k");
+    QTest::newRow("defaults, preview")
+        << Tweak() << 1
+        << head +
+               QStringLiteral(" -an  -preset ultrafast -filter_complex \"color=size=640x360 "
+                              "[base1]; [0:v] scale=640x360[video]; [base1][video] "
+                              "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -map 0:a? "
+                              "-c:a copy  -b:v 5000k") +
+               pipe;
+    QTest::newRow("any other mode is a preview")
+        << Tweak() << 7
+        << head +
+               QStringLiteral(" -an  -preset ultrafast -filter_complex \"color=size=640x360 "
+                              "[base1]; [0:v] scale=640x360[video]; [base1][video] "
+                              "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -map 0:a? "
+                              "-c:a copy  -b:v 5000k") +
+               pipe;
     QTest::newRow("silent preview at 1.5x")
         << Tweak([](RenderSettings &s, VideoItem &) { s.tbVideoSpeed = 150; }) << 1
-        << head + QStringLiteral(" -an  -preset ultrafast -filter_complex \"color=size=640x360 "
-                                 "[base1]; [0:v] setpts=(1/1.5)*PTS, scale=640x360[video]; "
-                                 "[base1][video] overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  "
-                                 "-b:v 5000k") + pipe;
+        << head +
+               QStringLiteral(" -an  -preset ultrafast -filter_complex \"color=size=640x360 "
+                              "[base1]; [0:v] setpts=(1/1.5)*PTS, scale=640x360[video]; "
+                              "[base1][video] overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  "
+                              "-b:v 5000k") +
+               pipe;
     QTest::newRow("render at 1.5x")
         << Tweak([](RenderSettings &s, VideoItem &) { s.tbVideoSpeed = 150; }) << 0
-        << head + QStringLiteral(" -preset ultrafast -filter_complex \"color=size=1280x720 [base1]; "
-                                 "[0:a]atempo=1.5 [audio]; [0:v] setpts=(1/1.5)*PTS, "
-                                 "scale=1280x720[video]; [base1][video] overlay=0:0:shortest=1 "
-                                 "[base2]\" -map \"[base2]\"  -map \"[audio]\" -c:a libmp3lame  "
-                                 "-b:v 5000k");
+        << head +
+               QStringLiteral(" -preset ultrafast -filter_complex \"color=size=1280x720 [base1]; "
+                              "[0:a]atempo=1.5 [audio]; [0:v] setpts=(1/1.5)*PTS, "
+                              "scale=1280x720[video]; [base1][video] overlay=0:0:shortest=1 "
+                              "[base2]\" -map \"[base2]\"  -map \"[audio]\" -c:a libmp3lame  "
+                              "-b:v 5000k");
     QTest::newRow("preview with sound at 1.5x")
         << Tweak([](RenderSettings &s, VideoItem &) {
                s.tbVideoSpeed = 150;
                s.cbPreviewNoAudio = false;
-           }) << 1
-        << head + QStringLiteral(" -preset ultrafast -filter_complex \"color=size=640x360 [base1]; "
-                                 "[0:a]atempo=1.5 [audio]; [0:v] setpts=(1/1.5)*PTS, "
-                                 "scale=640x360[video]; [base1][video] overlay=0:0:shortest=1 "
-                                 "[base2]\" -map \"[base2]\"  -map \"[audio]\" -c:a libmp3lame  "
-                                 "-b:v 5000k") + pipe;
+           })
+        << 1
+        << head +
+               QStringLiteral(" -preset ultrafast -filter_complex \"color=size=640x360 [base1]; "
+                              "[0:a]atempo=1.5 [audio]; [0:v] setpts=(1/1.5)*PTS, "
+                              "scale=640x360[video]; [base1][video] overlay=0:0:shortest=1 "
+                              "[base2]\" -map \"[base2]\"  -map \"[audio]\" -c:a libmp3lame  "
+                              "-b:v 5000k") +
+               pipe;
     QTest::newRow("row without sound at 1.5x")
         << Tweak([](RenderSettings &s, VideoItem &row) {
                s.tbVideoSpeed = 150;
                row.hasAudio = false;
-           }) << 0
-        << head + QStringLiteral(" -preset ultrafast -filter_complex \"color=size=1280x720 [base1]; "
-                                 "[0:v] setpts=(1/1.5)*PTS, scale=1280x720[video]; [base1][video] "
-                                 "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -b:v 5000k");
+           })
+        << 0
+        << head +
+               QStringLiteral(" -preset ultrafast -filter_complex \"color=size=1280x720 [base1]; "
+                              "[0:v] setpts=(1/1.5)*PTS, scale=1280x720[video]; [base1][video] "
+                              "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -b:v 5000k");
     QTest::newRow("canvas at the source's rate")
-        << Tweak([](RenderSettings &, VideoItem &row) { row.frameRate = QStringLiteral("30000/1001"); })
+        << Tweak([](RenderSettings &, VideoItem &row) {
+               row.frameRate = QStringLiteral("30000/1001");
+           })
         << 0
         << head + QStringLiteral(" -preset ultrafast -filter_complex \"color=size=1280x720:rate="
                                  "30000/1001 [base1]; [0:v] scale=1280x720[video]; [base1][video] "
@@ -178,37 +198,320 @@ void TestCommandBuilder::wholeLines_data()
     QTest::newRow("effects and overlays")
         << Tweak(fullExample) << 0
         << QStringLiteral(
-               " -threads 6 -i \"/Videolar/deniz.mp4\" -i \"/ProgramData/Fulmaro/Temp/filter_123456.png\" "
-               "-i \"/Videolar/deniz.mp4\" -i \"/ProgramData/Fulmaro/Temp/logo_123456.png\" -preset "
-               "medium -filter_complex \"color=size=1920x1080 [base1]; [0:a]atempo=1.5 [audio]; [0:v] "
+               " -threads 6 -i \"/Videolar/deniz.mp4\" -i "
+               "\"/ProgramData/Fulmaro/Temp/filter_123456.png\" "
+               "-i \"/Videolar/deniz.mp4\" -i \"/ProgramData/Fulmaro/Temp/logo_123456.png\" "
+               "-preset "
+               "medium -filter_complex \"color=size=1920x1080 [base1]; [0:a]atempo=1.5 [audio]; "
+               "[0:v] "
                "setpts=(1/1.5)*PTS, crop=in_w-40:in_h-20, scale=1344x756, hflip, "
-               "colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131, vignette=PI/0.1, "
+               "colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131, "
+               "vignette=PI/0.1, "
                "scale=1.5*iw:-1, crop=trunc(iw/1.5):trunc(ih/1.5), eq=gamma=1:contrast=1.2:"
-               "brightness=0:saturation=1:gamma_r=1:gamma_g=1:gamma_b=1[video]; [1:v] scale=1344x756 "
+               "brightness=0:saturation=1:gamma_r=1:gamma_g=1:gamma_b=1[video]; [1:v] "
+               "scale=1344x756 "
                "[filter]; [2:v] scale=1920x1080 [frame]; [3:v] scale=100x100 [logo]; "
                "[base1][frame] overlay=0:0,setpts=(1/1.5)*PTS, boxblur=15:1, hflip, "
                "format=pix_fmts=gray [base2]; [base2][video] overlay=0+trunc((main_w-overlay_w)/2):"
                "trunc((main_h-overlay_h)/2)+0:shortest=1 [base3]; [base3][filter] "
                "overlay=0+trunc((main_w-overlay_w)/2):trunc((main_h-overlay_h)/2)+0 [base4]; "
                "[base4][logo] overlay=0+main_w-overlay_w-10:main_h-overlay_h-10+0 [base5]\" -map "
-               "\"[base5]\"  -map \"[audio]\" -c:a libmp3lame  -ss 3.33333333333333 -t 90 -b:v 3000k");
+               "\"[base5]\"  -map \"[audio]\" -c:a libmp3lame  -ss 3.33333333333333 -t 90 -b:v "
+               "3000k");
     QTest::newRow("preview, picture frame behind the video")
         << Tweak(pictureFrameBehind) << 1
-        << head + QStringLiteral(
-               " -i \"/ProgramData/Fulmaro/Temp/frame_123456.png\" -an  -preset ultrafast "
-               "-filter_complex \"color=size=640x360 [base1]; [0:v] scale=448x252[video]; [1:v] "
-               "scale=640x360 [frame]; [base1][video] overlay=33:16:shortest=1 [base2]; "
-               "[base2][frame] overlay=0:0 [base3]\" -map \"[base3]\"  -map 0:a? -c:a copy  "
-               "-b:v 5000k") + pipe;
+        << head +
+               QStringLiteral(
+                   " -i \"/ProgramData/Fulmaro/Temp/frame_123456.png\" -an  -preset ultrafast "
+                   "-filter_complex \"color=size=640x360 [base1]; [0:v] scale=448x252[video]; "
+                   "[1:v] "
+                   "scale=640x360 [frame]; [base1][video] overlay=33:16:shortest=1 [base2]; "
+                   "[base2][frame] overlay=0:0 [base3]\" -map \"[base3]\"  -map 0:a? -c:a copy  "
+                   "-b:v 5000k") +
+               pipe;
     QTest::newRow("quoted paths, no full CPU")
         << Tweak([](RenderSettings &s, VideoItem &row) {
                s.btnFullCPU = false;
                row.caption = QStringLiteral("/v/a \"b\" $HOME `id` \\ ##out_scale##.mp4");
-           }) << 0
+           })
+        << 0
         << QStringLiteral(" -i \"/v/a \\\"b\\\" \\$HOME \\`id\\` \\\\ ##out_scale##.mp4\" -preset "
                           "ultrafast -filter_complex \"color=size=1280x720 [base1]; [0:v] "
                           "scale=1280x720[video]; [base1][video] overlay=0:0:shortest=1 [base2]\" "
                           "-map \"[base2]\"  -map 0:a? -c:a copy  -b:v 5000k");
+    // One whole line for every branch of the builder: each flip, frame kind and order, position,
+    // effect, adjustment, crop, atempo chain and trim, in render and preview.
+    using S = RenderSettings;
+    using V = VideoItem;
+    const auto line = [](const char *name, Tweak tweak, int mode, const QString &expected) {
+        QTest::newRow(name) << tweak << mode << expected;
+    };
+    line(
+        "built-in frame 1, both flips, 0.05x, top left",
+        [](S &s, V &) {
+            s.cbFlipVideo = 3;
+            s.cbFrame = 1;
+            s.tbVideoSpeed = 5;
+            s.cbVideoPosition = 1;
+            s.edVideoPositionX = 7;
+            s.edVideoPositionY = 8;
+        },
+        0,
+        head + QStringLiteral(
+                   " -i \"/Videolar/deniz.mp4\" -preset ultrafast -filter_complex "
+                   "\"color=size=1280x720 [base1]; "
+                   "[0:a]atempo=0.5,atempo=0.5,atempo=0.5,atempo=0.5,atempo=0.8 [audio]; [0:v] "
+                   "setpts=(1/0.05)*PTS, scale=896x504, hflip, vflip[video]; [1:v] scale=1280x720 "
+                   "[frame]; [base1][frame] overlay=0:0,setpts=(1/0.05)*PTS, boxblur=15:1, hflip, "
+                   "vflip [base2]; [base2][video] overlay=7+10:10+8:shortest=1 [base3]\" -map "
+                   "\"[base3]\"  -map \"[audio]\" -c:a libmp3lame  -b:v 5000k"));
+    line(
+        "built-in frame 3, vertical flip, top centre, logo top right",
+        [](S &s, V &) {
+            s.cbFlipVideo = 2;
+            s.cbFrame = 3;
+            s.cbVideoPosition = 2;
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("kanal");
+            s.cbLogoPosition = 3;
+            s.edLogoPositionX = 4;
+            s.edLogoPositionY = -6;
+        },
+        0,
+        head + QStringLiteral(
+                   " -i \"/Videolar/deniz.mp4\" -i \"/ProgramData/Fulmaro/Temp/logo_123456.png\" "
+                   "-preset ultrafast -filter_complex \"color=size=1280x720 [base1]; [0:v] "
+                   "scale=896x504, vflip[video]; [1:v] scale=1280x720 [frame]; [2:v] scale=50x50 "
+                   "[logo]; [base1][frame] overlay=0:0,setpts=(1/1)*PTS, boxblur=15:1, vflip, "
+                   "colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131 [base2]; "
+                   "[base2][video] overlay=0+trunc((main_w-overlay_w)/2):10+0:shortest=1 [base3]; "
+                   "[base3][logo] overlay=4+main_w-overlay_w-10:10+-6 [base4]\" -map \"[base4]\"  "
+                   "-map "
+                   "0:a? -c:a copy  -b:v 5000k"));
+    line(
+        "built-in frame 4, filter, crop top, left centre, logo right centre",
+        [](S &s, V &) {
+            s.cbFrame = 4;
+            s.cbVideoPosition = 4;
+            s.edCropTop = 20;
+            s.cbFilter = 2;
+            s.cbFilterText = QStringLiteral("isik");
+            s.cbLogo = 3;
+            s.cbLogoText = QStringLiteral("kanal");
+            s.cbLogoPosition = 6;
+        },
+        0,
+        head +
+            QStringLiteral(
+                " -i \"/ProgramData/Fulmaro/Temp/filter_123456.png\" -i \"/Videolar/deniz.mp4\" -i "
+                "\"/ProgramData/Fulmaro/Temp/logo_123456.png\" -preset ultrafast -filter_complex "
+                "\"color=size=1280x720 [base1]; [0:v] crop=in_w:in_h-20, scale=896x504[video]; "
+                "[1:v] scale=896x504 [filter]; [2:v] scale=1280x720 [frame]; [3:v] scale=50x50 "
+                "[logo]; [base1][frame] overlay=0:0,setpts=(1/1)*PTS, boxblur=15:1, "
+                "noise=alls=20:allf=t+u, curves=master='0.0627/0 0.1/0.15 0.9215/1' [base2]; "
+                "[base2][video] overlay=0+10:trunc((main_h-overlay_h)/2)+0:shortest=1 [base3]; "
+                "[base3][filter] overlay=0+10:trunc((main_h-overlay_h)/2)+0 [base4]; "
+                "[base4][logo] overlay=0+main_w-overlay_w-10:trunc((main_h-overlay_h)/2)+0 "
+                "[base5]\" -map \"[base5]\"  -map 0:a? -c:a copy  -b:v 5000k"));
+    line(
+        "built-in frame 2 behind the video, bottom left, logo bottom centre",
+        [](S &s, V &) {
+            s.cbFrame = 2;
+            s.edVideoFront = 0;
+            s.cbVideoPosition = 7;
+            s.tbVideoSpeed = 57;
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("kanal");
+            s.cbLogoPosition = 8;
+        },
+        0,
+        head + QStringLiteral(
+                   " -i \"/Videolar/deniz.mp4\" -i \"/ProgramData/Fulmaro/Temp/logo_123456.png\" "
+                   "-preset ultrafast -filter_complex \"color=size=1280x720 [base1]; "
+                   "[0:a]atempo=0.57 [audio]; [0:v] setpts=(1/0.57)*PTS, scale=896x504[video]; "
+                   "[1:v] scale=1280x720 [frame]; [2:v] scale=50x50 [logo]; [base1][video] "
+                   "overlay=0+10:main_h-overlay_h-10+0:shortest=1 [base2]; [base2][frame] "
+                   "overlay=0:0 [base3]; [base3][logo] "
+                   "overlay=0+trunc((main_w-overlay_w)/2):main_h-overlay_h-10+0 [base4]\" -map "
+                   "\"[base4]\"  -map \"[audio]\" -c:a libmp3lame  -b:v 5000k"));
+    line(
+        "picture frame in front, positions outside the table",
+        [](S &s, V &) {
+            s.cbFrame = 6;
+            s.cbFrameText = QStringLiteral("ahsap");
+            s.cbVideoPosition = -1;
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("kanal");
+            s.cbLogoPosition = 10;
+        },
+        0,
+        head +
+            QStringLiteral(
+                " -i \"/ProgramData/Fulmaro/Temp/frame_123456.png\" -i "
+                "\"/ProgramData/Fulmaro/Temp/logo_123456.png\" -preset ultrafast -filter_complex "
+                "\"color=size=1280x720 [base1]; [0:v] scale=896x504[video]; [1:v] scale=1280x720 "
+                "[frame]; [2:v] scale=50x50 [logo]; [base1][frame] overlay=0:0 [base2]; "
+                "[base2][video] overlay=0:0:shortest=1 [base3]; [base3][logo] overlay= [base4]\" "
+                "-map \"[base4]\"  -map 0:a? -c:a copy  -b:v 5000k"));
+    line(
+        "every effect and adjustment, zoom 11",
+        [](S &s, V &) {
+            s.cbVignette = true;
+            s.cbVintage = true;
+            s.cbLSD = true;
+            s.cbPosterize = true;
+            s.cbBadDream = true;
+            s.cbThermography = true;
+            s.cbNegative = true;
+            s.cbSepia = true;
+            s.cbGreyscale = true;
+            s.tbZoom = 11;
+            s.tbContrast = -20;
+            s.tbBrightness = 10;
+            s.tbSaturation = 30;
+            s.tbGamma = 1;
+            s.tbGammaRed = 2;
+            s.tbGammaGreen = 57;
+            s.tbGammaBlue = 99;
+        },
+        0,
+        head +
+            QStringLiteral(
+                " -preset ultrafast -filter_complex \"color=size=1280x720 [base1]; [0:v] "
+                "scale=1280x720, format=pix_fmts=gray, "
+                "colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131, "
+                "curves=negative, curves=r='0.4/0 0.6/1':g='0.25/1 0.75/0.5 0.9/0 1/1':b='0/1 "
+                "0.25/0 0.75/0 1/1', noise=alls=20:allf=t+u, curves=master='0.0627/0 0.1/0.15 "
+                "0.9215/1', elbg=l=25: nb_steps=1, hue='H=2*PI*t: s=sin(2*PI*t)+1', "
+                "curves=r='0/0.11 .42/.51 1/0.95':g='0.50/0.48':b='0/0.22 .49/.44 1/0.8', "
+                "vignette=PI/0.1, scale=1.1*iw:-1, crop=trunc(iw/1.1):trunc(ih/1.1), "
+                "eq=gamma=0.1:contrast=-2:brightness=1:saturation=3:gamma_r=0.02:gamma_g=0.57:"
+                "gamma_b=0.99[video]; "
+                "[base1][video] overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -map 0:a? -c:a "
+                "copy  -b:v 5000k"));
+    line(
+        "crop left, trims, typed bitrate, slowest preset",
+        [](S &s, V &) {
+            s.edCropLeft = 40;
+            s.edTimeStart = 5;
+            s.edTimeEnd = 10;
+            s.cbBitrate = QStringLiteral("25;rm 00");
+            s.cbPreset = 4;
+        },
+        0,
+        head +
+            QStringLiteral(
+                " -preset veryslow -filter_complex \"color=size=1280x720 [base1]; [0:v] "
+                "crop=in_w-40:in_h, scale=1280x720[video]; [base1][video] overlay=0:0:shortest=1 "
+                "[base2]\" -map \"[base2]\"  -map 0:a? -c:a copy  -ss 5 -t 135 -b:v 2500k"));
+    line(
+        "trims at 2x, filter without a frame, logo size without x",
+        [](S &s, V &) {
+            s.tbVideoSpeed = 200;
+            s.edTimeStart = 5;
+            s.edTimeEnd = 10;
+            s.cbFilter = 1;
+            s.cbFilterText = QStringLiteral("isik");
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("kanal");
+            s.cbLogoScale = QStringLiteral("120");
+        },
+        0,
+        head +
+            QStringLiteral(
+                " -i \"/ProgramData/Fulmaro/Temp/filter_123456.png\" -i "
+                "\"/ProgramData/Fulmaro/Temp/logo_123456.png\" -preset ultrafast -filter_complex "
+                "\"color=size=1280x720 [base1]; [0:a]atempo=2 [audio]; [0:v] setpts=(1/2)*PTS, "
+                "scale=1280x720[video]; [1:v] scale=1280x720 [filter]; [2:v] scale=0x120 [logo]; "
+                "[base1][video] overlay=0:0:shortest=1 [base2]; [base2][filter] overlay=0:0 "
+                "[base3]; [base3][logo] overlay=0+10:10+0 [base4]\" -map \"[base4]\"  -map "
+                "\"[audio]\" -c:a libmp3lame  -ss 2.5 -t 67.5 -b:v 5000k"));
+    line(
+        "silent preview at 1.5x, built-in frame and logo",
+        [](S &s, V &) {
+            s.tbVideoSpeed = 150;
+            s.cbFrame = 1;
+            s.cbFlipVideo = 1;
+            s.cbLogo = 2;
+            s.cbLogoText = QStringLiteral("kanal");
+        },
+        1,
+        head +
+            QStringLiteral(
+                " -i \"/Videolar/deniz.mp4\" -i \"/ProgramData/Fulmaro/Temp/logo_123456.png\" -an  "
+                "-preset ultrafast -filter_complex \"color=size=640x360 [base1]; [0:v] "
+                "setpts=(1/1.5)*PTS, scale=448x252, hflip[video]; [1:v] scale=640x360 [frame]; "
+                "[2:v] scale=25x25 [logo]; [base1][frame] overlay=0:0,setpts=(1/1.5)*PTS, "
+                "boxblur=15:1, hflip [base2]; [base2][video] "
+                "overlay=0+trunc((main_w-overlay_w)/2):trunc((main_h-overlay_h)/2)+0:shortest=1 "
+                "[base3]; [base3][logo] overlay=0+10:10+0 [base4]\" -map \"[base4]\"  -b:v 5000k") +
+            pipe);
+    line(
+        "preview scaling at one half",
+        [](S &s, V &) {
+            s.edCropLeft = 40;
+            s.edCropTop = 20;
+            s.cbFrame = 5;
+            s.cbFrameText = QStringLiteral("ahsap");
+            s.cbVideoPosition = 0;
+            s.edVideoPositionX = 10;
+            s.edVideoPositionY = 6;
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("kanal");
+            s.cbLogoPosition = 0;
+            s.edLogoPositionX = 20;
+            s.edLogoPositionY = 30;
+            s.cbLogoScale = QStringLiteral("100x100");
+        },
+        1,
+        head +
+            QStringLiteral(
+                " -i \"/ProgramData/Fulmaro/Temp/frame_123456.png\" -i "
+                "\"/ProgramData/Fulmaro/Temp/logo_123456.png\" -an  -preset ultrafast "
+                "-filter_complex \"color=size=640x360 [base1]; [0:v] crop=in_w-20:in_h-10, "
+                "scale=448x252[video]; [1:v] scale=640x360 [frame]; [2:v] scale=50x50 [logo]; "
+                "[base1][frame] overlay=0:0 [base2]; [base2][video] overlay=5:3:shortest=1 "
+                "[base3]; [base3][logo] overlay=10:15 [base4]\" -map \"[base4]\"  -map 0:a? -c:a "
+                "copy  -b:v 5000k") +
+            pipe);
+    line(
+        "preview crops that shrink to nothing",
+        [](S &s, V &) {
+            s.cbRenderScale = 2;
+            s.edCropLeft = 1;
+            s.edCropTop = 1;
+        },
+        1,
+        head +
+            QStringLiteral(
+                " -an  -preset ultrafast -filter_complex \"color=size=640x360 [base1]; "
+                "[0:v] crop=in_w-0:in_h, scale=640x360[video]; [base1][video] "
+                "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -map 0:a? -c:a copy  "
+                "-b:v 5000k") +
+            pipe);
+    line(
+        "preview larger than the render: 427 of 854 is 1920 of 3840",
+        [](S &s, V &) {
+            s.cbRenderScale = 4;
+            s.cbPreviewScale = 0;
+            s.edCropLeft = 1;
+            s.edCropTop = 1;
+            s.cbFrame = 5;
+            s.cbFrameText = QStringLiteral("ahsap");
+            s.cbVideoPosition = 0;
+            s.edVideoPositionX = 427;
+            s.edVideoPositionY = 240;
+            s.cbPreviewNoAudio = false;
+        },
+        1,
+        head +
+            QStringLiteral(
+                " -i \"/ProgramData/Fulmaro/Temp/frame_123456.png\" -preset ultrafast "
+                "-filter_complex \"color=size=3840x2160 [base1]; [0:v] crop=in_w-4:in_h-4, "
+                "scale=2684x1512[video]; [1:v] scale=3840x2160 [frame]; [base1][frame] "
+                "overlay=0:0 [base2]; [base2][video] overlay=1920:1080:shortest=1 [base3]\" -map "
+                "\"[base3]\"  -map 0:a? -c:a copy  -b:v 5000k") +
+            pipe);
 }
 
 void TestCommandBuilder::wholeLines()
@@ -235,107 +538,227 @@ void TestCommandBuilder::fragments_data()
 
     row("only trim start", [](S &s, V &) { s.edTimeStart = 5; }, 0, {" -ss 5 -b:v"}, {" -t "});
     row("only trim end", [](S &s, V &) { s.edTimeEnd = 10; }, 0, {"copy  -t 140 -b:v"}, {" -ss "});
-    row("both trims", [](S &s, V &) { s.edTimeStart = 5; s.edTimeEnd = 10; }, 0,
-        {" -ss 5 -t 135 -b:v"});
+    row("both trims",
+        [](S &s, V &) {
+            s.edTimeStart = 5;
+            s.edTimeEnd = 10;
+        },
+        0, {" -ss 5 -t 135 -b:v"});
     row("trim longer than the video", [](S &s, V &) { s.edTimeEnd = 200; }, 0, {" -t -50 -b:v"});
-    row("negative trims do nothing", [](S &s, V &) { s.edTimeStart = -5; s.edTimeEnd = -1; }, 0,
-        {}, {" -ss ", " -t "});
-    row("trims at 2x", [](S &s, V &) { s.edTimeStart = 5; s.edTimeEnd = 10; s.tbVideoSpeed = 200; },
+    row("negative trims do nothing",
+        [](S &s, V &) {
+            s.edTimeStart = -5;
+            s.edTimeEnd = -1;
+        },
+        0, {}, {" -ss ", " -t "});
+    row("trims at 2x",
+        [](S &s, V &) {
+            s.edTimeStart = 5;
+            s.edTimeEnd = 10;
+            s.tbVideoSpeed = 200;
+        },
         0, {" -ss 2.5 -t 67.5 -b:v"});
-    row("trim at 0.5x", [](S &s, V &) { s.edTimeEnd = 30; s.tbVideoSpeed = 50; }, 0,
-        {" -t 240 -b:v"});
+    row("trim at 0.5x",
+        [](S &s, V &) {
+            s.edTimeEnd = 30;
+            s.tbVideoSpeed = 50;
+        },
+        0, {" -t 240 -b:v"});
     row("bitrate as typed", [](S &s, V &) { s.cbBitrate = QStringLiteral("2500"); }, 0,
         {" -b:v 2500k"});
     row("bitrate keeps digits only", [](S &s, V &) { s.cbBitrate = QStringLiteral("25;rm 00"); }, 0,
         {" -b:v 2500k"}, {"25;", "rm"});
-    row("logo size without x", [](S &s, V &) { s.cbLogo = 1; s.cbLogoScale = QStringLiteral("120"); },
+    row("logo size without x",
+        [](S &s, V &) {
+            s.cbLogo = 1;
+            s.cbLogoScale = QStringLiteral("120");
+        },
         0, {"[1:v] scale=0x120 [logo]"});
-    row("logo size 80x60", [](S &s, V &) { s.cbLogo = 1; s.cbLogoScale = QStringLiteral("80x60"); },
-        0, {"[1:v] scale=80x60 [logo]", "[base2][logo] overlay=0+10:10+0 [base3]\" -map \"[base3]\""});
-    row("silent preview with a frame and a logo", [](S &s, V &) { s.cbFrame = 6; s.cbLogo = 2; }, 1,
+    row("logo size 80x60",
+        [](S &s, V &) {
+            s.cbLogo = 1;
+            s.cbLogoScale = QStringLiteral("80x60");
+        },
+        0,
+        {"[1:v] scale=80x60 [logo]", "[base2][logo] overlay=0+10:10+0 [base3]\" -map \"[base3]\""});
+    row("silent preview with a frame and a logo",
+        [](S &s, V &) {
+            s.cbFrame = 6;
+            s.cbLogo = 2;
+        },
+        1,
         {" -i \"/ProgramData/Fulmaro/Temp/frame_123456.png\" -i "
          "\"/ProgramData/Fulmaro/Temp/logo_123456.png\" -an  -preset"});
     row("preview scaling at one half",
         [](S &s, V &) {
-            s.edCropLeft = 40; s.edCropTop = 20;
-            s.cbFrame = 5; s.cbVideoPosition = 0; s.edVideoPositionX = 10; s.edVideoPositionY = 6;
-            s.cbLogo = 1; s.cbLogoPosition = 0; s.edLogoPositionX = 20; s.edLogoPositionY = 30;
+            s.edCropLeft = 40;
+            s.edCropTop = 20;
+            s.cbFrame = 5;
+            s.cbVideoPosition = 0;
+            s.edVideoPositionX = 10;
+            s.edVideoPositionY = 6;
+            s.cbLogo = 1;
+            s.cbLogoPosition = 0;
+            s.edLogoPositionX = 20;
+            s.edLogoPositionY = 30;
             s.cbLogoScale = QStringLiteral("100x100");
-        }, 1,
+        },
+        1,
         {"[0:v] crop=in_w-20:in_h-10, scale=448x252[video]", "overlay=5:3:shortest=1",
          "scale=50x50 [logo]", "[logo] overlay=10:15 [base4]"});
     row("427 of 854 is 1920 of 3840",
         [](S &s, V &) {
-            s.cbRenderScale = 4; s.cbPreviewScale = 0;
-            s.cbFrame = 1; s.cbVideoPosition = 0; s.edVideoPositionX = 427; s.edVideoPositionY = 240;
-        }, 1, {"overlay=1920:1080:shortest=1"});
+            s.cbRenderScale = 4;
+            s.cbPreviewScale = 0;
+            s.cbFrame = 1;
+            s.cbVideoPosition = 0;
+            s.edVideoPositionX = 427;
+            s.edVideoPositionY = 240;
+        },
+        1, {"overlay=1920:1080:shortest=1"});
     row("silent preview at normal speed keeps the map", {}, 1, {" -an ", " -map 0:a? -c:a copy "});
     row("filter without a frame", [](S &s, V &) { s.cbFilter = 1; }, 0,
         {"[1:v] scale=1280x720 [filter]; [base1][video] overlay=0:0:shortest=1 [base2]; "
          "[base2][filter] overlay=0:0 [base3]\" -map \"[base3]\""});
-    row("filter inside a frame", [](S &s, V &) { s.cbFilter = 1; s.cbFrame = 5; s.cbVideoPosition = 1; }, 0,
+    row("filter inside a frame",
+        [](S &s, V &) {
+            s.cbFilter = 1;
+            s.cbFrame = 5;
+            s.cbVideoPosition = 1;
+        },
+        0,
         {"[1:v] scale=896x504 [filter]; [2:v] scale=1280x720 [frame]",
          "[base3][filter] overlay=0+10:10+0 [base4]"});
-    row("frame at top left", [](S &s, V &) { s.cbFrame = 5; s.cbVideoPosition = 1; }, 0,
-        {"[base2][video] overlay=0+10:10+0:shortest=1 [base3]"});
+    row("frame at top left",
+        [](S &s, V &) {
+            s.cbFrame = 5;
+            s.cbVideoPosition = 1;
+        },
+        0, {"[base2][video] overlay=0+10:10+0:shortest=1 [base3]"});
     row("video position ignored without a frame",
-        [](S &s, V &) { s.cbVideoPosition = 0; s.edVideoPositionX = 50; s.edVideoPositionY = 9; }, 0,
-        {"[base1][video] overlay=0:0:shortest=1 [base2]"});
+        [](S &s, V &) {
+            s.cbVideoPosition = 0;
+            s.edVideoPositionX = 50;
+            s.edVideoPositionY = 9;
+        },
+        0, {"[base1][video] overlay=0:0:shortest=1 [base2]"});
     row("logo position without a frame",
-        [](S &s, V &) { s.cbLogo = 1; s.cbLogoPosition = 9; s.edLogoPositionX = 15; }, 0,
-        {"[base2][logo] overlay=15+main_w-overlay_w-10:main_h-overlay_h-10+0 [base3]"});
-    row("logo position outside the table", [](S &s, V &) { s.cbLogo = 1; s.cbLogoPosition = 10; }, 0,
-        {"[base2][logo] overlay= [base3]"});
-    row("video position outside the table", [](S &s, V &) { s.cbFrame = 5; s.cbVideoPosition = -1; }, 0,
-        {"[video] overlay=0:0:shortest=1"});
-    row("both flips with a blurred built-in frame", [](S &s, V &) { s.cbFlipVideo = 3; s.cbFrame = 1; },
-        0, {"scale=896x504, hflip, vflip[video]",
-            "[base1][frame] overlay=0:0,setpts=(1/1)*PTS, boxblur=15:1, hflip, vflip [base2]"});
-    row("picture frame is never flipped", [](S &s, V &) { s.cbFlipVideo = 3; s.cbFrame = 5; }, 0,
-        {"[base1][frame] overlay=0:0 [base2]"}, {"vflip [base"});
+        [](S &s, V &) {
+            s.cbLogo = 1;
+            s.cbLogoPosition = 9;
+            s.edLogoPositionX = 15;
+        },
+        0, {"[base2][logo] overlay=15+main_w-overlay_w-10:main_h-overlay_h-10+0 [base3]"});
+    row("logo position outside the table",
+        [](S &s, V &) {
+            s.cbLogo = 1;
+            s.cbLogoPosition = 10;
+        },
+        0, {"[base2][logo] overlay= [base3]"});
+    row("video position outside the table",
+        [](S &s, V &) {
+            s.cbFrame = 5;
+            s.cbVideoPosition = -1;
+        },
+        0, {"[video] overlay=0:0:shortest=1"});
+    row("both flips with a blurred built-in frame",
+        [](S &s, V &) {
+            s.cbFlipVideo = 3;
+            s.cbFrame = 1;
+        },
+        0,
+        {"scale=896x504, hflip, vflip[video]",
+         "[base1][frame] overlay=0:0,setpts=(1/1)*PTS, boxblur=15:1, hflip, vflip [base2]"});
+    row("picture frame is never flipped",
+        [](S &s, V &) {
+            s.cbFlipVideo = 3;
+            s.cbFrame = 5;
+        },
+        0, {"[base1][frame] overlay=0:0 [base2]"}, {"vflip [base"});
     row("vertical flip", [](S &s, V &) { s.cbFlipVideo = 2; }, 0, {"scale=1280x720, vflip[video]"},
         {"hflip"});
     row("built-in frame 3 is sepia", [](S &s, V &) { s.cbFrame = 3; }, 0,
-        {"boxblur=15:1, colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131 [base2]"});
+        {"boxblur=15:1, colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131 "
+         "[base2]"});
     row("built-in frame 4 is grainy", [](S &s, V &) { s.cbFrame = 4; }, 0,
-        {"boxblur=15:1, noise=alls=20:allf=t+u, curves=master='0.0627/0 0.1/0.15 0.9215/1' [base2]"});
-    row("built-in frame behind the video", [](S &s, V &) { s.cbFrame = 1; s.edVideoFront = 0; }, 0,
+        {"boxblur=15:1, noise=alls=20:allf=t+u, curves=master='0.0627/0 0.1/0.15 0.9215/1' "
+         "[base2]"});
+    row("built-in frame behind the video",
+        [](S &s, V &) {
+            s.cbFrame = 1;
+            s.edVideoFront = 0;
+        },
+        0,
         {" -i \"/Videolar/deniz.mp4\" -i \"/Videolar/deniz.mp4\" -preset",
          "[base1][video] overlay=0+trunc((main_w-overlay_w)/2):trunc((main_h-overlay_h)/2)+0:"
          "shortest=1 [base2]; [base2][frame] overlay=0:0 [base3]\" -map \"[base3]\""},
         {"boxblur"});
-    row("only crop left", [](S &s, V &) { s.edCropLeft = 40; }, 0, {"[0:v] crop=in_w-40:in_h, scale="});
-    row("only crop top", [](S &s, V &) { s.edCropTop = 20; }, 0, {"[0:v] crop=in_w:in_h-20, scale="});
+    row("only crop left", [](S &s, V &) { s.edCropLeft = 40; }, 0,
+        {"[0:v] crop=in_w-40:in_h, scale="});
+    row("only crop top", [](S &s, V &) { s.edCropTop = 20; }, 0,
+        {"[0:v] crop=in_w:in_h-20, scale="});
     row("crops that shrink to nothing",
-        [](S &s, V &) { s.cbRenderScale = 2; s.edCropLeft = 1; s.edCropTop = 1; }, 1,
-        {"[0:v] crop=in_w-0:in_h, scale=640x360"});
+        [](S &s, V &) {
+            s.cbRenderScale = 2;
+            s.edCropLeft = 1;
+            s.edCropTop = 1;
+        },
+        1, {"[0:v] crop=in_w-0:in_h, scale=640x360"});
     row("zoom 10 adds nothing", [](S &s, V &) { s.tbZoom = 10; }, 0, {}, {"*iw"});
     row("zoom 11", [](S &s, V &) { s.tbZoom = 11; }, 0,
         {"scale=1280x720, scale=1.1*iw:-1, crop=trunc(iw/1.1):trunc(ih/1.1)[video]"});
     row("zoom 100", [](S &s, V &) { s.tbZoom = 100; }, 0,
         {"scale=10*iw:-1, crop=trunc(iw/10):trunc(ih/10)[video]"});
     row("brightness -3", [](S &s, V &) { s.tbBrightness = -3; }, 0,
-        {"eq=gamma=1:contrast=1:brightness=-0.3:saturation=1:gamma_r=1:gamma_g=1:gamma_b=1[video]"});
+        {"eq=gamma=1:contrast=1:brightness=-0.3:saturation=1:gamma_r=1:gamma_g=1:gamma_b=1["
+         "video]"});
     row("red gamma 55", [](S &s, V &) { s.tbGammaRed = 55; }, 0,
-        {"eq=gamma=1:contrast=1:brightness=0:saturation=1:gamma_r=0.55:gamma_g=1:gamma_b=1[video]"});
-    row("all adjustments", [](S &s, V &) {
-            s.tbContrast = -20; s.tbBrightness = 10; s.tbSaturation = 30; s.tbGamma = 1;
-            s.tbGammaRed = 2; s.tbGammaGreen = 57; s.tbGammaBlue = 99; }, 0,
-        {"eq=gamma=0.1:contrast=-2:brightness=1:saturation=3:gamma_r=0.02:gamma_g=0.57:gamma_b=0.99[video]"},
+        {"eq=gamma=1:contrast=1:brightness=0:saturation=1:gamma_r=0.55:gamma_g=1:gamma_b=1["
+         "video]"});
+    row("all adjustments",
+        [](S &s, V &) {
+            s.tbContrast = -20;
+            s.tbBrightness = 10;
+            s.tbSaturation = 30;
+            s.tbGamma = 1;
+            s.tbGammaRed = 2;
+            s.tbGammaGreen = 57;
+            s.tbGammaBlue = 99;
+        },
+        0,
+        {"eq=gamma=0.1:contrast=-2:brightness=1:saturation=3:gamma_r=0.02:gamma_g=0.57:gamma_b=0."
+         "99[video]"},
         {"mp=eq2"});
-    row("all effects in fixed order", [](S &s, V &) {
-            s.cbVignette = true; s.cbVintage = true; s.cbLSD = true; s.cbPosterize = true;
-            s.cbBadDream = true; s.cbThermography = true; s.cbNegative = true; s.cbSepia = true;
-            s.cbGreyscale = true; }, 0,
+    row("all effects in fixed order",
+        [](S &s, V &) {
+            s.cbVignette = true;
+            s.cbVintage = true;
+            s.cbLSD = true;
+            s.cbPosterize = true;
+            s.cbBadDream = true;
+            s.cbThermography = true;
+            s.cbNegative = true;
+            s.cbSepia = true;
+            s.cbGreyscale = true;
+        },
+        0,
         {"[0:v] scale=1280x720, format=pix_fmts=gray, "
          "colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131, curves=negative, "
          "curves=r='0.4/0 0.6/1':g='0.25/1 0.75/0.5 0.9/0 1/1':b='0/1 0.25/0 0.75/0 1/1', "
-         "noise=alls=20:allf=t+u, curves=master='0.0627/0 0.1/0.15 0.9215/1', elbg=l=25: nb_steps=1, "
-         "hue='H=2*PI*t: s=sin(2*PI*t)+1', curves=r='0/0.11 .42/.51 1/0.95':g='0.50/0.48':b='0/0.22 "
+         "noise=alls=20:allf=t+u, curves=master='0.0627/0 0.1/0.15 0.9215/1', elbg=l=25: "
+         "nb_steps=1, "
+         "hue='H=2*PI*t: s=sin(2*PI*t)+1', curves=r='0/0.11 .42/.51 "
+         "1/0.95':g='0.50/0.48':b='0/0.22 "
          ".49/.44 1/0.8', vignette=PI/0.1[video]"});
-    row("two effects and a zoom", [](S &s, V &) { s.cbNegative = true; s.cbGreyscale = true; s.tbZoom = 20; },
-        0, {"[0:v] scale=1280x720, format=pix_fmts=gray, curves=negative, scale=2*iw:-1, "
-            "crop=trunc(iw/2):trunc(ih/2)[video]"});
+    row("two effects and a zoom",
+        [](S &s, V &) {
+            s.cbNegative = true;
+            s.cbGreyscale = true;
+            s.tbZoom = 20;
+        },
+        0,
+        {"[0:v] scale=1280x720, format=pix_fmts=gray, curves=negative, scale=2*iw:-1, "
+         "crop=trunc(iw/2):trunc(ih/2)[video]"});
     row("speed 0.05 chains atempo", [](S &s, V &) { s.tbVideoSpeed = 5; }, 0,
         {"[0:a]atempo=0.5,atempo=0.5,atempo=0.5,atempo=0.5,atempo=0.8 [audio]; [0:v] "
          "setpts=(1/0.05)*PTS, "});
@@ -345,10 +768,15 @@ void TestCommandBuilder::fragments_data()
         {"[0:a]atempo=0.5 [audio]; [0:v] setpts=(1/0.5)*PTS, "});
     row("speed 2", [](S &s, V &) { s.tbVideoSpeed = 200; }, 0,
         {"[0:a]atempo=2 [audio]; [0:v] setpts=(1/2)*PTS, "});
-    row("speed and frame", [](S &s, V &) { s.tbVideoSpeed = 57; s.cbFrame = 1; }, 0,
-        {"overlay=0:0,setpts=(1/0.57)*PTS, boxblur=15:1 [base2]"});
-    row("unknown rate keeps the plain canvas", [](S &, V &r) { r.frameRate = QStringLiteral("0/0"); },
-        0, {"\"color=size=1280x720 [base1]; "});
+    row("speed and frame",
+        [](S &s, V &) {
+            s.tbVideoSpeed = 57;
+            s.cbFrame = 1;
+        },
+        0, {"overlay=0:0,setpts=(1/0.57)*PTS, boxblur=15:1 [base2]"});
+    row("unknown rate keeps the plain canvas",
+        [](S &, V &r) { r.frameRate = QStringLiteral("0/0"); }, 0,
+        {"\"color=size=1280x720 [base1]; "});
     row("odd rate text never reaches the graph",
         [](S &, V &r) { r.frameRate = QStringLiteral("30/1\"; id; \""); }, 0,
         {"\"color=size=1280x720 [base1]; "}, {"id;"});
@@ -356,10 +784,18 @@ void TestCommandBuilder::fragments_data()
         {"\"color=size=1280x720:rate=25 [base1]; "});
     row("size index outside the table", [](S &s, V &) { s.cbRenderScale = 9; }, 0,
         {"\"color=size= [base1]; [0:v] scale=[video]"});
-    row("frame share not a number", [](S &s, V &) { s.cbFrame = 5; s.cbVideoScale = QStringLiteral("a%"); },
+    row("frame share not a number",
+        [](S &s, V &) {
+            s.cbFrame = 5;
+            s.cbVideoScale = QStringLiteral("a%");
+        },
         0, {"scale=0x0[video]"});
-    row("frame share 33", [](S &s, V &) { s.cbFrame = 5; s.cbVideoScale = QStringLiteral("33%"); }, 0,
-        {"scale=857x482[video]"});
+    row("frame share 33",
+        [](S &s, V &) {
+            s.cbFrame = 5;
+            s.cbVideoScale = QStringLiteral("33%");
+        },
+        0, {"scale=857x482[video]"});
 }
 
 void TestCommandBuilder::fragments()
@@ -370,9 +806,11 @@ void TestCommandBuilder::fragments()
     QFETCH(QStringList, absent);
     const QString text = build(tweak, mode).text;
     for (const QString &piece : present)
-        QVERIFY2(text.contains(piece), qPrintable(QStringLiteral("missing [%1] in [%2]").arg(piece, text)));
+        QVERIFY2(text.contains(piece),
+                 qPrintable(QStringLiteral("missing [%1] in [%2]").arg(piece, text)));
     for (const QString &piece : absent)
-        QVERIFY2(!text.contains(piece), qPrintable(QStringLiteral("unwanted [%1] in [%2]").arg(piece, text)));
+        QVERIFY2(!text.contains(piece),
+                 qPrintable(QStringLiteral("unwanted [%1] in [%2]").arg(piece, text)));
 }
 
 void TestCommandBuilder::presets_data()
@@ -392,8 +830,10 @@ void TestCommandBuilder::presets()
 {
     QFETCH(int, index);
     QFETCH(QString, preset);
-    const QString text = build([index](RenderSettings &s, VideoItem &) { s.cbPreset = index; }, 0).text;
-    QVERIFY(text.contains(QStringLiteral("\" -preset ") + preset + QStringLiteral(" -filter_complex")));
+    const QString text =
+        build([index](RenderSettings &s, VideoItem &) { s.cbPreset = index; }, 0).text;
+    QVERIFY(
+        text.contains(QStringLiteral("\" -preset ") + preset + QStringLiteral(" -filter_complex")));
 }
 
 void TestCommandBuilder::noRow()
@@ -407,15 +847,23 @@ void TestCommandBuilder::noRow()
 
 void TestCommandBuilder::scratchCopies()
 {
-    const BuiltCommand all = build([](RenderSettings &s, VideoItem &) {
-        s.cbFilter = 2; s.cbFilterText = QStringLiteral("Yağmur");
-        s.cbFrame = 5; s.cbFrameText = QStringLiteral("ahşap");
-        s.cbLogo = 1; s.cbLogoText = QStringLiteral("kanal");
-    }, 0);
+    const BuiltCommand all = build(
+        [](RenderSettings &s, VideoItem &) {
+            s.cbFilter = 2;
+            s.cbFilterText = QStringLiteral("Yağmur");
+            s.cbFrame = 5;
+            s.cbFrameText = QStringLiteral("ahşap");
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("kanal");
+        },
+        0);
     const QList<ScratchCopy> expected = {
-        {QStringLiteral("/ProgramData/Fulmaro/Filter/Yağmur.png"), QStringLiteral("/ProgramData/Fulmaro/Temp/filter_123456.png")},
-        {QStringLiteral("/ProgramData/Fulmaro/Frame/ahşap.png"), QStringLiteral("/ProgramData/Fulmaro/Temp/frame_123456.png")},
-        {QStringLiteral("/ProgramData/Fulmaro/Logo/kanal.png"), QStringLiteral("/ProgramData/Fulmaro/Temp/logo_123456.png")}};
+        {QStringLiteral("/ProgramData/Fulmaro/Filter/Yağmur.png"),
+         QStringLiteral("/ProgramData/Fulmaro/Temp/filter_123456.png")},
+        {QStringLiteral("/ProgramData/Fulmaro/Frame/ahşap.png"),
+         QStringLiteral("/ProgramData/Fulmaro/Temp/frame_123456.png")},
+        {QStringLiteral("/ProgramData/Fulmaro/Logo/kanal.png"),
+         QStringLiteral("/ProgramData/Fulmaro/Temp/logo_123456.png")}};
     QCOMPARE(all.copies, expected);
 
     const BuiltCommand builtIn = build([](RenderSettings &s, VideoItem &) { s.cbFrame = 4; }, 0);
@@ -431,7 +879,8 @@ void TestCommandBuilder::makeCopiesOverwrites()
     QTemporaryDir dir;
     const QString a = dir.filePath(QStringLiteral("a.png"));
     const QString b = dir.filePath(QStringLiteral("b.png"));
-    for (const auto &[path, content] : {std::pair{a, QByteArray("new")}, std::pair{b, QByteArray("old")}}) {
+    for (const auto &[path, content] :
+         {std::pair{a, QByteArray("new")}, std::pair{b, QByteArray("old")}}) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);

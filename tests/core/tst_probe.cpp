@@ -106,10 +106,10 @@ void TestProbe::durationRule()
     QFETCH(QString, value);
     QFETCH(QString, text);
     const QLocale tr(QLocale::Turkish, QLocale::Turkey);
-    QCOMPARE(durationText(durationSeconds(value, tr), tr), text);
+    QCOMPARE(durationText(wholeSecondsFromDecimal(value, tr), tr), text);
     // "." is the decimal point whatever the user's settings.
     const QLocale en(QLocale::English, QLocale::UnitedStates);
-    QCOMPARE(durationSeconds(value, en), durationSeconds(value, tr));
+    QCOMPARE(wholeSecondsFromDecimal(value, en), wholeSecondsFromDecimal(value, tr));
 }
 
 void TestProbe::timeSeparatorFollowsLocale()
@@ -146,8 +146,8 @@ void TestProbe::sizeFormat()
     QFETCH(qint64, bytes);
     QFETCH(QString, turkish);
     QFETCH(QString, english);
-    QCOMPARE(sizeText(bytes, QLocale(QLocale::Turkish, QLocale::Turkey)), turkish);
-    QCOMPARE(sizeText(bytes, QLocale(QLocale::English, QLocale::UnitedStates)), english);
+    QCOMPARE(fileSizeText(bytes, QLocale(QLocale::Turkish, QLocale::Turkey)), turkish);
+    QCOMPARE(fileSizeText(bytes, QLocale(QLocale::English, QLocale::UnitedStates)), english);
 }
 
 void TestProbe::nameValueReading()
@@ -315,7 +315,7 @@ void TestProbe::usersFiles()
     if (s.renderable) {
         QVERIFY2(qAbs(frameRateValue(row.frameRate) - s.fps) <= s.fpsTolerance,
                  qPrintable(row.frameRate));
-        QCOMPARE(durationSeconds(QString::number(s.seconds)),
+        QCOMPARE(wholeSecondsFromDecimal(QString::number(s.seconds)),
                  qint64(durationToSeconds(row.duration)));
     }
 }
@@ -357,7 +357,7 @@ void TestProbe::realProbe()
     QTEST(row.hasAudio, "hasAudio");
     QCOMPARE(row.frameRate, QStringLiteral("30/1"));
     // The probe's size is the file's size.
-    QCOMPARE(row.size, sizeText(QFileInfo(path).size(), QLocale(QLocale::Turkish)));
+    QCOMPARE(row.size, fileSizeText(QFileInfo(path).size(), QLocale(QLocale::Turkish)));
     QVERIFY(row.size.endsWith(QLatin1String(" KB")));
     QVERIFY(!row.checked);
     QCOMPARE(row.group, 0);
@@ -438,7 +438,7 @@ void TestProbe::probeThatCannotRun()
     QCOMPARE(rows.constFirst().duration, QStringLiteral("00:00:00"));
     QCOMPARE(rows.constFirst().resolution, QStringLiteral("okunamadı"));
     QVERIFY(!rows.constFirst().renderable());
-    QCOMPARE(rows.constFirst().size, sizeText(QFileInfo(m_silent).size()));
+    QCOMPARE(rows.constFirst().size, fileSizeText(QFileInfo(m_silent).size()));
 }
 
 void TestProbe::filesProbedSideBySideRowsInOrder()

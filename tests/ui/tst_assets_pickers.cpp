@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void deleteNeedsAFileEntry();
     void pictureWindowChoosesAndCancels();
     void choiceTakesFirstEqualEntry();
+    void pictureWindowChoiceEnablesLogoControls();
     void pictureWindowNotOpened();
 
 private:
@@ -270,9 +272,10 @@ void TestAssetPickers::addPictures()
     QTest::mouseClick(p->btnLogoNew, Qt::LeftButton);
     QCOMPARE(offered.size(), 1);
     QCOMPARE(entries(p->cbLogo), QStringList({"Yok", "ağaç", "bulut", "deniz"}));
-    // The last chosen file is the one selected, without running the user's pick handling.
+    // The last chosen file is the one selected, and the logo's sub-controls follow it.
     QCOMPARE(p->cbLogo->currentText(), QStringLiteral("ağaç"));
-    QVERIFY(!p->cbLogoPosition->isEnabled());
+    QVERIFY(p->cbLogoPosition->isEnabled());
+    QVERIFY(p->cbLogoScale->isEnabled());
     QCOMPARE(QImage(m_form->folders.logoDir + QStringLiteral("deniz.png")).pixelColor(0, 0),
              QColor(Qt::blue));
 
@@ -492,6 +495,27 @@ void TestAssetPickers::choiceTakesFirstEqualEntry()
     QVERIFY(m_windowSeen);
     QCOMPARE(p->cbFilter->currentIndex(), 0);
     QCOMPARE(p->settings().cbFilter, 0);
+}
+
+void TestAssetPickers::pictureWindowChoiceEnablesLogoControls()
+{
+    // A logo chosen in the picture window is rendered: its position and size can be set.
+    QVERIFY(makePng(m_form->folders.logoDir + QStringLiteral("kanal.png")));
+    p->fillPickers();
+    const QList<QWidget *> subs = {p->cbLogoPosition, p->edLogoPositionX, p->edLogoPositionY,
+                                   p->cbLogoScale};
+    for (QWidget *w : subs)
+        QVERIFY(!w->isEnabled());
+    onPictureWindow([](ImagePreviewForm *form) {
+        form->imageListBox->setCurrentRow(0);
+        QTest::mouseClick(form->chooseButton, Qt::LeftButton);
+    });
+    QTest::mouseClick(p->btnLogoPreview, Qt::LeftButton);
+    QVERIFY(m_windowSeen);
+    QCOMPARE(p->cbLogo->currentText(), QStringLiteral("kanal"));
+    QCOMPARE(p->settings().cbLogo, 1);
+    for (QWidget *w : subs)
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
 }
 
 void TestAssetPickers::pictureWindowNotOpened()

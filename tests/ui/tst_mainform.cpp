@@ -4,6 +4,9 @@
 #include "core/runner/shellquote.h"
 #include "core/runner/toolrun.h"
 #include "core/base/pathtext.h"
+#include "core/render/commandbuilder.h"
+#include "core/videolist/videoitem.h"
+#include "ui/render/settingspanel.h"
 #include "support/testsupport.h"
 
 #include <QAction>
@@ -15,6 +18,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -34,7 +39,7 @@ private Q_SLOTS:
     void toolbarAndActions();
     void startupEnablesActions();
     void blankEncoderKeepsActionsDisabled();
-    void videoScaleItems();
+    void settingsFeedTheBuilder();
     void dropTest_data();
     void dropTest();
     void dropOntoList();
@@ -72,11 +77,14 @@ void TestMainForm::frame()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.size(), QSize(1102, 571));
 
-    QCOMPARE(form.renderPageControl->count(), 3);
-    QCOMPARE(form.renderPageControl->tabText(0), QStringLiteral("Genel"));
-    QCOMPARE(form.renderPageControl->tabText(1), QStringLiteral("Efektler"));
-    QVERIFY(!form.renderPageControl->isTabVisible(2));
-    QCOMPARE(form.renderPageControl->currentIndex(), 0);
+    const QTabWidget *pages = form.renderSettings->renderPageControl;
+    QCOMPARE(pages->count(), 3);
+    QCOMPARE(pages->tabText(0), QStringLiteral("Genel"));
+    QCOMPARE(pages->tabText(1), QStringLiteral("Efektler"));
+    QVERIFY(!pages->isTabVisible(2));
+    QCOMPARE(pages->currentIndex(), 0);
+    QCOMPARE(form.findChild<QWidget *>(QStringLiteral("SettingsPanel")), form.renderSettings);
+    QCOMPARE(form.renderSettings->height(), 208);
 
     QCOMPARE(form.cbPreviewScale->count(), 7);
     QCOMPARE(form.cbPreviewScale->itemText(0), QStringLiteral("2160p"));
@@ -177,14 +185,36 @@ void TestMainForm::blankEncoderKeepsActionsDisabled()
     QVERIFY(!form.actThumbnail->isEnabled());
 }
 
-void TestMainForm::videoScaleItems()
+void TestMainForm::settingsFeedTheBuilder()
 {
+    // The builder gets the panel's settings and the preview strip's.
     MainForm form;
-    QCOMPARE(form.cbVideoScale->count(), 99);
-    QCOMPARE(form.cbVideoScale->itemText(0), QStringLiteral("99%"));
-    QCOMPARE(form.cbVideoScale->itemText(98), QStringLiteral("1%"));
-    QCOMPARE(form.cbVideoScale->currentText(), QStringLiteral("30%"));
-    QCOMPARE(form.cbVideoScale->currentIndex(), 69);
+    SettingsPanel *p = form.renderSettings;
+    p->cbRenderScale->setCurrentIndex(6);
+    p->tbVideoSpeed->setValue(150);
+    p->cbSepia->setChecked(true);
+    p->tbGammaRed->setValue(55);
+    p->edTimeStart->setValue(3);
+    QCOMPARE(form.currentSettings().cbPreviewScale, 5);
+    QCOMPARE(form.currentSettings().cbPreviewNoAudio, true);
+    form.cbPreviewScale->setCurrentIndex(6);
+    form.cbPreviewNoAudio->setChecked(false);
+    const RenderSettings s = form.currentSettings();
+    QCOMPARE(s.cbPreviewScale, 6);
+    QCOMPARE(s.cbPreviewNoAudio, false);
+    QCOMPARE(s.cbRenderScale, 6);
+    VideoItem item;
+    item.caption = QStringLiteral("/v/a.mp4");
+    item.hasAudio = true;
+    const QString text = buildCommandLine(&item, PreviewMode, s,
+                                          BuildFolders::from(form.folders, form.tools), 1)
+                             .text;
+    QVERIFY(text.contains(QStringLiteral("color=size=426x240 [base1]; [0:a]atempo=1.5 [audio]; "
+                                         "[0:v] setpts=(1/1.5)*PTS, scale=426x240, "
+                                         "colorchannelmixer=")));
+    QVERIFY(text.contains(QStringLiteral("gamma_r=0.55:")));
+    QVERIFY(text.contains(QStringLiteral(" -ss 2 ")));
+    QVERIFY(!text.contains(QStringLiteral(" -an ")));
 }
 
 void TestMainForm::dropTest_data()

@@ -164,7 +164,7 @@ void TestPreview::onePreviewAtATime()
     QVERIFY(waitForStarts(2));
     const qint64 second = playerStarts(m_log).at(1).pid;
     QVERIFY(testsupport::processAlive(second));
-    QVERIFY(form->preview->run()->commandLine().contains(sizeText(6)));
+    QVERIFY(form->preview->run()->commandLine().contains(scaleSizeText(6)));
 
     // A render closes it before anything else, even one that stops at its first check.
     form->edOutputFolder->clear();

@@ -1,18 +1,19 @@
-#include "ui/mainform.h"
-#include "core/render/commandbuilder.h"
 #include "ui/render/settingspanel.h"
+#include "support/settingsdump.h"
 #include "support/testsupport.h"
-#include "core/videolist/videoitem.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -26,6 +27,9 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void controlsAndDefaults();
+    void videoScaleItems();
+    void defaultsAreTheSettingsDefaults();
+    void settingsRoundTrip();
     void hiddenControls();
     void initialLabels();
     void labelsFollowAnySlider_data();
@@ -34,14 +38,13 @@ private Q_SLOTS:
     void resets();
     void frameEnabling();
     void logoEnabling();
-    void refillKeepsEnabledState();
+    void enablingFollowsAnyChange();
     void typedTextsAreDigits();
-    void settingsFeedTheBuilder();
     void pickersListLibraries();
 
 private:
     QString m_data;
-    MainForm *m_form = nullptr;
+    WorkFolders m_folders;
     SettingsPanel *p = nullptr;
 };
 
@@ -49,32 +52,38 @@ void TestSettingsPanel::initTestCase()
 {
     m_data = testsupport::isolateDataHome();
     QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
+    m_folders = WorkFolders::under(m_data);
+    m_folders.create();
 }
 
 void TestSettingsPanel::init()
 {
-    m_form = new MainForm;
-    p = m_form->renderSettings;
-    QVERIFY(p);
+    p = new SettingsPanel(m_folders);
 }
 
 void TestSettingsPanel::cleanup()
 {
-    delete m_form;
-    m_form = nullptr;
+    delete p;
+    p = nullptr;
+    // Each test starts with empty libraries.
+    for (const QString &folder : {m_folders.filterDir, m_folders.frameDir, m_folders.logoDir}) {
+        QDir dir(folder);
+        for (const QString &file : dir.entryList(QDir::Files))
+            QVERIFY(dir.remove(file));
+    }
 }
 
 void TestSettingsPanel::controlsAndDefaults()
 {
     const auto items = [this](const char *name) {
-        auto *box = m_form->findChild<QComboBox *>(QLatin1String(name));
+        auto *box = p->findChild<QComboBox *>(QLatin1String(name));
         QStringList list;
         for (int i = 0; box && i < box->count(); ++i)
             list << box->itemText(i);
         return list;
     };
     const auto current = [this](const char *name) {
-        return m_form->findChild<QComboBox *>(QLatin1String(name))->currentIndex();
+        return p->findChild<QComboBox *>(QLatin1String(name))->currentIndex();
     };
     QCOMPARE(items("cbRenderScale"), QStringList({"2160p", "1440p", "1080p", "720p", "480p", "360p", "240p"}));
     QCOMPARE(current("cbRenderScale"), 3);
@@ -99,8 +108,18 @@ void TestSettingsPanel::controlsAndDefaults()
     QCOMPARE(items("cbFrame").mid(0, 5), QStringList({"Yok", "Fulmaro Özel 1", "Fulmaro Özel 2", "Fulmaro Özel 3", "Fulmaro Özel 4"}));
     QCOMPARE(items("cbFilter").value(0), QStringLiteral("Yok"));
     QCOMPARE(items("cbLogo").value(0), QStringLiteral("Yok"));
-    QCOMPARE(p->cbVideoScale, m_form->cbVideoScale);
     QCOMPARE(p->cbVideoScale->currentText(), QStringLiteral("30%"));
+    QCOMPARE(p->objectName(), QStringLiteral("SettingsPanel"));
+    QCOMPARE(p->height(), 208);
+    QCOMPARE(p->renderPageControl->objectName(), QStringLiteral("RenderPageControl"));
+    QCOMPARE(p->renderPageControl->count(), 3);
+    QCOMPARE(p->pageGeneral->objectName(), QStringLiteral("TabSheet1"));
+    QCOMPARE(p->pageEffects->objectName(), QStringLiteral("TabSheet2"));
+    QCOMPARE(p->tabSheet3->objectName(), QStringLiteral("TabSheet3"));
+    QCOMPARE(p->renderPageControl->currentIndex(), 0);
+    // The preview strip's controls belong to the main window.
+    QVERIFY(!p->findChild<QWidget *>(QStringLiteral("cbPreviewScale")));
+    QVERIFY(!p->findChild<QWidget *>(QStringLiteral("cbPreviewNoAudio")));
 
     const struct { const char *name; int min, max, value; } sliders[] = {
         {"tbZoom", 10, 100, 10}, {"tbVideoSpeed", 5, 200, 100}, {"tbFilterOpacity", 0, 100, 50},
@@ -108,7 +127,7 @@ void TestSettingsPanel::controlsAndDefaults()
         {"tbGamma", 1, 100, 10}, {"tbGammaRed", 1, 100, 100}, {"tbGammaGreen", 1, 100, 100},
         {"tbGammaBlue", 1, 100, 100}, {"TrackBar1", 0, 100, 100}};
     for (const auto &s : sliders) {
-        auto *slider = m_form->findChild<QSlider *>(QLatin1String(s.name));
+        auto *slider = p->findChild<QSlider *>(QLatin1String(s.name));
         QVERIFY2(slider, s.name);
         QCOMPARE(slider->minimum(), s.min);
         QCOMPARE(slider->maximum(), s.max);
@@ -117,7 +136,7 @@ void TestSettingsPanel::controlsAndDefaults()
     }
     for (const char *name : {"edTimeStart", "edTimeEnd", "edCropLeft", "edCropTop", "edVideoPositionX",
                              "edVideoPositionY", "edLogoPositionX", "edLogoPositionY"}) {
-        auto *spin = m_form->findChild<QSpinBox *>(QLatin1String(name));
+        auto *spin = p->findChild<QSpinBox *>(QLatin1String(name));
         QVERIFY2(spin, name);
         QCOMPARE(spin->value(), 0);
         spin->setValue(-25);
@@ -125,40 +144,125 @@ void TestSettingsPanel::controlsAndDefaults()
     }
     for (const char *name : {"cbGreyscale", "cbSepia", "cbNegative", "cbThermography", "cbBadDream",
                              "cbPosterize", "cbLSD", "cbVintage", "cbVignette"}) {
-        auto *box = m_form->findChild<QCheckBox *>(QLatin1String(name));
+        auto *box = p->findChild<QCheckBox *>(QLatin1String(name));
         QVERIFY2(box && !box->isChecked(), name);
     }
     for (const char *name : {"btnFilterPreview", "btnFilterNew", "btnFilterDelete", "btnFramePreview",
                              "btnFrameNew", "btnFrameDelete", "btnLogoPreview", "btnLogoNew", "btnLogoDelete"})
-        QVERIFY2(m_form->findChild<QWidget *>(QLatin1String(name)), name);
+        QVERIFY2(p->findChild<QWidget *>(QLatin1String(name)), name);
     QCOMPARE(p->btnFramePreview->toolTip(), QStringLiteral("Çerçeve Önizleme"));
     QCOMPARE(p->btnLogoNew->toolTip(), QStringLiteral("Yeni Logo"));
+}
 
-    // The defaults are the settings the builder starts from.
-    const RenderSettings s = p->settings();
-    const RenderSettings d;
-    QCOMPARE(s.cbRenderScale, d.cbRenderScale);
-    QCOMPARE(s.cbBitrate, d.cbBitrate);
-    QCOMPARE(s.btnFullCPU, true);
-    QCOMPARE(s.cbVideoScale, d.cbVideoScale);
-    QCOMPARE(s.cbPreviewScale, 5);
-    QCOMPARE(s.cbPreviewNoAudio, true);
-    QCOMPARE(s.cbFrame, 0);
+void TestSettingsPanel::videoScaleItems()
+{
+    QCOMPARE(p->cbVideoScale->count(), 99);
+    QCOMPARE(p->cbVideoScale->itemText(0), QStringLiteral("99%"));
+    QCOMPARE(p->cbVideoScale->itemText(98), QStringLiteral("1%"));
+    QCOMPARE(p->cbVideoScale->currentText(), QStringLiteral("30%"));
+    QCOMPARE(p->cbVideoScale->currentIndex(), 69);
+    QVERIFY(!p->cbVideoScale->isEditable());
+}
+
+void TestSettingsPanel::defaultsAreTheSettingsDefaults()
+{
+    // The settings the builder starts from, with the library folders holding pictures.
+    QVERIFY(QImage(4, 4, QImage::Format_ARGB32).save(m_folders.logoDir + "damga.png"));
+    delete p;
+    p = new SettingsPanel(m_folders);
+    QCOMPARE(p->cbLogo->count(), 2);
+    QCOMPARE(p->settings(), RenderSettings());
+}
+
+void TestSettingsPanel::settingsRoundTrip()
+{
+    for (const QString &file : QStringList{m_folders.filterDir + "mavi.png",
+                                           m_folders.frameDir + "ahşap.png",
+                                           m_folders.logoDir + "kanal.png"})
+        QVERIFY(QImage(4, 4, QImage::Format_ARGB32).save(file));
+    p->fillPickers();
+
+    // Every field away from its default.
+    RenderSettings s;
+    s.cbRenderScale = 6;
+    s.cbBitrate = QStringLiteral("1234");
+    s.cbExtension = QStringLiteral("mkv");
+    s.cbPreset = 4;
+    s.btnFullCPU = false;
+    s.cbFlipVideo = 3;
+    s.edTimeStart = 2;
+    s.edTimeEnd = 3;
+    s.edCropLeft = -40;
+    s.edCropTop = 20;
+    s.tbZoom = 25;
+    s.tbVideoSpeed = 150;
+    s.cbFilter = 1;
+    s.cbFilterText = QStringLiteral("mavi");
+    s.cbFrame = 5;
+    s.cbFrameText = QStringLiteral("ahşap");
+    s.edVideoFront = 0;
+    s.cbVideoScale = QStringLiteral("7%");
+    s.cbVideoPosition = 0;
+    s.edVideoPositionX = 11;
+    s.edVideoPositionY = -12;
+    s.cbLogo = 1;
+    s.cbLogoText = QStringLiteral("kanal");
+    s.cbLogoPosition = 9;
+    s.edLogoPositionX = 13;
+    s.edLogoPositionY = 14;
+    s.cbLogoScale = QStringLiteral("80x60");
+    s.cbGreyscale = s.cbSepia = s.cbNegative = s.cbThermography = s.cbBadDream = true;
+    s.cbPosterize = s.cbLSD = s.cbVintage = s.cbVignette = true;
+    s.tbContrast = -20;
+    s.tbBrightness = 7;
+    s.tbSaturation = 30;
+    s.tbGamma = 1;
+    s.tbGammaRed = 55;
+    s.tbGammaGreen = 56;
+    s.tbGammaBlue = 57;
+    s.tbFilterOpacity = 70;
+    s.cbPreviewScale = 0;
+    s.cbPreviewNoAudio = false;
+    const RenderSettings defaults;
+    for (const SettingControl &c : settingControls()) {
+        const bool same = c.flag ? s.*c.flag == defaults.*c.flag
+                          : c.number ? s.*c.number == defaults.*c.number
+                                     : s.*c.text == defaults.*c.text;
+        QVERIFY2(!same, qPrintable(c.name));
+    }
+
+    p->setSettings(s);
+    // The preview strip's two are the main window's: the panel keeps their defaults.
+    RenderSettings expected = s;
+    expected.cbPreviewScale = defaults.cbPreviewScale;
+    expected.cbPreviewNoAudio = defaults.cbPreviewNoAudio;
+    QCOMPARE(p->settings(), expected);
+    QCOMPARE(p->cbFrame->currentText(), QStringLiteral("ahşap"));
+    QCOMPARE(p->lblVideoSpeedResult->text(), QStringLiteral("(1,50x)"));
+    for (QWidget *w : std::initializer_list<QWidget *>{p->edVideoFront, p->cbVideoScale,
+                                                       p->cbVideoPosition, p->edLogoPositionY,
+                                                       p->cbLogoScale})
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+
+    p->setSettings(RenderSettings());
+    QCOMPARE(p->settings(), RenderSettings());
+    QVERIFY(!p->edVideoFront->isEnabled());
+    QVERIFY(!p->cbLogoScale->isEnabled());
 }
 
 void TestSettingsPanel::hiddenControls()
 {
-    m_form->show();
+    p->show();
     QVERIFY(p->cbBitrate->isVisible());
     for (const char *name : {"btnFullCPU", "tbFilterOpacity", "lblFiterOpacityResult", "cbEraseAudio",
                              "cbEraseVideo", "TrackBar1"}) {
-        auto *w = m_form->findChild<QWidget *>(QLatin1String(name));
+        auto *w = p->findChild<QWidget *>(QLatin1String(name));
         QVERIFY2(w && w->isHidden(), name);
     }
     QCOMPARE(p->btnFullCPU->text(), QStringLiteral("%100 CPU"));
     QVERIFY(p->btnFullCPU->isChecked());
     for (const char *name : {"cbIntro", "btnIntroNew", "btnIntroPreview", "cbOutro", "btnOutroNew", "btnOutroPreview"}) {
-        auto *w = m_form->findChild<QWidget *>(QLatin1String(name));
+        auto *w = p->findChild<QWidget *>(QLatin1String(name));
         QVERIFY2(w && !w->isEnabled(), name);
     }
     QCOMPARE(p->cbIntro->itemText(0), QStringLiteral("Yok"));
@@ -199,8 +303,8 @@ void TestSettingsPanel::labelsFollowAnySlider()
     QFETCH(int, value);
     QFETCH(QString, label);
     QFETCH(QString, text);
-    m_form->findChild<QSlider *>(slider)->setValue(value);
-    QCOMPARE(m_form->findChild<QLabel *>(label)->text(), text);
+    p->findChild<QSlider *>(slider)->setValue(value);
+    QCOMPARE(p->findChild<QLabel *>(label)->text(), text);
     // Every label is rewritten, so the untouched ones now show the locale's separator too.
     if (slider != QLatin1String("tbContrast"))
         QCOMPARE(p->lblContrastResult->text(), QStringLiteral("1,0"));
@@ -230,17 +334,17 @@ void TestSettingsPanel::resets()
     QFETCH(QString, slider);
     QFETCH(int, moved);
     QFETCH(int, reset);
-    auto *target = m_form->findChild<QSlider *>(slider);
-    auto *caption = m_form->findChild<QLabel *>(label);
+    auto *target = p->findChild<QSlider *>(slider);
+    auto *caption = p->findChild<QLabel *>(label);
     QVERIFY(target && caption);
     QCOMPARE(caption->cursor().shape(), Qt::PointingHandCursor);
     target->setValue(moved);
     p->tbGamma->setValue(33); // a neighbour that must stay
     if (slider == QLatin1String("tbGamma"))
         target->setValue(moved);
-    m_form->show();
-    m_form->renderPageControl->setCurrentWidget(caption->parentWidget());
-    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    p->show();
+    p->renderPageControl->setCurrentWidget(caption->parentWidget());
+    QVERIFY(QTest::qWaitForWindowExposed(p));
     QTest::mouseDClick(caption, Qt::LeftButton);
     QCOMPARE(target->value(), reset);
     if (slider != QLatin1String("tbGamma"))
@@ -256,11 +360,9 @@ void TestSettingsPanel::frameEnabling()
     p->cbVideoPosition->setCurrentIndex(2);
     p->edVideoPositionX->setValue(12);
     p->cbFrame->setCurrentIndex(1);
-    Q_EMIT p->cbFrame->activated(1);
     for (QWidget *w : subs)
         QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
     p->cbFrame->setCurrentIndex(0);
-    Q_EMIT p->cbFrame->activated(0);
     for (QWidget *w : subs)
         QVERIFY(!w->isEnabled());
     QCOMPARE(p->cbVideoPosition->currentIndex(), 2);
@@ -274,26 +376,50 @@ void TestSettingsPanel::logoEnabling()
         QVERIFY(!w->isEnabled());
     p->cbLogo->addItem(QStringLiteral("kanal"));
     p->cbLogo->setCurrentIndex(1);
-    Q_EMIT p->cbLogo->activated(1);
     for (QWidget *w : subs)
         QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
     p->cbLogo->setCurrentIndex(0);
-    Q_EMIT p->cbLogo->activated(0);
     for (QWidget *w : subs)
         QVERIFY(!w->isEnabled());
 }
 
-void TestSettingsPanel::refillKeepsEnabledState()
+void TestSettingsPanel::enablingFollowsAnyChange()
 {
-    // Only the user's pick changes the enabled state; a selection made by the program does not.
+    // A selection made by the program counts like the user's pick.
     p->cbFrame->setCurrentIndex(2);
-    QVERIFY(!p->edVideoFront->isEnabled());
+    QVERIFY(p->edVideoFront->isEnabled());
+    QVERIFY(p->edVideoPositionY->isEnabled());
     QCOMPARE(p->settings().cbFrame, 2);
+
+    // Settings that choose a logo enable its sub-controls; a name no longer listed chooses none.
+    QVERIFY(QImage(4, 4, QImage::Format_ARGB32).save(m_folders.logoDir + "işaret.png"));
+    p->fillPickers();
+    RenderSettings s;
+    s.cbLogo = 1;
+    s.cbLogoText = QStringLiteral("işaret");
+    p->setSettings(s);
+    QCOMPARE(p->cbLogo->currentText(), QStringLiteral("işaret"));
+    QVERIFY(p->cbLogoPosition->isEnabled());
+    QVERIFY(p->cbLogoScale->isEnabled());
+    QVERIFY(!p->edVideoFront->isEnabled());
+    s.cbLogoText = QStringLiteral("silinmiş");
+    p->setSettings(s);
+    QCOMPARE(p->cbLogo->currentIndex(), -1);
+    QVERIFY(!p->cbLogoPosition->isEnabled());
+    QCOMPARE(p->settings().cbLogo, 0);
+
+    // A refill that loses the shown entry leaves nothing chosen.
+    p->cbLogo->setCurrentIndex(1);
+    QVERIFY(p->edLogoPositionX->isEnabled());
+    QVERIFY(QFile::remove(m_folders.logoDir + "işaret.png"));
+    p->fillPickers();
+    QCOMPARE(p->cbLogo->currentIndex(), -1);
+    QVERIFY(!p->edLogoPositionX->isEnabled());
 }
 
 void TestSettingsPanel::typedTextsAreDigits()
 {
-    m_form->show();
+    p->show();
     QLineEdit *bitrate = p->cbBitrate->lineEdit();
     bitrate->clear();
     QTest::keyClicks(bitrate, QStringLiteral("12a;3$"));
@@ -307,30 +433,10 @@ void TestSettingsPanel::typedTextsAreDigits()
     QCOMPARE(p->cbLogoScale->currentText(), QStringLiteral("80x607"));
 }
 
-void TestSettingsPanel::settingsFeedTheBuilder()
-{
-    p->cbRenderScale->setCurrentIndex(6);
-    p->tbVideoSpeed->setValue(150);
-    p->cbSepia->setChecked(true);
-    p->tbGammaRed->setValue(55);
-    p->edTimeStart->setValue(3);
-    m_form->cbPreviewScale->setCurrentIndex(6);
-    m_form->cbPreviewNoAudio->setChecked(false);
-    VideoItem item;
-    item.caption = QStringLiteral("/v/a.mp4");
-    item.hasAudio = true;
-    const QString text = buildCommandLine(&item, 1, p->settings(), BuildFolders::from(m_form->folders, m_form->tools), 1).text;
-    QVERIFY(text.contains(QStringLiteral("color=size=426x240 [base1]; [0:a]atempo=1.5 [audio]; [0:v] setpts=(1/1.5)*PTS, "
-                                         "scale=426x240, colorchannelmixer=")));
-    QVERIFY(text.contains(QStringLiteral("gamma_r=0.55:")));
-    QVERIFY(text.contains(QStringLiteral(" -ss 2 ")));
-    QVERIFY(!text.contains(QStringLiteral(" -an ")));
-}
-
 void TestSettingsPanel::pickersListLibraries()
 {
     for (const char *name : {"b kuş", "A deniz", "c", "notpng"}) {
-        QFile f(m_form->folders.frameDir + QString::fromUtf8(name) + (qstrcmp(name, "notpng") ? ".png" : ".jpg"));
+        QFile f(m_folders.frameDir + QString::fromUtf8(name) + (qstrcmp(name, "notpng") ? ".png" : ".jpg"));
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
     p->fillPickers();

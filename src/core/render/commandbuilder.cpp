@@ -1,8 +1,10 @@
 #include "core/render/commandbuilder.h"
 
+#include "core/render/settingvalues.h"
+
+#include "core/assets/assetfiles.h"
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
-#include "core/assets/assetfiles.h"
 #include "core/runner/shellquote.h"
 #include "core/videolist/videoitem.h"
 
@@ -12,33 +14,75 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <optional>
 
 namespace fulmaro {
 
 namespace {
 
-const QString kOutScale = QStringLiteral("##out_scale##");
-const QString kVideoScale = QStringLiteral("##video_scale##");
-const QString kLogoScale = QStringLiteral("##logo_scale##");
+// tbZoom counts tenths and tbVideoSpeed hundredths of the factor.
+constexpr int kNoZoom = 10;
+constexpr int kNormalSpeed = 100;
 
 const QString kSepia =
     QStringLiteral("colorchannelmixer=.393:.769:.189:0:.349:.686:.168:0:.272:.534:.131");
-const QString kGrain = QStringLiteral("noise=alls=20:allf=t+u, curves=master='0.0627/0 0.1/0.15 "
-                                      "0.9215/1'");
+const QString kGrain =
+    QStringLiteral("noise=alls=20:allf=t+u, curves=master='0.0627/0 0.1/0.15 0.9215/1'");
 
-// Width and height of a "WxH" text: the parts before and after the first "x", 0 where a part is
-// not a number. Without an "x" the whole text is the height.
-void splitSize(const QString &text, int &width, int &height)
+// ---- Reading the panel ------------------------------------------------------------------------
+
+// The panel's item indices as the phases read them, converted once.
+struct Choices
+{
+    bool preview = false;
+    Flip flip = Flip::None;
+    bool filter = false;
+    FrameKind frame = FrameKind::None;
+    std::optional<FrameOrder> frameOrder;
+    std::optional<Position> videoPosition;
+    bool logo = false;
+    std::optional<Position> logoPosition;
+
+    bool hasFrame() const { return frame != FrameKind::None; }
+};
+
+Choices readChoices(const RenderSettings &s, int mode)
+{
+    Choices c;
+    c.preview = mode != RenderMode;
+    c.flip = flipFromIndex(s.cbFlipVideo);
+    c.filter = s.cbFilter > 0;
+    c.frame = frameKindFromIndex(s.cbFrame);
+    c.frameOrder = frameOrderFromIndex(s.edVideoFront);
+    c.videoPosition = positionFromIndex(s.cbVideoPosition);
+    c.logo = s.cbLogo > 0;
+    c.logoPosition = positionFromIndex(s.cbLogoPosition);
+    return c;
+}
+
+// ---- Geometry: sizes, crop, zoom, canvas ------------------------------------------------------
+
+struct Size
+{
+    int width = 0;
+    int height = 0;
+
+    QString text() const
+    {
+        return QString::number(width) + QLatin1Char('x') + QString::number(height);
+    }
+};
+
+// The parts before and after the first "x", 0 where a part is not a number. Without an "x" the
+// whole text is the height.
+Size parseSize(const QString &text)
 {
     const qsizetype x = text.indexOf(QLatin1Char('x'));
-    if (x < 0) {
-        width = 0;
-        height = text.toInt();
-        return;
-    }
-    width = text.left(x).toInt();
-    height = text.mid(x + 1).toInt();
+    if (x < 0)
+        return {0, text.toInt()};
+    return {text.left(x).toInt(), text.mid(x + 1).toInt()};
 }
 
 // value x ratio, truncated toward zero. The ratio is kept in extended precision: a double product
@@ -52,23 +96,70 @@ int scaled(int value, long double ratio)
     return static_cast<int>(std::clamp(std::trunc(product), -limit, limit));
 }
 
-QString positionText(int index, int x, int y)
+// Carries the render's pixel values over to a preview of another size; 1 in render mode.
+struct Ratios
 {
-    const QString X = QString::number(x);
-    const QString Y = QString::number(y);
-    switch (index) {
-    case 0: return X + QLatin1Char(':') + Y;
-    case 1: return X + QStringLiteral("+10:10+") + Y;
-    case 2: return X + QStringLiteral("+trunc((main_w-overlay_w)/2):10+") + Y;
-    case 3: return X + QStringLiteral("+main_w-overlay_w-10:10+") + Y;
-    case 4: return X + QStringLiteral("+10:trunc((main_h-overlay_h)/2)+") + Y;
-    case 5: return X + QStringLiteral("+trunc((main_w-overlay_w)/2):trunc((main_h-overlay_h)/2)+") + Y;
-    case 6: return X + QStringLiteral("+main_w-overlay_w-10:trunc((main_h-overlay_h)/2)+") + Y;
-    case 7: return X + QStringLiteral("+10:main_h-overlay_h-10+") + Y;
-    case 8: return X + QStringLiteral("+trunc((main_w-overlay_w)/2):main_h-overlay_h-10+") + Y;
-    case 9: return X + QStringLiteral("+main_w-overlay_w-10:main_h-overlay_h-10+") + Y;
-    default: return QString();
-    }
+    long double x = 1.0L;
+    long double y = 1.0L;
+};
+
+Ratios previewRatios(const Size &render, const Size &preview)
+{
+    Ratios r;
+    if (render.width != 0)
+        r.x = static_cast<long double>(preview.width) / render.width;
+    if (render.height != 0)
+        r.y = static_cast<long double>(preview.height) / render.height;
+    return r;
+}
+
+// The frame takes its share ("30%") of the render size; the video fills the rest.
+Size innerSize(const Size &render, const QString &frameShare)
+{
+    QString shareText = frameShare;
+    if (const qsizetype percent = shareText.indexOf(QLatin1Char('%')); percent >= 0)
+        shareText.remove(percent, 1);
+    bool ok = false;
+    int share = shareText.toInt(&ok);
+    if (!ok)
+        share = 100;
+    const auto rest = [share](int whole) {
+        return static_cast<int>(whole - static_cast<qint64>(whole) * share / 100.0);
+    };
+    return {rest(render.width), rest(render.height)};
+}
+
+// Every size, position and crop amount as the command writes it.
+struct Geometry
+{
+    QString outSize;   // the canvas, and whatever covers the whole picture
+    QString videoSize; // the video inside a frame
+    QString logoSize;
+    int frameX = 0, frameY = 0;
+    int logoX = 0, logoY = 0;
+    int cropLeft = 0, cropTop = 0;
+};
+
+Geometry measureGeometry(const RenderSettings &s, bool preview)
+{
+    const QString renderText = scaleSizeText(s.cbRenderScale);
+    const Size render = parseSize(renderText);
+    const QString previewText = scaleSizeText(s.cbPreviewScale);
+    const Ratios r = preview ? previewRatios(render, parseSize(previewText)) : Ratios();
+    const Size inner = innerSize(render, s.cbVideoScale);
+    const Size logo = parseSize(s.cbLogoScale);
+
+    Geometry g;
+    g.outSize = preview ? previewText : renderText;
+    g.videoSize = Size{scaled(inner.width, r.x), scaled(inner.height, r.y)}.text();
+    g.logoSize = Size{scaled(logo.width, r.x), scaled(logo.height, r.y)}.text();
+    g.frameX = scaled(s.edVideoPositionX, r.x);
+    g.frameY = scaled(s.edVideoPositionY, r.y);
+    g.logoX = scaled(s.edLogoPositionX, r.x);
+    g.logoY = scaled(s.edLogoPositionY, r.y);
+    g.cropLeft = scaled(s.edCropLeft, r.x);
+    g.cropTop = scaled(s.edCropTop, r.y);
+    return g;
 }
 
 // The probe writes rates as "num/den"; anything else (or "0/0" for an unknown rate) leaves the
@@ -86,17 +177,412 @@ QString canvasRate(const QString &frameRate)
     return frameRate;
 }
 
+// The first base every layer is laid on: a plain picture of the output size, at the source's rate
+// so a 30 or 60 fps source keeps its rate.
+QString canvas(const Geometry &g, const VideoItem &item)
+{
+    const QString rate = canvasRate(item.frameRate);
+    return QStringLiteral("color=size=") + g.outSize +
+           (rate.isEmpty() ? QString() : QStringLiteral(":rate=") + rate) +
+           QStringLiteral(" [base1]; ");
+}
+
+// At most one crop. The single-side forms follow the panel values, so a preview that scales a
+// crop to 0 still writes it.
+QString cropStep(const Geometry &g, const RenderSettings &s)
+{
+    if (g.cropLeft > 0 && g.cropTop > 0)
+        return QStringLiteral("crop=in_w-%1:in_h-%2").arg(g.cropLeft).arg(g.cropTop);
+    if (s.edCropLeft > 0)
+        return QStringLiteral("crop=in_w-%1:in_h").arg(g.cropLeft);
+    if (s.edCropTop > 0)
+        return QStringLiteral("crop=in_w:in_h-%1").arg(g.cropTop);
+    return QString();
+}
+
+// Enlarges by the factor and cuts back to the size before, centred; none at 1x.
+QString zoomStep(int tbZoom)
+{
+    if (tbZoom <= kNoZoom)
+        return QString();
+    const QString z = decimalText(double(tbZoom) / kNoZoom);
+    return QStringLiteral("scale=") + z + QStringLiteral("*iw:-1, crop=trunc(iw/") + z +
+           QStringLiteral("):trunc(ih/") + z + QStringLiteral(")");
+}
+
+// ---- Speed and audio --------------------------------------------------------------------------
+
+// What a speed other than 1x changes: the main chain's head and the sound's map.
+struct SpeedPlan
+{
+    int percent = kNormalSpeed;
+    QString speedText; // the factor, "1" at normal speed
+    QString chainHead; // opens the main chain
+    QString audioMap;  // follows the graph's map
+};
+
 // atempo takes factors from 0.5 to 100 only; slower speeds are a chain of halvings and a rest.
 QString atempoChain(int speedPercent)
 {
+    constexpr int kSlowestAtempo = kNormalSpeed / 2;
     QStringList factors;
     qint64 numerator = speedPercent;
-    while (numerator > 0 && numerator < 50) {
+    while (numerator > 0 && numerator < kSlowestAtempo) {
         factors.append(QStringLiteral("atempo=0.5"));
         numerator *= 2;
     }
-    factors.append(QStringLiteral("atempo=") + decimalText(numerator / 100.0));
+    factors.append(QStringLiteral("atempo=") + decimalText(double(numerator) / kNormalSpeed));
     return factors.join(QLatin1Char(','));
+}
+
+// The video is retimed; the sound follows through atempo when there is any to keep.
+SpeedPlan planSpeedAndAudio(const RenderSettings &s, const VideoItem &item, bool preview)
+{
+    SpeedPlan plan;
+    plan.percent = s.tbVideoSpeed;
+    plan.speedText = decimalText(double(plan.percent) / kNormalSpeed);
+    if (plan.percent == kNormalSpeed) {
+        plan.chainHead = QStringLiteral("[0:v] ");
+        // Optional, so a source without sound renders too.
+        plan.audioMap = QStringLiteral(" -map 0:a? -c:a copy ");
+        return plan;
+    }
+    const QString retime =
+        QStringLiteral("[0:v] setpts=(1/") + plan.speedText + QStringLiteral(")*PTS, ");
+    const bool keepSound = item.hasAudio && !(preview && s.cbPreviewNoAudio);
+    if (!keepSound) {
+        plan.chainHead = retime;
+        return plan;
+    }
+    plan.chainHead =
+        QStringLiteral("[0:a]") + atempoChain(plan.percent) + QStringLiteral(" [audio]; ") + retime;
+    plan.audioMap = QStringLiteral(" -map \"[audio]\" -c:a libmp3lame ");
+    return plan;
+}
+
+// ---- Inputs -----------------------------------------------------------------------------------
+
+struct Inputs
+{
+    QString text;
+    QList<ScratchCopy> copies;
+};
+
+// A library picture the command reads from the scratch folder under a name of this build.
+QString addPictureInput(Inputs &inputs, const QString &library, const QString &entry,
+                        const QString &scratchName, const BuildFolders &folders, quint32 tick)
+{
+    const QString scratch = folders.tempDir + scratchName + QLatin1Char('_') +
+                            QString::number(tick) + QStringLiteral(".png");
+    inputs.copies.append({library + entry + QStringLiteral(".png"), scratch});
+    return QStringLiteral(" -i ") + quoteArg(scratch);
+}
+
+// 0 the source, then the filter, the frame and the logo, each when chosen: the overlay chains
+// count on this order.
+Inputs collectInputs(const VideoItem &item, const RenderSettings &s, const Choices &c,
+                     const BuildFolders &folders, quint32 tick)
+{
+    Inputs in;
+    if (s.btnFullCPU)
+        in.text += QStringLiteral(" -threads 6");
+    const QString source = quoteArg(item.caption);
+    in.text += QStringLiteral(" -i ") + source;
+    if (c.filter)
+        in.text += addPictureInput(in, folders.filterDir, s.cbFilterText, QStringLiteral("filter"),
+                                   folders, tick);
+    if (c.frame == FrameKind::Picture)
+        in.text += addPictureInput(in, folders.frameDir, s.cbFrameText, QStringLiteral("frame"),
+                                   folders, tick);
+    else if (isBuiltInFrame(c.frame))
+        in.text += QStringLiteral(" -i ") + source; // built-in frames are made from the video
+    if (c.logo)
+        in.text += addPictureInput(in, folders.logoDir, s.cbLogoText, QStringLiteral("logo"),
+                                   folders, tick);
+    // After every input, so it applies to the output: placed before an input it would only
+    // silence that input (the logo) and the preview would play the source's sound.
+    if (c.preview && s.cbPreviewNoAudio)
+        in.text += QStringLiteral(" -an ");
+    return in;
+}
+
+// ---- Video steps ------------------------------------------------------------------------------
+
+// The colour effects, in the order the chain applies them whatever the order they were switched
+// on in.
+struct Effect
+{
+    bool RenderSettings::*enabled;
+    const QString step;
+};
+
+const Effect kEffects[] = {
+    {&RenderSettings::cbGreyscale, QStringLiteral("format=pix_fmts=gray")},
+    {&RenderSettings::cbSepia, kSepia},
+    {&RenderSettings::cbNegative, QStringLiteral("curves=negative")},
+    {&RenderSettings::cbThermography,
+     QStringLiteral(
+         "curves=r='0.4/0 0.6/1':g='0.25/1 0.75/0.5 0.9/0 1/1':b='0/1 0.25/0 0.75/0 1/1'")},
+    {&RenderSettings::cbBadDream, kGrain},
+    {&RenderSettings::cbPosterize, QStringLiteral("elbg=l=25: nb_steps=1")},
+    {&RenderSettings::cbLSD, QStringLiteral("hue='H=2*PI*t: s=sin(2*PI*t)+1'")},
+    {&RenderSettings::cbVintage,
+     QStringLiteral("curves=r='0/0.11 .42/.51 1/0.95':g='0.50/0.48':b='0/0.22 .49/.44 1/0.8'")},
+    {&RenderSettings::cbVignette, QStringLiteral("vignette=PI/0.1")},
+};
+
+// The picture adjustments, in the order eq takes them: a slider's position over its scale is the
+// value, and the slider at its neutral position changes nothing.
+struct Adjustment
+{
+    const char *option;
+    int RenderSettings::*slider;
+    int neutral;
+    double scale;
+};
+
+const Adjustment kAdjustments[] = {
+    {"gamma", &RenderSettings::tbGamma, 10, 10.0},
+    {"contrast", &RenderSettings::tbContrast, 10, 10.0},
+    {"brightness", &RenderSettings::tbBrightness, 0, 10.0},
+    {"saturation", &RenderSettings::tbSaturation, 10, 10.0},
+    {"gamma_r", &RenderSettings::tbGammaRed, 100, 100.0},
+    {"gamma_g", &RenderSettings::tbGammaGreen, 100, 100.0},
+    {"gamma_b", &RenderSettings::tbGammaBlue, 100, 100.0},
+};
+
+void appendFlips(QStringList &steps, Flip flip)
+{
+    if (flipsHorizontally(flip))
+        steps.append(QStringLiteral("hflip"));
+    if (flipsVertically(flip))
+        steps.append(QStringLiteral("vflip"));
+}
+
+void appendEffects(QStringList &steps, const RenderSettings &s)
+{
+    for (const Effect &effect : kEffects) {
+        if (s.*effect.enabled)
+            steps.append(effect.step);
+    }
+}
+
+// All seven values as soon as one slider leaves its neutral position; nothing otherwise.
+QString adjustmentStep(const RenderSettings &s)
+{
+    const bool neutral =
+        std::all_of(std::begin(kAdjustments), std::end(kAdjustments),
+                    [&s](const Adjustment &a) { return s.*a.slider == a.neutral; });
+    if (neutral)
+        return QString();
+    QStringList values;
+    for (const Adjustment &a : kAdjustments)
+        values.append(QLatin1String(a.option) + QLatin1Char('=') +
+                      decimalText(s.*a.slider / a.scale));
+    return QStringLiteral("eq=") + values.join(QLatin1Char(':'));
+}
+
+void appendIfAny(QStringList &steps, const QString &step)
+{
+    if (!step.isEmpty())
+        steps.append(step);
+}
+
+// The source's video from the speed's head to "[video]". The scale step is always there, so the
+// chain is never empty.
+QString videoChain(const RenderSettings &s, const Choices &c, const Geometry &g,
+                   const SpeedPlan &speed)
+{
+    QStringList steps;
+    appendIfAny(steps, cropStep(g, s));
+    steps.append(QStringLiteral("scale=") + (c.hasFrame() ? g.videoSize : g.outSize));
+    appendFlips(steps, c.flip);
+    appendEffects(steps, s);
+    appendIfAny(steps, zoomStep(s.tbZoom));
+    appendIfAny(steps, adjustmentStep(s));
+    return speed.chainHead + steps.join(QStringLiteral(", ")) + QStringLiteral("[video]");
+}
+
+// ---- Overlay layers ---------------------------------------------------------------------------
+
+// The overlay inputs scaled to their places: the filter covers the video inside a frame, or the
+// whole picture; the frame the whole picture; the logo its own size.
+QString overlayInputChains(const Choices &c, const Geometry &g)
+{
+    QString chains;
+    int input = 1;
+    const auto chain = [&chains, &input](const QString &size, const char *label) {
+        chains += QStringLiteral("; [%1:v] scale=").arg(input) + size + QStringLiteral(" [") +
+                  QLatin1String(label) + QLatin1Char(']');
+        ++input;
+    };
+    if (c.filter)
+        chain(c.hasFrame() ? g.videoSize : g.outSize, "filter");
+    if (c.hasFrame())
+        chain(g.outSize, "frame");
+    if (c.logo)
+        chain(g.logoSize, "logo");
+    return chains;
+}
+
+const char *const kLeftEdge = "10";
+const char *const kCentreX = "trunc((main_w-overlay_w)/2)";
+const char *const kRightEdge = "main_w-overlay_w-10";
+const char *const kTopEdge = "10";
+const char *const kCentreY = "trunc((main_h-overlay_h)/2)";
+const char *const kBottomEdge = "main_h-overlay_h-10";
+
+struct Anchor
+{
+    Position position;
+    const char *x;
+    const char *y;
+};
+
+const Anchor kAnchors[] = {
+    {Position::TopLeft, kLeftEdge, kTopEdge},
+    {Position::TopCentre, kCentreX, kTopEdge},
+    {Position::TopRight, kRightEdge, kTopEdge},
+    {Position::CentreLeft, kLeftEdge, kCentreY},
+    {Position::Centre, kCentreX, kCentreY},
+    {Position::CentreRight, kRightEdge, kCentreY},
+    {Position::BottomLeft, kLeftEdge, kBottomEdge},
+    {Position::BottomCentre, kCentreX, kBottomEdge},
+    {Position::BottomRight, kRightEdge, kBottomEdge},
+};
+
+// The overlay filter's "x:y"; the offsets stay as written (0+main_w-overlay_w-10, 15+10).
+// Empty for a position outside the list.
+QString positionText(std::optional<Position> position, int x, int y)
+{
+    const QString X = QString::number(x);
+    const QString Y = QString::number(y);
+    if (position == Position::Coordinate)
+        return X + QLatin1Char(':') + Y;
+    for (const Anchor &a : kAnchors) {
+        if (position == a.position)
+            return X + QLatin1Char('+') + QLatin1String(a.x) + QLatin1Char(':') +
+                   QLatin1String(a.y) + QLatin1Char('+') + Y;
+    }
+    return QString();
+}
+
+// The video is placed only inside a frame; without one it covers the canvas.
+QString videoPositionText(const Choices &c, const Geometry &g)
+{
+    const QString text =
+        c.hasFrame() ? positionText(c.videoPosition, g.frameX, g.frameY) : QString();
+    return text.isEmpty() ? QStringLiteral("0:0") : text;
+}
+
+// Each layer is laid on the current base and makes the next one.
+class LayerStack
+{
+public:
+    void lay(const QString &overlay, const QString &tail = QString())
+    {
+        m_graph += QStringLiteral("; [base%1]").arg(m_base) + overlay + tail +
+                   QStringLiteral(" [base%1]").arg(m_base + 1);
+        ++m_base;
+    }
+    const QString &graph() const { return m_graph; }
+    int base() const { return m_base; }
+
+private:
+    QString m_graph;
+    int m_base = 1;
+};
+
+// A built-in frame under the video: the second copy of the source, retimed like the video,
+// blurred, flipped like it, then tinted by its kind.
+QString builtInFrameTail(FrameKind kind, Flip flip, const QString &speedText)
+{
+    QString tail =
+        QStringLiteral(",setpts=(1/") + speedText + QStringLiteral(")*PTS, boxblur=15:1");
+    if (flipsHorizontally(flip))
+        tail += QStringLiteral(", hflip");
+    if (flipsVertically(flip))
+        tail += QStringLiteral(", vflip");
+    switch (kind) {
+    case FrameKind::BuiltInGrey:
+        return tail + QStringLiteral(", format=pix_fmts=gray");
+    case FrameKind::BuiltInSepia:
+        return tail + QStringLiteral(", ") + kSepia;
+    case FrameKind::BuiltInGrainy:
+        return tail + QStringLiteral(", ") + kGrain;
+    default:
+        return tail;
+    }
+}
+
+// The frame, the video, the filter and the logo on the canvas, bottom to top.
+void layOverlays(LayerStack &layers, const Choices &c, const Geometry &g, const SpeedPlan &speed)
+{
+    const QString frame = QStringLiteral("[frame] overlay=0:0");
+    const QString videoAt = videoPositionText(c, g);
+    if (c.hasFrame() && c.frameOrder == FrameOrder::VideoInFront) {
+        const bool builtIn = isBuiltInFrame(c.frame);
+        layers.lay(frame, builtIn ? builtInFrameTail(c.frame, c.flip, speed.speedText) : QString());
+    }
+    // The video ends the output.
+    layers.lay(QStringLiteral("[video] overlay=") + videoAt, QStringLiteral(":shortest=1"));
+    // Behind the video, a built-in frame is the whole picture unblurred and hides the video.
+    if (c.hasFrame() && c.frameOrder == FrameOrder::VideoBehind)
+        layers.lay(frame);
+    if (c.filter)
+        layers.lay(QStringLiteral("[filter] overlay=") + videoAt);
+    if (c.logo)
+        layers.lay(QStringLiteral("[logo] overlay=") +
+                   positionText(c.logoPosition, g.logoX, g.logoY));
+}
+
+// ---- Output options ---------------------------------------------------------------------------
+
+QString presetOption(int cbPreset)
+{
+    static const char *const presets[] = {"ultrafast", "veryfast", "medium", "slower", "veryslow"};
+    const bool known = cbPreset >= 0 && cbPreset < int(std::size(presets));
+    return QStringLiteral(" -preset ") + QLatin1String(presets[known ? cbPreset : 0]);
+}
+
+// The trim cuts the retimed picture, so at a changed speed the seconds the user gave (seconds of
+// the source) are divided by the speed.
+QString outputSeconds(qint64 sourceSeconds, int speedPercent)
+{
+    if (speedPercent == kNormalSpeed || speedPercent <= 0)
+        return QString::number(sourceSeconds);
+    return decimalText(sourceSeconds * double(kNormalSpeed) / speedPercent);
+}
+
+QString trimOptions(const RenderSettings &s, const VideoItem &item, int speedPercent)
+{
+    QString text;
+    if (s.edTimeStart > 0)
+        text += QStringLiteral(" -ss ") + outputSeconds(s.edTimeStart, speedPercent);
+    if (s.edTimeEnd > 0) {
+        qint64 length = qint64(durationToSeconds(item.duration)) - s.edTimeEnd;
+        if (s.edTimeStart > 0)
+            length -= s.edTimeStart;
+        text += QStringLiteral(" -t ") + outputSeconds(length, speedPercent);
+    }
+    return text;
+}
+
+// Only digits reach the command, whatever was typed.
+QString bitrateOption(const QString &typed)
+{
+    QString digits;
+    for (QChar c : typed) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            digits += c;
+    }
+    return QStringLiteral(" -b:v ") + digits + QLatin1Char('k');
+}
+
+QString previewPipe(const BuildFolders &folders)
+{
+    return QStringLiteral(" -f avi - | ") + quoteArg(folders.playerPath) +
+           QStringLiteral(" - -window_title \"Fulmaro: Önizleme\" -autoexit -framedrop");
 }
 
 } // namespace
@@ -131,7 +617,7 @@ QString decimalText(double value)
     return text;
 }
 
-QString sizeText(int index)
+QString scaleSizeText(int index)
 {
     static const char *const sizes[] = {"3840x2160", "2560x1440", "1920x1080", "1280x720",
                                         "854x480",   "640x360",   "426x240"};
@@ -171,259 +657,26 @@ bool makeScratchCopies(const QList<ScratchCopy> &copies)
 BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSettings &s,
                               const BuildFolders &folders, quint32 tick)
 {
-    BuiltCommand result;
     if (!item)
-        return result;
+        return {};
+    const Choices choices = readChoices(s, mode);
+    const Geometry geometry = measureGeometry(s, choices.preview);
+    const SpeedPlan speed = planSpeedAndAudio(s, *item, choices.preview);
+    const Inputs inputs = collectInputs(*item, s, choices, folders, tick);
 
-    const bool preview = mode != RenderMode;
-    const int filter = std::max(s.cbFilter, 0);
-    const int frame = std::max(s.cbFrame, 0);
-    const int logo = std::max(s.cbLogo, 0);
-    const bool hasFilter = filter > 0;
-    const bool hasFrame = frame > 0;
-    const bool builtInFrame = frame >= 1 && frame <= 4;
-    const bool pictureFrame = frame >= 5;
-    const bool hasLogo = logo > 0;
+    LayerStack layers;
+    layOverlays(layers, choices, geometry, speed);
+    const QString graph = canvas(geometry, *item) + videoChain(s, choices, geometry, speed) +
+                          overlayInputChains(choices, geometry) + layers.graph();
 
-    const QString tickText = QString::number(tick);
-    const QString filterScratch = folders.tempDir + QStringLiteral("filter_") + tickText
-                                  + QStringLiteral(".png");
-    const QString frameScratch = folders.tempDir + QStringLiteral("frame_") + tickText
-                                 + QStringLiteral(".png");
-    const QString logoScratch = folders.tempDir + QStringLiteral("logo_") + tickText
-                                + QStringLiteral(".png");
-
-    // Sizes, and the ratios that carry the render's pixel values over to a preview.
-    const QString renderSize = sizeText(s.cbRenderScale);
-    const QString outSize = preview ? sizeText(s.cbPreviewScale) : renderSize;
-    int renderW = 0, renderH = 0;
-    splitSize(renderSize, renderW, renderH);
-    long double ratioX = 1.0L, ratioY = 1.0L;
-    if (preview) {
-        int previewW = 0, previewH = 0;
-        splitSize(sizeText(s.cbPreviewScale), previewW, previewH);
-        if (renderW != 0)
-            ratioX = static_cast<long double>(previewW) / renderW;
-        if (renderH != 0)
-            ratioY = static_cast<long double>(previewH) / renderH;
-    }
-
-    QString shareText = s.cbVideoScale;
-    if (const qsizetype percent = shareText.indexOf(QLatin1Char('%')); percent >= 0)
-        shareText.remove(percent, 1);
-    bool shareOk = false;
-    int share = shareText.toInt(&shareOk);
-    if (!shareOk)
-        share = 100;
-    const int innerW = static_cast<int>(renderW - static_cast<qint64>(renderW) * share / 100.0);
-    const int innerH = static_cast<int>(renderH - static_cast<qint64>(renderH) * share / 100.0);
-    int logoW = 0, logoH = 0;
-    splitSize(s.cbLogoScale, logoW, logoH);
-
-    const int frameX = scaled(s.edVideoPositionX, ratioX);
-    const int frameY = scaled(s.edVideoPositionY, ratioY);
-    const int videoW = scaled(innerW, ratioX);
-    const int videoH = scaled(innerH, ratioY);
-    const int logoX = scaled(s.edLogoPositionX, ratioX);
-    const int logoY = scaled(s.edLogoPositionY, ratioY);
-    const int logoSW = scaled(logoW, ratioX);
-    const int logoSH = scaled(logoH, ratioY);
-    const int cropLeft = scaled(s.edCropLeft, ratioX);
-    const int cropTop = scaled(s.edCropTop, ratioY);
-
-    // Speed: the video is retimed; the sound follows through atempo when there is any to keep.
-    const int speed = s.tbVideoSpeed;
-    const bool changedSpeed = speed != 100;
-    const QString speedText = decimalText(speed / 100.0);
-    const bool keepSound = item->hasAudio && !(preview && s.cbPreviewNoAudio);
-    QString chainHead;
-    QString audioMap;
-    if (!changedSpeed) {
-        chainHead = QStringLiteral("[0:v] ");
-        // Optional, so a source without sound renders too.
-        audioMap = QStringLiteral(" -map 0:a? -c:a copy ");
-    } else if (keepSound) {
-        chainHead = QStringLiteral("[0:a]") + atempoChain(speed) + QStringLiteral(" [audio]; [0:v] setpts=(1/")
-                    + speedText + QStringLiteral(")*PTS, ");
-        audioMap = QStringLiteral(" -map \"[audio]\" -c:a libmp3lame ");
-    } else {
-        chainHead = QStringLiteral("[0:v] setpts=(1/") + speedText + QStringLiteral(")*PTS, ");
-    }
-
-    // Inputs: 0 the source, then the filter, the frame and the logo, each when chosen.
-    QString text;
-    if (s.btnFullCPU)
-        text += QStringLiteral(" -threads 6");
-    const QString source = quoteArg(item->caption);
-    text += QStringLiteral(" -i ") + source;
-    if (hasFilter)
-        text += QStringLiteral(" -i ") + quoteArg(filterScratch);
-    if (pictureFrame)
-        text += QStringLiteral(" -i ") + quoteArg(frameScratch);
-    else if (builtInFrame)
-        text += QStringLiteral(" -i ") + source;
-    if (hasLogo)
-        text += QStringLiteral(" -i ") + quoteArg(logoScratch);
-    // After every input, so it applies to the output: placed before an input it would only
-    // silence that input (the logo) and the preview would play the source's sound.
-    if (preview && s.cbPreviewNoAudio)
-        text += QStringLiteral(" -an ");
-
-    static const char *const presets[] = {"ultrafast", "veryfast", "medium", "slower", "veryslow"};
-    text += QStringLiteral(" -preset ")
-            + QLatin1String(s.cbPreset >= 0 && s.cbPreset <= 4 ? presets[s.cbPreset] : presets[0]);
-
-    // The filter graph: a canvas, the main chain, the overlay inputs, then the layers.
-    const QString rate = canvasRate(item->frameRate);
-    QString graph = QStringLiteral("color=size=") + kOutScale
-                    + (rate.isEmpty() ? QString() : QStringLiteral(":rate=") + rate)
-                    + QStringLiteral(" [base1]; ");
-
-    QStringList steps;
-    if (cropLeft > 0 && cropTop > 0)
-        steps.append(QStringLiteral("crop=in_w-%1:in_h-%2").arg(cropLeft).arg(cropTop));
-    else if (s.edCropLeft > 0)
-        steps.append(QStringLiteral("crop=in_w-%1:in_h").arg(cropLeft));
-    else if (s.edCropTop > 0)
-        steps.append(QStringLiteral("crop=in_w:in_h-%1").arg(cropTop));
-    steps.append(QStringLiteral("scale=") + (hasFrame ? kVideoScale : kOutScale));
-    const bool hflip = s.cbFlipVideo == 1 || s.cbFlipVideo == 3;
-    const bool vflip = s.cbFlipVideo == 2 || s.cbFlipVideo == 3;
-    if (hflip)
-        steps.append(QStringLiteral("hflip"));
-    if (vflip)
-        steps.append(QStringLiteral("vflip"));
-    if (s.cbGreyscale)
-        steps.append(QStringLiteral("format=pix_fmts=gray"));
-    if (s.cbSepia)
-        steps.append(kSepia);
-    if (s.cbNegative)
-        steps.append(QStringLiteral("curves=negative"));
-    if (s.cbThermography)
-        steps.append(QStringLiteral("curves=r='0.4/0 0.6/1':g='0.25/1 0.75/0.5 0.9/0 1/1':b='0/1 "
-                                    "0.25/0 0.75/0 1/1'"));
-    if (s.cbBadDream)
-        steps.append(kGrain);
-    if (s.cbPosterize)
-        steps.append(QStringLiteral("elbg=l=25: nb_steps=1"));
-    if (s.cbLSD)
-        steps.append(QStringLiteral("hue='H=2*PI*t: s=sin(2*PI*t)+1'"));
-    if (s.cbVintage)
-        steps.append(QStringLiteral("curves=r='0/0.11 .42/.51 1/0.95':g='0.50/0.48':b='0/0.22 "
-                                    ".49/.44 1/0.8'"));
-    if (s.cbVignette)
-        steps.append(QStringLiteral("vignette=PI/0.1"));
-    if (s.tbZoom > 10) {
-        const QString z = decimalText(s.tbZoom / 10.0);
-        steps.append(QStringLiteral("scale=") + z + QStringLiteral("*iw:-1, crop=trunc(iw/") + z
-                     + QStringLiteral("):trunc(ih/") + z + QStringLiteral(")"));
-    }
-    if (s.tbContrast != 10 || s.tbBrightness != 0 || s.tbSaturation != 10 || s.tbGamma != 10
-        || s.tbGammaRed != 100 || s.tbGammaGreen != 100 || s.tbGammaBlue != 100) {
-        steps.append(QStringLiteral("eq=gamma=") + decimalText(s.tbGamma / 10.0)
-                     + QStringLiteral(":contrast=") + decimalText(s.tbContrast / 10.0)
-                     + QStringLiteral(":brightness=") + decimalText(s.tbBrightness / 10.0)
-                     + QStringLiteral(":saturation=") + decimalText(s.tbSaturation / 10.0)
-                     + QStringLiteral(":gamma_r=") + decimalText(s.tbGammaRed / 100.0)
-                     + QStringLiteral(":gamma_g=") + decimalText(s.tbGammaGreen / 100.0)
-                     + QStringLiteral(":gamma_b=") + decimalText(s.tbGammaBlue / 100.0));
-    }
-    graph += chainHead + steps.join(QStringLiteral(", ")) + QStringLiteral("[video]");
-
-    int input = 1;
-    if (hasFilter) {
-        graph += QStringLiteral("; [%1:v] scale=").arg(input) + (hasFrame ? kVideoScale : kOutScale)
-                 + QStringLiteral(" [filter]");
-        ++input;
-    }
-    if (hasFrame) {
-        graph += QStringLiteral("; [%1:v] scale=").arg(input) + kOutScale + QStringLiteral(" [frame]");
-        ++input;
-    }
-    if (hasLogo)
-        graph += QStringLiteral("; [%1:v] scale=").arg(input) + kLogoScale + QStringLiteral(" [logo]");
-
-    const QString videoPosition =
-        hasFrame ? positionText(s.cbVideoPosition, frameX, frameY) : QStringLiteral("0:0");
-    const QString videoPos = videoPosition.isEmpty() ? QStringLiteral("0:0") : videoPosition;
-    const QString logoPos = positionText(s.cbLogoPosition, logoX, logoY);
-
-    int base = 1;
-    const auto layer = [&graph, &base](const QString &overlay, const QString &tail) {
-        graph += QStringLiteral("; [base%1]").arg(base) + overlay + tail
-                 + QStringLiteral(" [base%1]").arg(base + 1);
-        ++base;
-    };
-    if (hasFrame && s.edVideoFront == 1) {
-        if (builtInFrame) {
-            QString tail = QStringLiteral(",setpts=(1/") + speedText
-                           + QStringLiteral(")*PTS, boxblur=15:1");
-            if (hflip)
-                tail += QStringLiteral(", hflip");
-            if (vflip)
-                tail += QStringLiteral(", vflip");
-            if (frame == 2)
-                tail += QStringLiteral(", format=pix_fmts=gray");
-            else if (frame == 3)
-                tail += QStringLiteral(", ") + kSepia;
-            else if (frame == 4)
-                tail += QStringLiteral(", ") + kGrain;
-            layer(QStringLiteral("[frame] overlay=0:0"), tail);
-        } else {
-            layer(QStringLiteral("[frame] overlay=0:0"), QString());
-        }
-    }
-    layer(QStringLiteral("[video] overlay=") + videoPos, QStringLiteral(":shortest=1"));
-    if (hasFrame && s.edVideoFront == 0)
-        layer(QStringLiteral("[frame] overlay=0:0"), QString());
-    if (hasFilter)
-        layer(QStringLiteral("[filter] overlay=") + videoPos, QString());
-    if (hasLogo)
-        layer(QStringLiteral("[logo] overlay=") + logoPos, QString());
-
-    // Markers are replaced in the graph only, never in a path that happens to hold one.
-    graph.replace(kOutScale, outSize);
-    graph.replace(kVideoScale, QString::number(videoW) + QLatin1Char('x') + QString::number(videoH));
-    graph.replace(kLogoScale, QString::number(logoSW) + QLatin1Char('x') + QString::number(logoSH));
-
-    text += QStringLiteral(" -filter_complex \"") + graph + QStringLiteral("\" -map \"[base")
-            + QString::number(base) + QStringLiteral("]\" ") + audioMap;
-
-    // Output options cut the retimed picture, so at a changed speed the seconds the user gave
-    // (seconds of the source) are divided by the speed.
-    const auto seconds = [speed, changedSpeed](qint64 value) {
-        if (!changedSpeed || speed <= 0)
-            return QString::number(value);
-        return decimalText(value * 100.0 / speed);
-    };
-    if (s.edTimeStart > 0)
-        text += QStringLiteral(" -ss ") + seconds(s.edTimeStart);
-    if (s.edTimeEnd > 0) {
-        qint64 length = qint64(durationToSeconds(item->duration)) - s.edTimeEnd;
-        if (s.edTimeStart > 0)
-            length -= s.edTimeStart;
-        text += QStringLiteral(" -t ") + seconds(length);
-    }
-
-    // Only digits reach the command, whatever was typed.
-    QString bitrate;
-    for (QChar c : s.cbBitrate) {
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            bitrate += c;
-    }
-    text += QStringLiteral(" -b:v ") + bitrate + QLatin1Char('k');
-
-    if (preview)
-        text += QStringLiteral(" -f avi - | ") + quoteArg(folders.playerPath)
-                + QStringLiteral(" - -window_title \"Fulmaro: Önizleme\" -autoexit -framedrop");
-
-    if (hasFilter)
-        result.copies.append({folders.filterDir + s.cbFilterText + QStringLiteral(".png"), filterScratch});
-    if (pictureFrame)
-        result.copies.append({folders.frameDir + s.cbFrameText + QStringLiteral(".png"), frameScratch});
-    if (hasLogo)
-        result.copies.append({folders.logoDir + s.cbLogoText + QStringLiteral(".png"), logoScratch});
-    result.text = text;
+    BuiltCommand result;
+    result.text = inputs.text + presetOption(s.cbPreset) + QStringLiteral(" -filter_complex \"") +
+                  graph + QStringLiteral("\" -map \"[base") + QString::number(layers.base()) +
+                  QStringLiteral("]\" ") + speed.audioMap + trimOptions(s, *item, speed.percent) +
+                  bitrateOption(s.cbBitrate);
+    if (choices.preview)
+        result.text += previewPipe(folders);
+    result.copies = inputs.copies;
     return result;
 }
 

@@ -14,7 +14,7 @@ struct WorkFolders;
 // What the builder needs to know about the work-folder tree.
 struct BuildFolders
 {
-    QString tempDir;    // scratch copies; each folder ends with a separator
+    QString tempDir; // scratch copies; each folder ends with a separator
     QString filterDir;
     QString frameDir;
     QString logoDir;
@@ -33,8 +33,8 @@ struct ScratchCopy
 
 struct BuiltCommand
 {
-    QString text;               // the encoder's arguments; starts with a blank
-    QList<ScratchCopy> copies;  // to be made before the command runs
+    QString text;              // the encoder's arguments; starts with a blank
+    QList<ScratchCopy> copies; // to be made before the command runs
 };
 
 enum BuildMode { RenderMode = 0, PreviewMode = 1 };
@@ -61,7 +61,8 @@ int durationToSeconds(const QString &text);
 // exponent, no trailing zeros, no point when whole.
 QString decimalText(double value);
 
-// "3840x2160" .. "426x240" for the indexes 0..6, empty for any other.
-QString sizeText(int index);
+// The "WxH" size of a cbRenderScale or cbPreviewScale item: "3840x2160" .. "426x240" for the
+// indexes 0..6, empty for any other.
+QString scaleSizeText(int index);
 
 } // namespace fulmaro

@@ -6,32 +6,6 @@
 
 namespace fulmaro {
 
-const QList<SliderRange> &sliderRanges()
-{
-    static const QList<SliderRange> ranges = {
-        {"tbZoom", 10, 100, 10, &RenderSettings::tbZoom},
-        {"tbVideoSpeed", 5, 200, 100, &RenderSettings::tbVideoSpeed},
-        {"tbFilterOpacity", 0, 100, 50, &RenderSettings::tbFilterOpacity},
-        {"tbContrast", -20, 20, 10, &RenderSettings::tbContrast},
-        {"tbBrightness", -10, 10, 0, &RenderSettings::tbBrightness},
-        {"tbSaturation", 0, 30, 10, &RenderSettings::tbSaturation},
-        {"tbGamma", 1, 100, 10, &RenderSettings::tbGamma},
-        {"tbGammaRed", 1, 100, 100, &RenderSettings::tbGammaRed},
-        {"tbGammaGreen", 1, 100, 100, &RenderSettings::tbGammaGreen},
-        {"tbGammaBlue", 1, 100, 100, &RenderSettings::tbGammaBlue},
-    };
-    return ranges;
-}
-
-const SliderRange *sliderRange(const QString &name)
-{
-    for (const SliderRange &range : sliderRanges()) {
-        if (name == QLatin1String(range.name))
-            return &range;
-    }
-    return nullptr;
-}
-
 const QStringList &scaleItems()
 {
     static const QStringList items = {QStringLiteral("2160p"), QStringLiteral("1440p"),
@@ -79,6 +53,17 @@ const QStringList &videoFrontItems()
 {
     static const QStringList items = {QStringLiteral("Video çerçevenin arkasında kalsın"),
                                       QStringLiteral("Video çerçevenin önüne geçsin")};
+    return items;
+}
+
+const QStringList &videoScaleItems()
+{
+    static const QStringList items = [] {
+        QStringList list;
+        for (int share = 99; share >= 1; --share)
+            list << QString::number(share) + QLatin1Char('%');
+        return list;
+    }();
     return items;
 }
 

@@ -7,6 +7,7 @@ namespace fulmaro {
 
 // The values of the render settings panel, one field per control, named after the control.
 // The panel fills one of these whenever a command is about to be built; the builder reads it.
+// The initial values are the controls' defaults (core/render/settingstable.h lists the controls).
 struct RenderSettings
 {
     int cbRenderScale = 3;          // index into the size table ("720p")
@@ -60,19 +61,9 @@ struct RenderSettings
 
     int cbPreviewScale = 5;         // "360p"
     bool cbPreviewNoAudio = true;
-};
 
-// A slider's bounds and default, shared by the panel and the option parser.
-struct SliderRange
-{
-    const char *name;
-    int minimum;
-    int maximum;
-    int defaultValue;
-    int RenderSettings::*field;
+    bool operator==(const RenderSettings &) const = default;
 };
-const QList<SliderRange> &sliderRanges();
-const SliderRange *sliderRange(const QString &name);
 
 // Spin boxes have no bounds of their own; this keeps every arithmetic on them far from overflow.
 inline constexpr int kSpinLimit = 1000000000;
@@ -84,6 +75,7 @@ const QStringList &extensionItems();   // "mp4", "mkv", "avi", "flv"
 const QStringList &presetItems();      // "En Hızlı" .. "En Yavaş"
 const QStringList &flipItems();        // "Yok" .. "Yatay + Dikey"
 const QStringList &videoFrontItems();  // behind, in front
+const QStringList &videoScaleItems();  // "99%" .. "1%"
 const QStringList &positionItems();    // "Koordinat" .. "Sağ Alt"
 const QStringList &logoScaleItems();   // suggestions "250x250" .. "25x25"
 const QStringList &builtInFrames();    // "Fulmaro Özel 1" .. "Fulmaro Özel 4"

@@ -1,25 +1,17 @@
 #pragma once
 
 #include "core/render/rendersettings.h"
+#include "core/render/settingstable.h"
 
 #include <QString>
-#include <QStringList>
 
 namespace fulmaro {
 
-// The names the overlay pickers offer after their fixed items, in the pickers' order.
-struct LibraryEntries
-{
-    QStringList filters;
-    QStringList frames;
-    QStringList logos;
-};
-
-// Applies one "NAME=VALUE" to the settings, NAME being a control of the settings panel (or
-// cbPreviewScale, cbPreviewNoAudio). VALUE is the item index of a fixed list, the text of a text
-// list, the entry text of an overlay picker, 0 or 1 for a check box, an integer for a spin box
-// or slider. The value must be one the control itself would take. Returns an empty text when it
-// was applied; otherwise the settings are unchanged and the text says why, in Turkish.
+// Applies one "NAME=VALUE" to the settings, NAME being a control of the settings table. VALUE is
+// the item index of an index list, the text of a text list, the entry text of an overlay picker,
+// 0 or 1 for a check box, an integer for a spin box or slider. The value must be one the control
+// itself would take. Returns an empty text when it was applied; otherwise the settings are
+// unchanged and the text says why, in Turkish.
 QString applySettingOption(RenderSettings &settings, const QString &assignment,
                            const LibraryEntries &library = {});
 

@@ -36,7 +36,7 @@ QString probeValue(const QStringList &lines, QStringView name)
     return {};
 }
 
-qint64 durationSeconds(const QString &value, const QLocale &locale)
+qint64 wholeSecondsFromDecimal(const QString &value, const QLocale &locale)
 {
     // The probe always writes "."; it becomes the user's separator so the user's number format
     // reads it, as the rest of the program's shown numbers are.
@@ -61,7 +61,7 @@ qint64 durationSeconds(const QString &value, const QLocale &locale)
 
 qint64 probedDurationSeconds(const QStringList &formatLines, const QLocale &locale)
 {
-    return durationSeconds(probeValue(formatLines, u"duration"), locale);
+    return wholeSecondsFromDecimal(probeValue(formatLines, u"duration"), locale);
 }
 
 QString timeSeparator(const QLocale &locale)
@@ -112,7 +112,7 @@ QString twoDecimals(double value, const QLocale &locale)
 
 } // namespace
 
-QString sizeText(qint64 bytes, const QLocale &locale)
+QString fileSizeText(qint64 bytes, const QLocale &locale)
 {
     const double b = static_cast<double>(bytes);
     if (b / 1024.0 < 1000.0)
@@ -350,7 +350,7 @@ VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
     // A negative count is no size either; the file system knows better.
     if (bytes <= 0)
         bytes = fileSystemSize;
-    item.size = sizeText(qMax<qint64>(bytes, 0), locale);
+    item.size = fileSizeText(qMax<qint64>(bytes, 0), locale);
     const StreamFacts facts = readStreamFacts(streamLines);
     if (!streamProbeSucceeded || !facts.anyStream)
         item.problem = ItemProblem::Unreadable;

@@ -20,7 +20,7 @@ QString probeValue(const QStringList &lines, QStringView name);
 
 // Whole seconds from a "duration" value: "." is the decimal point whatever the locale, halves go
 // to the even neighbour, anything that is not a number gives 0.
-qint64 durationSeconds(const QString &value, const QLocale &locale = QLocale());
+qint64 wholeSecondsFromDecimal(const QString &value, const QLocale &locale = QLocale());
 // The duration rule applied to a format probe's output.
 qint64 probedDurationSeconds(const QStringList &formatLines, const QLocale &locale = QLocale());
 
@@ -29,7 +29,7 @@ QString timeSeparator(const QLocale &locale = QLocale());
 // hh:nn:ss of the time of day the seconds reach; whole days are dropped. Always 8 characters.
 QString durationText(qint64 seconds, const QLocale &locale = QLocale());
 // KB, MB or GB with up to two decimals; empty from 1000 GB on.
-QString sizeText(qint64 bytes, const QLocale &locale = QLocale());
+QString fileSizeText(qint64 bytes, const QLocale &locale = QLocale());
 // A strict 64-bit decimal integer; anything else gives 0.
 qint64 probedSize(const QString &value);
 

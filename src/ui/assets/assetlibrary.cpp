@@ -1,8 +1,8 @@
 #include "ui/assets/assetlibrary.h"
 
-#include "ui/mainform.h"
-#include "core/base/pathtext.h"
 #include "core/assets/assetfiles.h"
+#include "core/base/pathtext.h"
+#include "core/render/settingstable.h"
 #include "ui/assets/imagepreviewform.h"
 #include "ui/dialogs/msgform.h"
 #include "ui/render/settingspanel.h"
@@ -23,6 +23,17 @@ namespace fulmaro {
 namespace {
 
 const QString kPng = QStringLiteral(".png");
+
+// The entries a picker lists before the library's names: "Yok", and the built-in frames.
+const QStringList &fixedEntries(const char *picker)
+{
+    return settingControl(QLatin1String(picker))->items;
+}
+
+int fixedCount(const char *picker)
+{
+    return int(fixedEntries(picker).size());
+}
 
 // The first entry equal to text without regard to case, or -1.
 int firstEqual(const QComboBox *box, const QString &text)
@@ -90,10 +101,11 @@ QStringList pictureDialogNameFilters()
     return {QStringLiteral("Portable Network Graphics (*.png)")};
 }
 
-AssetLibrary::AssetLibrary(MainForm *form, SettingsPanel *panel)
+AssetLibrary::AssetLibrary(const WorkFolders &folders, SettingsPanel *panel, QWidget *dialogParent)
     : QObject(panel)
-    , m_form(form)
+    , m_folders(folders)
     , m_panel(panel)
+    , m_dialogParent(dialogParent)
 {
     setObjectName(QStringLiteral("AssetLibrary"));
     openPictureDialog = [](QWidget *parent) {
@@ -128,18 +140,17 @@ void AssetLibrary::fillPictureList(QComboBox *picker, const QStringList &fixed,
 
 void AssetLibrary::fillFilterList(const QString &aFileName)
 {
-    fillPictureList(m_panel->cbFilter, {noneItem()}, m_form->folders.filterDir, aFileName);
+    fillPictureList(m_panel->cbFilter, fixedEntries("cbFilter"), m_folders.filterDir, aFileName);
 }
 
 void AssetLibrary::fillFrameList(const QString &aFileName)
 {
-    fillPictureList(m_panel->cbFrame, QStringList{noneItem()} + builtInFrames(),
-                    m_form->folders.frameDir, aFileName);
+    fillPictureList(m_panel->cbFrame, fixedEntries("cbFrame"), m_folders.frameDir, aFileName);
 }
 
 void AssetLibrary::fillLogoList(const QString &aFileName)
 {
-    fillPictureList(m_panel->cbLogo, {noneItem()}, m_form->folders.logoDir, aFileName);
+    fillPictureList(m_panel->cbLogo, fixedEntries("cbLogo"), m_folders.logoDir, aFileName);
 }
 
 void AssetLibrary::fillClipList(QComboBox *picker, const QString &folder)
@@ -155,12 +166,12 @@ void AssetLibrary::fillClipList(QComboBox *picker, const QString &folder)
 
 void AssetLibrary::fillIntroList()
 {
-    fillClipList(m_panel->cbIntro, m_form->folders.introDir);
+    fillClipList(m_panel->cbIntro, m_folders.introDir);
 }
 
 void AssetLibrary::fillOutroList()
 {
-    fillClipList(m_panel->cbOutro, m_form->folders.outroDir);
+    fillClipList(m_panel->cbOutro, m_folders.outroDir);
 }
 
 void AssetLibrary::fillAll()
@@ -177,18 +188,19 @@ void AssetLibrary::imageNewClick(QObject *sender)
     QString folder;
     void (AssetLibrary::*refill)(const QString &) = nullptr;
     if (sender == m_panel->btnFilterNew) {
-        folder = m_form->folders.filterDir;
+        folder = m_folders.filterDir;
         refill = &AssetLibrary::fillFilterList;
     } else if (sender == m_panel->btnFrameNew) {
-        folder = m_form->folders.frameDir;
+        folder = m_folders.frameDir;
         refill = &AssetLibrary::fillFrameList;
     } else if (sender == m_panel->btnLogoNew) {
-        folder = m_form->folders.logoDir;
+        folder = m_folders.logoDir;
         refill = &AssetLibrary::fillLogoList;
     } else {
         return;
     }
-    const QStringList chosen = openPictureDialog ? openPictureDialog(m_form) : QStringList();
+    const QStringList chosen =
+        openPictureDialog ? openPictureDialog(m_dialogParent) : QStringList();
     if (chosen.isEmpty())
         return;
     // A copy that fails is not reported: the refill shows what the folder holds.
@@ -202,15 +214,15 @@ void AssetLibrary::videoNewClick(QObject *sender)
     QString folder;
     void (AssetLibrary::*refill)() = nullptr;
     if (sender == m_panel->btnIntroNew) {
-        folder = m_form->folders.introDir;
+        folder = m_folders.introDir;
         refill = &AssetLibrary::fillIntroList;
     } else if (sender == m_panel->btnOutroNew) {
-        folder = m_form->folders.outroDir;
+        folder = m_folders.outroDir;
         refill = &AssetLibrary::fillOutroList;
     } else {
         return;
     }
-    const QStringList chosen = openVideoDialog ? openVideoDialog(m_form) : QStringList();
+    const QStringList chosen = openVideoDialog ? openVideoDialog(m_dialogParent) : QStringList();
     if (chosen.isEmpty())
         return;
     for (const QString &path : chosen)
@@ -221,31 +233,32 @@ void AssetLibrary::videoNewClick(QObject *sender)
 void AssetLibrary::imageDeleteClick(QObject *sender)
 {
     QComboBox *picker = nullptr;
-    int limit = 0;
+    int fixed = 0; // the fixed entries stand for no file
     QString what;
     QString folder;
     void (AssetLibrary::*refill)(const QString &) = nullptr;
     if (sender == m_panel->btnFilterDelete) {
         picker = m_panel->cbFilter;
+        fixed = fixedCount("cbFilter");
         what = QStringLiteral("Seçili filtre [");
-        folder = m_form->folders.filterDir;
+        folder = m_folders.filterDir;
         refill = &AssetLibrary::fillFilterList;
     } else if (sender == m_panel->btnFrameDelete) {
-        // The built-in frames stand for no file.
         picker = m_panel->cbFrame;
-        limit = 4;
+        fixed = fixedCount("cbFrame");
         what = QStringLiteral("Seçili çerçeve [");
-        folder = m_form->folders.frameDir;
+        folder = m_folders.frameDir;
         refill = &AssetLibrary::fillFrameList;
     } else if (sender == m_panel->btnLogoDelete) {
         picker = m_panel->cbLogo;
+        fixed = fixedCount("cbLogo");
         what = QStringLiteral("Seçili logo [");
-        folder = m_form->folders.logoDir;
+        folder = m_folders.logoDir;
         refill = &AssetLibrary::fillLogoList;
     } else {
         return;
     }
-    if (picker->currentIndex() <= limit)
+    if (picker->currentIndex() < fixed)
         return;
     const QString entry = picker->currentText();
     // Only "Hayır" keeps the file; closing the question through its frame counts as consent.
@@ -260,18 +273,18 @@ void AssetLibrary::imageDeleteClick(QObject *sender)
 void AssetLibrary::imagePreviewClick(QObject *sender)
 {
     if (sender == m_panel->btnFilterPreview)
-        showImagePicker(m_panel->cbFilter, m_form->folders.filterDir, 1);
+        showImagePicker(m_panel->cbFilter, m_folders.filterDir, fixedCount("cbFilter"));
     else if (sender == m_panel->btnFramePreview)
-        showImagePicker(m_panel->cbFrame, m_form->folders.frameDir, 5);
+        showImagePicker(m_panel->cbFrame, m_folders.frameDir, fixedCount("cbFrame"));
     else if (sender == m_panel->btnLogoPreview)
-        showImagePicker(m_panel->cbLogo, m_form->folders.logoDir, 1);
+        showImagePicker(m_panel->cbLogo, m_folders.logoDir, fixedCount("cbLogo"));
 }
 
 void AssetLibrary::showImagePicker(QComboBox *aCombo, const QString &aDirectory, int aFirstIndex)
 {
     if (aCombo->count() <= aFirstIndex)
         return;
-    ImagePreviewForm form(m_form);
+    ImagePreviewForm form(m_dialogParent);
     form.directory = aDirectory;
     for (int i = aFirstIndex; i < aCombo->count(); ++i)
         form.imageListBox->addItem(aCombo->itemText(i));

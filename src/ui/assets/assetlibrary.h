@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/base/workfolders.h"
+
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -10,18 +13,17 @@ class QWidget;
 
 namespace fulmaro {
 
-class MainForm;
 class SettingsPanel;
 
 // The overlay picture libraries (filters, frames, logos) and the clip libraries (intros, outros)
 // behind the settings panel's pickers: filling the pickers from the folders, adding files by
-// copying them in, deleting, and choosing in the picture window. Selections made here never run
-// the pickers' own change handling, which follows only the user's picks.
+// copying them in, deleting, and choosing in the picture window. It works on the panel's pickers
+// and buttons and the library folders; its dialogs open over dialogParent.
 class AssetLibrary : public QObject
 {
     Q_OBJECT
 public:
-    AssetLibrary(MainForm *form, SettingsPanel *panel);
+    AssetLibrary(const WorkFolders &folders, SettingsPanel *panel, QWidget *dialogParent);
 
     // Refill one picker. A given file path selects the entry named after that file; otherwise
     // the entry shown before is selected again, or "Yok" when none was shown. A name that is no
@@ -54,8 +56,9 @@ private:
                          const QString &aFileName);
     void fillClipList(QComboBox *picker, const QString &folder);
 
-    MainForm *m_form;
+    WorkFolders m_folders;
     SettingsPanel *m_panel;
+    QPointer<QWidget> m_dialogParent;
 };
 
 // The name filters of the picture and video open dialogs.

@@ -1,7 +1,7 @@
 #include "ui/render/settingspanel.h"
 
-#include "ui/mainform.h"
 #include "ui/assets/assetlibrary.h"
+#include "ui/render/settingcontrols.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,49 +11,20 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
-#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace fulmaro {
 
 namespace {
 
-template<typename W>
-W *named(W *widget, const char *name)
+template<typename W> W *named(W *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
-}
-
-QComboBox *dropDown(QWidget *parent, const char *name, const QStringList &items, int index)
-{
-    auto *box = named(new QComboBox(parent), name);
-    box->addItems(items);
-    box->setCurrentIndex(index);
-    return box;
-}
-
-// An editable drop-down that takes only what the validator lets through.
-QComboBox *typedDropDown(QWidget *parent, const char *name, const QStringList &items,
-                         const QString &text, const QString &pattern)
-{
-    auto *box = named(new QComboBox(parent), name);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->addItems(items);
-    box->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), box));
-    box->setCurrentText(text);
-    return box;
-}
-
-QSpinBox *spinBox(QWidget *parent, const char *name)
-{
-    auto *box = named(new QSpinBox(parent), name);
-    box->setRange(-kSpinLimit, kSpinLimit);
-    box->setValue(0);
-    return box;
 }
 
 QToolButton *hintButton(QWidget *parent, const char *name, const QString &hint, const QString &text)
@@ -94,50 +65,66 @@ void ResetLabel::mouseDoubleClickEvent(QMouseEvent *event)
     Q_EMIT doubleClicked();
 }
 
-SettingsPanel::SettingsPanel(MainForm *form)
-    : QObject(form)
-    , m_form(form)
+SettingsPanel::SettingsPanel(const WorkFolders &folders, QWidget *parent)
+    : QWidget(parent)
 {
-    setObjectName(QStringLiteral("SettingsPanelControls"));
-    buildGeneralPage(form->pageGeneral);
-    buildEffectsPage(form->pageEffects);
-    buildThirdPage(form->tabSheet3);
+    setObjectName(QStringLiteral("SettingsPanel"));
+    setFixedHeight(208);
+    buildPages();
     // Long items ("Video çerçevenin arkasında kalsın") and unbounded spin boxes would otherwise
     // make the pages wider than the window; the lists still open at their full width.
-    for (QWidget *page : {form->pageGeneral, form->pageEffects, form->tabSheet3}) {
-        for (QComboBox *combo : page->findChildren<QComboBox *>()) {
-            combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-            combo->setMinimumContentsLength(3);
-        }
-        for (QSpinBox *spin : page->findChildren<QSpinBox *>())
-            spin->setMinimumWidth(50), spin->setMaximumWidth(90);
+    for (QComboBox *combo : findChildren<QComboBox *>()) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(3);
     }
-    assets = new AssetLibrary(form, this);
-    fillPickers();
+    for (QSpinBox *spin : findChildren<QSpinBox *>())
+        spin->setMinimumWidth(50), spin->setMaximumWidth(90);
 
     for (QSlider *s : {tbVideoSpeed, tbZoom, tbFilterOpacity, tbContrast, tbBrightness,
                        tbSaturation, tbGamma, tbGammaRed, tbGammaGreen, tbGammaBlue, trackBar1})
         connect(s, &QSlider::valueChanged, this, &SettingsPanel::valueChange);
-    connect(cbFrame, &QComboBox::activated, this, &SettingsPanel::cbFrameChange);
-    connect(cbLogo, &QComboBox::activated, this, &SettingsPanel::cbLogoChange);
+    // The sub-controls follow the picker however its entry changes: a pick, the picture
+    // window, a new picture, a refill, setSettings().
+    connect(cbFrame, &QComboBox::currentIndexChanged, this, &SettingsPanel::cbFrameChange);
+    connect(cbLogo, &QComboBox::currentIndexChanged, this, &SettingsPanel::cbLogoChange);
 
-    // Nothing is chosen at start, so the sub-controls start disabled.
-    for (QWidget *w : std::initializer_list<QWidget *>{edVideoFront, cbVideoScale, cbVideoPosition,
-                                                       edVideoPositionX, edVideoPositionY,
-                                                       cbLogoPosition, edLogoPositionX,
-                                                       edLogoPositionY, cbLogoScale})
-        w->setEnabled(false);
+    assets = new AssetLibrary(folders, this, this);
+    fillPickers();
+    cbFrameChange();
+    cbLogoChange();
 }
 
-QSlider *SettingsPanel::slider(QWidget *parent, const char *name)
+void SettingsPanel::buildPages()
 {
-    auto *s = named(new QSlider(Qt::Horizontal, parent), name);
-    s->setTickPosition(QSlider::NoTicks);
-    if (const SliderRange *range = sliderRange(QLatin1String(name))) {
-        s->setRange(range->minimum, range->maximum);
-        s->setValue(range->defaultValue);
-    }
-    return s;
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(5, 5, 5, 5);
+    renderPageControl = new QTabWidget(this);
+    renderPageControl->setObjectName(QStringLiteral("RenderPageControl"));
+    pageGeneral = new QWidget;
+    pageGeneral->setObjectName(QStringLiteral("TabSheet1"));
+    pageEffects = new QWidget;
+    pageEffects->setObjectName(QStringLiteral("TabSheet2"));
+    tabSheet3 = new QWidget;
+    tabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    renderPageControl->addTab(pageGeneral, QStringLiteral("Genel"));
+    renderPageControl->addTab(pageEffects, QStringLiteral("Efektler"));
+    renderPageControl->addTab(tabSheet3, QString());
+    renderPageControl->setTabVisible(2, false);
+    layout->addWidget(renderPageControl);
+    buildGeneralPage(pageGeneral);
+    buildEffectsPage(pageEffects);
+    buildThirdPage(tabSheet3);
+    renderPageControl->setCurrentIndex(0);
+}
+
+template<typename W> W *SettingsPanel::control(QWidget *parent, const char *name)
+{
+    const SettingControl *entry = settingControl(QLatin1String(name));
+    Q_ASSERT_X(entry && entry->place == SettingPlace::Panel, "SettingsPanel::control", name);
+    auto *widget = qobject_cast<W *>(createSettingControl(*entry, parent));
+    Q_ASSERT_X(widget, "SettingsPanel::control", name);
+    m_controls.append({entry, widget});
+    return widget;
 }
 
 ResetLabel *SettingsPanel::resetLabel(QWidget *parent, const char *name, const QString &text,
@@ -145,8 +132,7 @@ ResetLabel *SettingsPanel::resetLabel(QWidget *parent, const char *name, const Q
 {
     auto *label = named(new ResetLabel(text, parent), name);
     label->setCursor(Qt::PointingHandCursor);
-    const SliderRange *range = sliderRange(target->objectName());
-    const int defaultValue = range ? range->defaultValue : target->value();
+    const int defaultValue = RenderSettings().*(settingControl(target->objectName())->number);
     connect(label, &ResetLabel::doubleClicked, target,
             [target, defaultValue] { target->setValue(defaultValue); });
     return label;
@@ -169,22 +155,21 @@ void SettingsPanel::buildGeneralPage(QWidget *page)
     columns->addLayout(col3, 3);
     const auto caption = [page](const QString &text) { return new QLabel(text, page); };
 
-    cbRenderScale = dropDown(page, "cbRenderScale", scaleItems(), 3);
-    cbBitrate = typedDropDown(page, "cbBitrate", bitrateItems(), QStringLiteral("5000"),
-                              QStringLiteral("[0-9]*"));
-    cbExtension = dropDown(page, "cbExtension", extensionItems(), 0);
-    cbPreset = dropDown(page, "cbPreset", presetItems(), 0);
-    btnFullCPU = named(new QCheckBox(QStringLiteral("%100 CPU"), page), "btnFullCPU");
-    btnFullCPU->setChecked(true);
+    cbRenderScale = control<QComboBox>(page, "cbRenderScale");
+    cbBitrate = control<QComboBox>(page, "cbBitrate");
+    cbExtension = control<QComboBox>(page, "cbExtension");
+    cbPreset = control<QComboBox>(page, "cbPreset");
+    btnFullCPU = control<QCheckBox>(page, "btnFullCPU");
+    btnFullCPU->setText(QStringLiteral("%100 CPU"));
     btnFullCPU->setVisible(false);
-    cbFlipVideo = dropDown(page, "cbFlipVideo", flipItems(), 0);
-    edTimeStart = spinBox(page, "edTimeStart");
-    edTimeEnd = spinBox(page, "edTimeEnd");
-    edCropLeft = spinBox(page, "edCropLeft");
-    edCropTop = spinBox(page, "edCropTop");
-    tbZoom = slider(page, "tbZoom");
+    cbFlipVideo = control<QComboBox>(page, "cbFlipVideo");
+    edTimeStart = control<QSpinBox>(page, "edTimeStart");
+    edTimeEnd = control<QSpinBox>(page, "edTimeEnd");
+    edCropLeft = control<QSpinBox>(page, "edCropLeft");
+    edCropTop = control<QSpinBox>(page, "edCropTop");
+    tbZoom = control<QSlider>(page, "tbZoom");
     lblZoomResult = named(new QLabel(QStringLiteral("(1,0x)"), page), "lblZoomResult");
-    tbVideoSpeed = slider(page, "tbVideoSpeed");
+    tbVideoSpeed = control<QSlider>(page, "tbVideoSpeed");
     lblVideoSpeed = resetLabel(page, "lblVideoSpeed", QStringLiteral("Hızlandırma"), tbVideoSpeed);
     lblVideoSpeedResult = named(new QLabel(QStringLiteral("(1,00x)"), page), "lblVideoSpeedResult");
 
@@ -205,19 +190,24 @@ void SettingsPanel::buildGeneralPage(QWidget *page)
     col1->addWidget(tbVideoSpeed, r++, 1);
     col1->setRowStretch(r, 1);
 
-    btnFilterPreview = hintButton(page, "btnFilterPreview", QStringLiteral("Filtre Önizleme"), QStringLiteral("…"));
-    cbFilter = named(new QComboBox(page), "cbFilter");
-    btnFilterNew = hintButton(page, "btnFilterNew", QStringLiteral("Yeni Filtre"), QStringLiteral("+"));
-    btnFilterDelete = hintButton(page, "btnFilterDelete", QStringLiteral("Sil"), QStringLiteral("−"));
-    btnFramePreview = hintButton(page, "btnFramePreview", QStringLiteral("Çerçeve Önizleme"), QStringLiteral("…"));
-    cbFrame = named(new QComboBox(page), "cbFrame");
-    btnFrameNew = hintButton(page, "btnFrameNew", QStringLiteral("Yeni Çerçeve"), QStringLiteral("+"));
+    btnFilterPreview = hintButton(page, "btnFilterPreview", QStringLiteral("Filtre Önizleme"),
+                                  QStringLiteral("…"));
+    cbFilter = control<QComboBox>(page, "cbFilter");
+    btnFilterNew =
+        hintButton(page, "btnFilterNew", QStringLiteral("Yeni Filtre"), QStringLiteral("+"));
+    btnFilterDelete =
+        hintButton(page, "btnFilterDelete", QStringLiteral("Sil"), QStringLiteral("−"));
+    btnFramePreview = hintButton(page, "btnFramePreview", QStringLiteral("Çerçeve Önizleme"),
+                                 QStringLiteral("…"));
+    cbFrame = control<QComboBox>(page, "cbFrame");
+    btnFrameNew =
+        hintButton(page, "btnFrameNew", QStringLiteral("Yeni Çerçeve"), QStringLiteral("+"));
     btnFrameDelete = hintButton(page, "btnFrameDelete", QStringLiteral("Sil"), QStringLiteral("−"));
-    edVideoFront = dropDown(page, "edVideoFront", videoFrontItems(), 1);
-    cbVideoScale = m_form->cbVideoScale; // made and filled by the main window
-    cbVideoPosition = dropDown(page, "cbVideoPosition", positionItems(), 5);
-    edVideoPositionX = spinBox(page, "edVideoPositionX");
-    edVideoPositionY = spinBox(page, "edVideoPositionY");
+    edVideoFront = control<QComboBox>(page, "edVideoFront");
+    cbVideoScale = control<QComboBox>(page, "cbVideoScale");
+    cbVideoPosition = control<QComboBox>(page, "cbVideoPosition");
+    edVideoPositionX = control<QSpinBox>(page, "edVideoPositionX");
+    edVideoPositionY = control<QSpinBox>(page, "edVideoPositionY");
     cbFilter->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     cbFrame->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
@@ -236,20 +226,23 @@ void SettingsPanel::buildGeneralPage(QWidget *page)
     col2->addLayout(row({edVideoPositionX, edVideoPositionY}), r++, 1);
     col2->setRowStretch(r, 1);
 
-    btnLogoPreview = hintButton(page, "btnLogoPreview", QStringLiteral("Logo Önizleme"), QStringLiteral("…"));
-    cbLogo = named(new QComboBox(page), "cbLogo");
+    btnLogoPreview =
+        hintButton(page, "btnLogoPreview", QStringLiteral("Logo Önizleme"), QStringLiteral("…"));
+    cbLogo = control<QComboBox>(page, "cbLogo");
     cbLogo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     btnLogoNew = hintButton(page, "btnLogoNew", QStringLiteral("Yeni Logo"), QStringLiteral("+"));
     btnLogoDelete = hintButton(page, "btnLogoDelete", QStringLiteral("Sil"), QStringLiteral("−"));
-    cbLogoPosition = dropDown(page, "cbLogoPosition", positionItems(), 1);
-    edLogoPositionX = spinBox(page, "edLogoPositionX");
-    edLogoPositionY = spinBox(page, "edLogoPositionY");
-    cbLogoScale = typedDropDown(page, "cbLogoScale", logoScaleItems(), QStringLiteral("50x50"),
-                                QStringLiteral("[0-9]+(x[0-9]+)?"));
-    lblFilterOpacity = named(new QLabel(QStringLiteral("Filtre Görünürlük"), page), "lblFilterOpacity");
-    tbFilterOpacity = slider(page, "tbFilterOpacity");
-    lblFiterOpacityResult = named(new QLabel(QStringLiteral("(50%)"), page), "lblFiterOpacityResult");
-    for (QWidget *w : std::initializer_list<QWidget *>{lblFilterOpacity, tbFilterOpacity, lblFiterOpacityResult})
+    cbLogoPosition = control<QComboBox>(page, "cbLogoPosition");
+    edLogoPositionX = control<QSpinBox>(page, "edLogoPositionX");
+    edLogoPositionY = control<QSpinBox>(page, "edLogoPositionY");
+    cbLogoScale = control<QComboBox>(page, "cbLogoScale");
+    lblFilterOpacity =
+        named(new QLabel(QStringLiteral("Filtre Görünürlük"), page), "lblFilterOpacity");
+    tbFilterOpacity = control<QSlider>(page, "tbFilterOpacity");
+    lblFiterOpacityResult =
+        named(new QLabel(QStringLiteral("(50%)"), page), "lblFiterOpacityResult");
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{lblFilterOpacity, tbFilterOpacity, lblFiterOpacityResult})
         w->setVisible(false);
 
     r = 0;
@@ -277,15 +270,23 @@ void SettingsPanel::buildEffectsPage(QWidget *page)
     columns->addLayout(col2, 2);
     columns->addLayout(col3, 5);
 
-    const struct { const char *caption; const char *name; QCheckBox **box; QGridLayout *column; } effects[] = {
-        {"Gri Tonlama", "cbGreyscale", &cbGreyscale, col1}, {"Sepia", "cbSepia", &cbSepia, col1},
-        {"Negatif", "cbNegative", &cbNegative, col1},
-        {"Termografi", "cbThermography", &cbThermography, col1},
-        {"Karınca", "cbBadDream", &cbBadDream, col1}, {"Poster", "cbPosterize", &cbPosterize, col1},
-        {"LSD", "cbLSD", &cbLSD, col1}, {"Vintage", "cbVintage", &cbVintage, col2},
-        {"Vignette", "cbVignette", &cbVignette, col2}};
+    const struct
+    {
+        const char *caption;
+        const char *name;
+        QCheckBox **box;
+        QGridLayout *column;
+    } effects[] = {{"Gri Tonlama", "cbGreyscale", &cbGreyscale, col1},
+                   {"Sepia", "cbSepia", &cbSepia, col1},
+                   {"Negatif", "cbNegative", &cbNegative, col1},
+                   {"Termografi", "cbThermography", &cbThermography, col1},
+                   {"Karınca", "cbBadDream", &cbBadDream, col1},
+                   {"Poster", "cbPosterize", &cbPosterize, col1},
+                   {"LSD", "cbLSD", &cbLSD, col1},
+                   {"Vintage", "cbVintage", &cbVintage, col2},
+                   {"Vignette", "cbVignette", &cbVignette, col2}};
     for (const auto &effect : effects) {
-        *effect.box = checkBox(page, effect.name);
+        *effect.box = control<QCheckBox>(page, effect.name);
         const int r = effect.column->rowCount();
         effect.column->addWidget(new QLabel(QString::fromUtf8(effect.caption), page), r, 0);
         effect.column->addWidget(*effect.box, r, 1);
@@ -293,20 +294,35 @@ void SettingsPanel::buildEffectsPage(QWidget *page)
     col1->setRowStretch(col1->rowCount(), 1);
     col2->setRowStretch(col2->rowCount(), 1);
 
-    const struct {
-        const char *caption; const char *label; const char *slider; const char *result;
-        ResetLabel **labelOut; QSlider **sliderOut; QLabel **resultOut; const char *initial; bool indent;
+    const struct
+    {
+        const char *caption;
+        const char *label;
+        const char *slider;
+        const char *result;
+        ResetLabel **labelOut;
+        QSlider **sliderOut;
+        QLabel **resultOut;
+        const char *initial;
+        bool indent;
     } adjustments[] = {
-        {"Kontrast", "lblContrast", "tbContrast", "lblContrastResult", &lblContrast, &tbContrast, &lblContrastResult, "1.0", false},
-        {"Parlaklık", "lblBrightness", "tbBrightness", "lblBrightnessResult", &lblBrightness, &tbBrightness, &lblBrightnessResult, "0.0", false},
-        {"Canlılık", "lblSaturation", "tbSaturation", "lblSaturationResult", &lblSaturation, &tbSaturation, &lblSaturationResult, "1.0", false},
-        {"Gama", "lblGamma", "tbGamma", "lblGammaResult", &lblGamma, &tbGamma, &lblGammaResult, "1.0", false},
-        {"Kırmızı", "lblGammaRed", "tbGammaRed", "lblGammaRedResult", &lblGammaRed, &tbGammaRed, &lblGammaRedResult, "1.0", true},
-        {"Yeşil", "lblGammaGreen", "tbGammaGreen", "lblGammaGreenResult", &lblGammaGreen, &tbGammaGreen, &lblGammaGreenResult, "1.0", true},
-        {"Mavi", "lblGammaBlue", "tbGammaBlue", "lblGammaBlueResult", &lblGammaBlue, &tbGammaBlue, &lblGammaBlueResult, "1.0", true},
+        {"Kontrast", "lblContrast", "tbContrast", "lblContrastResult", &lblContrast, &tbContrast,
+         &lblContrastResult, "1.0", false},
+        {"Parlaklık", "lblBrightness", "tbBrightness", "lblBrightnessResult", &lblBrightness,
+         &tbBrightness, &lblBrightnessResult, "0.0", false},
+        {"Canlılık", "lblSaturation", "tbSaturation", "lblSaturationResult", &lblSaturation,
+         &tbSaturation, &lblSaturationResult, "1.0", false},
+        {"Gama", "lblGamma", "tbGamma", "lblGammaResult", &lblGamma, &tbGamma, &lblGammaResult,
+         "1.0", false},
+        {"Kırmızı", "lblGammaRed", "tbGammaRed", "lblGammaRedResult", &lblGammaRed, &tbGammaRed,
+         &lblGammaRedResult, "1.0", true},
+        {"Yeşil", "lblGammaGreen", "tbGammaGreen", "lblGammaGreenResult", &lblGammaGreen,
+         &tbGammaGreen, &lblGammaGreenResult, "1.0", true},
+        {"Mavi", "lblGammaBlue", "tbGammaBlue", "lblGammaBlueResult", &lblGammaBlue, &tbGammaBlue,
+         &lblGammaBlueResult, "1.0", true},
     };
     for (const auto &a : adjustments) {
-        *a.sliderOut = slider(page, a.slider);
+        *a.sliderOut = control<QSlider>(page, a.slider);
         *a.labelOut = resetLabel(page, a.label, QString::fromUtf8(a.caption), *a.sliderOut);
         if (a.indent)
             (*a.labelOut)->setIndent(16);
@@ -324,12 +340,14 @@ void SettingsPanel::buildThirdPage(QWidget *page)
     auto *grid = new QGridLayout(page);
     cbIntro = named(new QComboBox(page), "cbIntro");
     btnIntroNew = hintButton(page, "btnIntroNew", QStringLiteral("Yeni Logo"), QStringLiteral("+"));
-    btnIntroPreview = hintButton(page, "btnIntroPreview", QStringLiteral("Intro Önizleme"), QStringLiteral("…"));
+    btnIntroPreview =
+        hintButton(page, "btnIntroPreview", QStringLiteral("Intro Önizleme"), QStringLiteral("…"));
     cbOutro = named(new QComboBox(page), "cbOutro");
     btnOutroNew = hintButton(page, "btnOutroNew", QStringLiteral("Yeni Logo"), QStringLiteral("+"));
-    btnOutroPreview = hintButton(page, "btnOutroPreview", QStringLiteral("Outro Önizleme"), QStringLiteral("…"));
-    for (QWidget *w : std::initializer_list<QWidget *>{cbIntro, btnIntroNew, btnIntroPreview, cbOutro,
-                                                       btnOutroNew, btnOutroPreview})
+    btnOutroPreview =
+        hintButton(page, "btnOutroPreview", QStringLiteral("Outro Önizleme"), QStringLiteral("…"));
+    for (QWidget *w : std::initializer_list<QWidget *>{cbIntro, btnIntroNew, btnIntroPreview,
+                                                       cbOutro, btnOutroNew, btnOutroPreview})
         w->setEnabled(false);
     grid->addWidget(new QLabel(QStringLiteral("Intro"), page), 0, 0);
     grid->addLayout(row({cbIntro, btnIntroNew, btnIntroPreview}), 0, 1);
@@ -348,7 +366,8 @@ void SettingsPanel::buildThirdPage(QWidget *page)
     grid->addWidget(eraseVideo, 3, 0);
     grid->addWidget(cbEraseVideo, 3, 1);
     grid->addWidget(trackBar1, 4, 1);
-    for (QWidget *w : std::initializer_list<QWidget *>{eraseAudio, cbEraseAudio, eraseVideo, cbEraseVideo, trackBar1})
+    for (QWidget *w : std::initializer_list<QWidget *>{eraseAudio, cbEraseAudio, eraseVideo,
+                                                       cbEraseVideo, trackBar1})
         w->setVisible(false);
 }
 
@@ -363,8 +382,10 @@ void SettingsPanel::valueChange()
     const auto number = [&locale](int position, double factor, int decimals) {
         return locale.toString(position / factor, 'f', decimals);
     };
-    lblVideoSpeedResult->setText(QLatin1Char('(') + number(tbVideoSpeed->value(), 100, 2) + QStringLiteral("x)"));
-    lblZoomResult->setText(QLatin1Char('(') + number(tbZoom->value(), 10, 1) + QStringLiteral("x)"));
+    lblVideoSpeedResult->setText(QLatin1Char('(') + number(tbVideoSpeed->value(), 100, 2) +
+                                 QStringLiteral("x)"));
+    lblZoomResult->setText(QLatin1Char('(') + number(tbZoom->value(), 10, 1) +
+                           QStringLiteral("x)"));
     lblContrastResult->setText(number(tbContrast->value(), 10, 1));
     lblBrightnessResult->setText(number(tbBrightness->value(), 10, 1));
     lblSaturationResult->setText(number(tbSaturation->value(), 10, 1));
@@ -372,14 +393,16 @@ void SettingsPanel::valueChange()
     lblGammaRedResult->setText(number(tbGammaRed->value(), 100, 1));
     lblGammaGreenResult->setText(number(tbGammaGreen->value(), 100, 1));
     lblGammaBlueResult->setText(number(tbGammaBlue->value(), 100, 1));
-    lblFiterOpacityResult->setText(QLatin1Char('(') + QString::number(tbFilterOpacity->value()) + QStringLiteral("%)"));
+    lblFiterOpacityResult->setText(QLatin1Char('(') + QString::number(tbFilterOpacity->value()) +
+                                   QStringLiteral("%)"));
 }
 
 void SettingsPanel::cbFrameChange()
 {
     edVideoFront->setEnabled(cbFrame->currentIndex() > 0);
     const bool on = edVideoFront->isEnabledTo(edVideoFront->parentWidget());
-    for (QWidget *w : std::initializer_list<QWidget *>{cbVideoScale, cbVideoPosition, edVideoPositionX, edVideoPositionY})
+    for (QWidget *w : std::initializer_list<QWidget *>{cbVideoScale, cbVideoPosition,
+                                                       edVideoPositionX, edVideoPositionY})
         w->setEnabled(on);
 }
 
@@ -387,62 +410,23 @@ void SettingsPanel::cbLogoChange()
 {
     cbLogoPosition->setEnabled(cbLogo->currentIndex() > 0);
     const bool on = cbLogoPosition->isEnabledTo(cbLogoPosition->parentWidget());
-    for (QWidget *w : std::initializer_list<QWidget *>{edLogoPositionX, edLogoPositionY, cbLogoScale})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{edLogoPositionX, edLogoPositionY, cbLogoScale})
         w->setEnabled(on);
 }
 
 RenderSettings SettingsPanel::settings() const
 {
     RenderSettings s;
-    s.cbRenderScale = cbRenderScale->currentIndex();
-    s.cbBitrate = cbBitrate->currentText();
-    s.cbExtension = cbExtension->currentText();
-    s.cbPreset = cbPreset->currentIndex();
-    s.btnFullCPU = btnFullCPU->isChecked();
-    s.cbFlipVideo = cbFlipVideo->currentIndex();
-    s.edTimeStart = edTimeStart->value();
-    s.edTimeEnd = edTimeEnd->value();
-    s.edCropLeft = edCropLeft->value();
-    s.edCropTop = edCropTop->value();
-    s.tbZoom = tbZoom->value();
-    s.tbVideoSpeed = tbVideoSpeed->value();
-    // A picker without a selection counts as "Yok".
-    const auto pick = [](const QComboBox *box, int &index, QString &text) {
-        index = std::max(box->currentIndex(), 0);
-        text = box->currentIndex() >= 0 ? box->currentText() : noneItem();
-    };
-    pick(cbFilter, s.cbFilter, s.cbFilterText);
-    pick(cbFrame, s.cbFrame, s.cbFrameText);
-    pick(cbLogo, s.cbLogo, s.cbLogoText);
-    s.edVideoFront = edVideoFront->currentIndex();
-    s.cbVideoScale = cbVideoScale->currentText();
-    s.cbVideoPosition = cbVideoPosition->currentIndex();
-    s.edVideoPositionX = edVideoPositionX->value();
-    s.edVideoPositionY = edVideoPositionY->value();
-    s.cbLogoPosition = cbLogoPosition->currentIndex();
-    s.edLogoPositionX = edLogoPositionX->value();
-    s.edLogoPositionY = edLogoPositionY->value();
-    s.cbLogoScale = cbLogoScale->currentText();
-    s.cbGreyscale = cbGreyscale->isChecked();
-    s.cbSepia = cbSepia->isChecked();
-    s.cbNegative = cbNegative->isChecked();
-    s.cbThermography = cbThermography->isChecked();
-    s.cbBadDream = cbBadDream->isChecked();
-    s.cbPosterize = cbPosterize->isChecked();
-    s.cbLSD = cbLSD->isChecked();
-    s.cbVintage = cbVintage->isChecked();
-    s.cbVignette = cbVignette->isChecked();
-    s.tbContrast = tbContrast->value();
-    s.tbBrightness = tbBrightness->value();
-    s.tbSaturation = tbSaturation->value();
-    s.tbGamma = tbGamma->value();
-    s.tbGammaRed = tbGammaRed->value();
-    s.tbGammaGreen = tbGammaGreen->value();
-    s.tbGammaBlue = tbGammaBlue->value();
-    s.tbFilterOpacity = tbFilterOpacity->value();
-    s.cbPreviewScale = m_form->cbPreviewScale->currentIndex();
-    s.cbPreviewNoAudio = m_form->cbPreviewNoAudio->isChecked();
+    for (const Bound &bound : m_controls)
+        readSettingControl(*bound.control, bound.widget, s);
     return s;
+}
+
+void SettingsPanel::setSettings(const RenderSettings &settings)
+{
+    for (const Bound &bound : m_controls)
+        writeSettingControl(*bound.control, bound.widget, settings);
 }
 
 } // namespace fulmaro

@@ -1,21 +1,23 @@
 #pragma once
 
+#include "core/base/workfolders.h"
 #include "core/render/rendersettings.h"
 
 #include <QLabel>
-#include <QObject>
+#include <QList>
+#include <QWidget>
 
 class QCheckBox;
 class QComboBox;
 class QSlider;
 class QSpinBox;
+class QTabWidget;
 class QToolButton;
-class QWidget;
 
 namespace fulmaro {
 
 class AssetLibrary;
-class MainForm;
+struct SettingControl;
 
 // A caption label that resets its slider on a double click.
 class ResetLabel : public QLabel
@@ -30,15 +32,21 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 };
 
-// The render settings: the controls of the "Genel" and "Efektler" pages and of the hidden third
-// page. The controls hold the settings; settings() reads them when a command is built.
-class SettingsPanel : public QObject
+// The render settings: the page control with the "Genel" and "Efektler" pages and the hidden
+// third page, their controls, and the libraries behind the overlay pickers. The controls hold the
+// settings; settings() reads them when a command is built. The preview strip's two settings
+// (cbPreviewScale, cbPreviewNoAudio) live on the main window: settings() leaves them at their
+// defaults and setSettings() passes them over.
+class SettingsPanel : public QWidget
 {
     Q_OBJECT
 public:
-    explicit SettingsPanel(MainForm *form);
+    explicit SettingsPanel(const WorkFolders &folders, QWidget *parent = nullptr);
 
+    // A picker showing no overlay ("Yok" or nothing) reads as the default: index 0, no text.
     RenderSettings settings() const;
+    // Shows the settings; the pickers take their entries by name, and the enabling rules follow.
+    void setSettings(const RenderSettings &settings);
 
     // Fills the overlay and clip pickers from the library folders, in start-up order; each
     // picker keeps the entry it showed, "Yok" at first.
@@ -46,6 +54,11 @@ public:
 
     // The libraries behind the pickers and their buttons.
     AssetLibrary *assets = nullptr;
+
+    QTabWidget *renderPageControl;
+    QWidget *pageGeneral; // "Genel"
+    QWidget *pageEffects; // "Efektler"
+    QWidget *tabSheet3;   // never shown
 
     // "Genel"
     QComboBox *cbRenderScale;
@@ -134,19 +147,27 @@ public:
 public Q_SLOTS:
     // Rewrites all ten value labels from the sliders' positions.
     void valueChange();
-    // The user picked a frame or a logo: its sub-controls follow whether one is chosen.
+    // A frame or a logo was chosen or put away, by whatever means: its sub-controls follow
+    // whether one is chosen.
     void cbFrameChange();
     void cbLogoChange();
 
 private:
+    void buildPages();
     void buildGeneralPage(QWidget *page);
     void buildEffectsPage(QWidget *page);
     void buildThirdPage(QWidget *page);
-    QSlider *slider(QWidget *parent, const char *name);
-    ResetLabel *resetLabel(QWidget *parent, const char *name, const QString &text,
-                           QSlider *target);
+    // The control of that name in the settings table, made on parent and remembered for
+    // settings() and setSettings().
+    template<typename W> W *control(QWidget *parent, const char *name);
+    ResetLabel *resetLabel(QWidget *parent, const char *name, const QString &text, QSlider *target);
 
-    MainForm *m_form;
+    struct Bound
+    {
+        const SettingControl *control;
+        QWidget *widget;
+    };
+    QList<Bound> m_controls;
 };
 
 } // namespace fulmaro
