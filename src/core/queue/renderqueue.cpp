@@ -1,5 +1,7 @@
 #include "core/queue/renderqueue.h"
 
+#include "core/runner/tooloutput.h"
+
 #include <QEventLoop>
 
 namespace fulmaro {
@@ -67,9 +69,18 @@ void RenderQueue::next()
 
 void RenderQueue::checkAndRun(int index)
 {
+    JobStatus &status = m_status[index];
+    // A row that cannot be rendered fails at once with its reason; the run goes on.
+    if (!m_abort && !m_jobs.at(index).refusal.isEmpty()) {
+        status.state = JobState::Failed;
+        status.started = status.ended = clock();
+        status.lastLines = {m_jobs.at(index).refusal};
+        Q_EMIT jobFinished(index);
+        QMetaObject::invokeMethod(this, &RenderQueue::next, Qt::QueuedConnection);
+        return;
+    }
     if (toolCheck && !toolCheck(index))
         m_abort = true;
-    JobStatus &status = m_status[index];
     if (m_abort) {
         status.state = JobState::Skipped;
         Q_EMIT jobFinished(index);
@@ -107,6 +118,22 @@ void RenderQueue::onOutput(const QString &piece, bool &stop)
         stop = true;
 }
 
+namespace {
+
+QString endText(const RunResult &result)
+{
+    switch (result.end) {
+    case RunEnd::Crashed:
+        return QStringLiteral("Kodlayıcı çöktü.");
+    case RunEnd::FailedToStart:
+        return QStringLiteral("Kodlayıcı başlatılamadı.");
+    default:
+        return QStringLiteral("Kodlayıcı %1 çıkış koduyla bitti.").arg(result.exitCode);
+    }
+}
+
+} // namespace
+
 void RenderQueue::onDone()
 {
     ToolRun *run = m_run;
@@ -131,12 +158,11 @@ void RenderQueue::onDone()
     case RunEnd::Crashed:
     case RunEnd::FailedToStart: {
         status.state = JobState::Failed;
-        QStringList tail;
-        for (qsizetype i = result.lines.size() - 1; i >= 0 && tail.size() < failureLines; --i) {
-            if (!result.lines.at(i).trimmed().isEmpty())
-                tail.prepend(result.lines.at(i));
-        }
-        status.lastLines = tail;
+        // What went wrong, without the encoder's banner and progress; when it said nothing of
+        // use, how it ended.
+        status.lastLines = lastMeaningfulLines(result.lines, failureLines);
+        if (status.lastLines.isEmpty())
+            status.lastLines << endText(result);
         break;
     }
     }

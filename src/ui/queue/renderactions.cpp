@@ -79,11 +79,15 @@ void RenderActions::actRenderPreviewExecute()
     const int position = list->selectedOrOnlyPosition();
     if (position < 0)
         return;
+    const VideoItem item = list->model()->item(position);
+    if (!item.renderable()) {
+        showMsg(MsgDlgType::mtError, refusalMessage(item), 0);
+        return;
+    }
     const ToolSet &tools = m_context.tools;
     if (!m_context.checkTool(tools.ffMpeg))
         return;
     const RenderSettings settings = m_inputs.settings();
-    const VideoItem item = list->model()->item(position);
     const BuiltCommand built = buildCommandLine(&item, PreviewMode, settings,
                                                 BuildFolders::from(m_context.folders, tools),
                                                 scratchTick());
