@@ -1,5 +1,7 @@
 #include "cli/batchoptions.h"
 
+#include <QDir>
+
 namespace fulmaro::batch {
 
 BatchOptions parseArguments(const QStringList &arguments)
@@ -85,6 +87,17 @@ BatchOptions parseArguments(const QStringList &arguments)
     return options;
 }
 
+void resolveRelativePaths(BatchOptions &options, const QString &currentFolder)
+{
+    const QDir current(currentFolder);
+    // Only made absolute, not cleaned: a link keeps its own name, as the list shows it.
+    for (QString &file : options.files)
+        file = QDir::toNativeSeparators(current.absoluteFilePath(file));
+    if (!options.outputFolder.isEmpty())
+        options.outputFolder =
+            QDir::toNativeSeparators(current.absoluteFilePath(options.outputFolder));
+}
+
 QString helpText()
 {
     return QStringLiteral(
@@ -113,7 +126,8 @@ QString helpText()
         "                       için tam sayı (kaydırıcının aralığında).\n"
         "  --dry-run          Dosyaları inceler, bindirme resimlerinin geçici kopyalarını\n"
         "                     hazırlar ve her dosya için, işlem kuyruğunun çalıştıracağı komut\n"
-        "                     satırını yazar; kodlayıcı çalıştırılmaz.\n"
+        "                     satırını yazar; kodlayıcı çalıştırılmaz. Görüntüsü olmayan ya da\n"
+        "                     okunamayan dosyalar için nedeni standart hataya yazılır.\n"
         "  --preview          --dry-run ile: işleme yerine önizleme komutlarını yazar.\n"
         "  --help             Bu açıklamayı gösterir.\n"
         "\n"

@@ -21,6 +21,10 @@ struct BatchOptions
 // Reads the arguments after the program's name.
 BatchOptions parseArguments(const QStringList &arguments);
 
+// Makes the file and folder names absolute against currentFolder. The tools run in the work
+// folders, where a relative name would point elsewhere.
+void resolveRelativePaths(BatchOptions &options, const QString &currentFolder);
+
 QString helpText();
 
 // Exit codes.

@@ -10,7 +10,7 @@ namespace fulmaro::batch {
 
 QString combinedProbeCommand(const ToolSet &tools, const QString &path)
 {
-    return tools.path(tools.ffProbe) + QStringLiteral("  ") + quoteArg(path)
+    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path)
            + QStringLiteral(" -v quiet -show_entries format=duration,size -show_streams");
 }
 
@@ -66,7 +66,8 @@ void FileProber::runDone(int index)
     QStringList formatLines;
     QStringList streamLines;
     splitCombinedProbe(entry.probe->result().lines, &formatLines, &streamLines);
-    entry.item = makeVideoItem(path, formatLines, streamLines, QFileInfo(path).size());
+    entry.item = makeVideoItem(path, formatLines, streamLines, QFileInfo(path).size(), QLocale(),
+                               entry.probe->result().succeeded());
     entry.probe.reset();
     if (m_launched < m_paths.size())
         launch(m_launched++);

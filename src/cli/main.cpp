@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -22,10 +21,7 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
 
     batch::BatchOptions options = batch::parseArguments(app.arguments().mid(1));
-    // The tools run in the work folder, not in the caller's: a relative name is made whole
-    // here, so that probes, renders and the printed command lines find the file.
-    for (QString &file : options.files)
-        file = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+    batch::resolveRelativePaths(options, QDir::currentPath());
     if (!options.error.isEmpty()) {
         err << "fulmaro-batch: " << options.error << '\n'
             << QStringLiteral("Yardım için: fulmaro-batch --help") << '\n';

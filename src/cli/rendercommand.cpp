@@ -145,8 +145,17 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
             report(index, status);
             continue;
         }
-        RenderQueue queue({buildRenderJob(item, index, settings, buildFolders, outputs.at(index))},
-                          queueOptions);
+        const RenderJob job = buildRenderJob(item, index, settings, buildFolders, outputs.at(index));
+        if (!job.refusal.isEmpty()) {
+            // Never handed to the encoder; the run goes on with the next file.
+            if (terminal)
+                err << "\r\x1b[K";
+            err << head(index) << QStringLiteral(": hata: ") << job.refusal << '\n';
+            err.flush();
+            ++failed;
+            continue;
+        }
+        RenderQueue queue({job}, queueOptions);
         QObject::connect(&queue, &RenderQueue::jobProgress, [&](int) {
             if (!terminal)
                 return;
@@ -257,8 +266,15 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         renderOutputPaths(options.files, settings.cbExtension, outputFolder);
     FileProber prober(tools, folders.workDir, options.files);
     prober.start();
+    int exitCode = kExitOk;
     for (int index = 0; index < options.files.size(); ++index) {
         const VideoItem &item = prober.waitFor(index);
+        if (!item.renderable()) {
+            err << QStringLiteral("%1: %2").arg(item.caption, problemText(item.problem)) << '\n';
+            err.flush();
+            exitCode = kExitFailed;
+            continue;
+        }
         QString line;
         QList<ScratchCopy> copies;
         if (options.preview) {
@@ -278,7 +294,7 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         }
         out << line << '\n';
     }
-    return kExitOk;
+    return exitCode;
 }
 
 } // namespace fulmaro::batch

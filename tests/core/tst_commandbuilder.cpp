@@ -796,6 +796,50 @@ void TestCommandBuilder::fragments_data()
             s.cbVideoScale = QStringLiteral("33%");
         },
         0, {"scale=857x482[video]"});
+
+    // Sound goes into the container as it is only where the container can hold it.
+    const auto sound = [](const char *codec, int rate) {
+        return [codec, rate](S &, V &r) { r.audioStreams = {{QLatin1String(codec), rate}}; };
+    };
+    const auto into = [](const char *codec, int rate, const char *extension, int speed = 100) {
+        return [=](S &s, V &r) {
+            r.audioStreams = {{QLatin1String(codec), rate}};
+            s.cbExtension = QLatin1String(extension);
+            s.tbVideoSpeed = speed;
+        };
+    };
+    row("AAC copied into mp4", sound("aac", 44100), 0, {" -map 0:a? -c:a copy  -b:v"});
+    row("PCM into mp4 as AAC", into("pcm_s16le", 48000, "mp4"), 0,
+        {" -map 0:a? -c:a aac  -b:v"}, {"copy"});
+    row("PCM into avi copied", into("pcm_s16le", 48000, "avi"), 0, {" -map 0:a? -c:a copy "});
+    row("Opus into avi as MP3", into("opus", 48000, "avi"), 0,
+        {" -map 0:a? -c:a libmp3lame  -b:v"});
+    row("Vorbis into flv as AAC", into("vorbis", 44100, "flv"), 0, {" -map 0:a? -c:a aac "});
+    row("retimed PCM 32 kHz into flv as AAC", into("pcm_s16le", 32000, "flv", 150), 0,
+        {"[0:a]atempo=1.5 [audio]; ", " -map \"[audio]\" -c:a aac  -b:v"});
+    row("retimed Opus into mp4 as MP3", into("opus", 48000, "mp4", 150), 0,
+        {" -map \"[audio]\" -c:a libmp3lame "});
+    // A preview pipes avi into the player, whatever container the render would write.
+    row("preview of Opus writes MP3", into("opus", 48000, "mkv"), 1,
+        {" -map 0:a? -c:a libmp3lame "}, {"copy"});
+
+    // The video after a cover picture is the one that is rendered, also as a built-in frame.
+    row("video after a cover picture", [](S &, V &r) { r.videoOrdinal = 1; }, 0,
+        {"[base1]; [0:v:1] scale=1280x720[video]"}, {"[0:v] "});
+    row("video after a cover picture, retimed",
+        [](S &s, V &r) {
+            r.videoOrdinal = 2;
+            s.tbVideoSpeed = 200;
+        },
+        0, {"[audio]; [0:v:2] setpts=(1/2)*PTS, "});
+    row("built-in frame after a cover picture",
+        [](S &s, V &r) {
+            r.videoOrdinal = 1;
+            s.cbFrame = 1;
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("logo");
+        },
+        0, {"; [1:v:1] scale=1280x720 [frame]", "; [2:v] scale="});
 }
 
 void TestCommandBuilder::fragments()
@@ -843,6 +887,16 @@ void TestCommandBuilder::noRow()
     const BuiltCommand built = buildCommandLine(nullptr, 0, s, sampleFolders(), kTick);
     QVERIFY(built.text.isEmpty());
     QVERIFY(built.copies.isEmpty());
+    // Nor is there a command for a row without a video stream or that could not be read.
+    for (const ItemProblem problem : {ItemProblem::NoVideo, ItemProblem::Unreadable}) {
+        VideoItem item = sampleRow();
+        item.problem = problem;
+        for (const int mode : {0, 1}) {
+            const BuiltCommand refused = buildCommandLine(&item, mode, s, sampleFolders(), kTick);
+            QVERIFY(refused.text.isEmpty());
+            QVERIFY(refused.copies.isEmpty());
+        }
+    }
 }
 
 void TestCommandBuilder::scratchCopies()

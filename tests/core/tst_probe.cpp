@@ -1,9 +1,11 @@
 #include "core/base/toolset.h"
 #include "core/runner/shellquote.h"
 #include "support/testsupport.h"
+#include "support/corpus.h"
 #include "support/videolistclips.h"
 #include "core/videolist/mediaprobe.h"
 #include "core/videolist/probebatch.h"
+#include "core/render/commandbuilder.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -24,6 +26,10 @@ private Q_SLOTS:
     void workedExample();
     void streamFacts_data();
     void streamFacts();
+    void plausibleRate_data();
+    void plausibleRate();
+    void usersFiles_data();
+    void usersFiles();
     void commandLines();
     void realProbe_data();
     void realProbe();
@@ -182,17 +188,54 @@ void TestProbe::streamFacts_data()
 {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("resolution");
-    QTest::addColumn<bool>("hasAudio");
+    QTest::addColumn<bool>("hasVideo");
+    QTest::addColumn<int>("videoOrdinal");
     QTest::addColumn<QString>("frameRate");
+    QTest::addColumn<QStringList>("audioCodecs");
     QTest::newRow("audio first, then two videos")
-        << QStringList{"[STREAM]", "codec_type=audio", "r_frame_rate=0/0", "[/STREAM]",
-                       "[STREAM]", "codec_type=video", "r_frame_rate=30000/1001", "width=640",
-                       "height=360", "[/STREAM]", "[STREAM]", "codec_type=video",
-                       "r_frame_rate=25/1", "width=1920", "height=1080", "[/STREAM]"}
-        << "640x360" << true << "30000/1001";
-    QTest::newRow("sound only") << QStringList{"[STREAM]", "codec_type=audio", "[/STREAM]"}
-                                << "x" << true << "";
-    QTest::newRow("nothing") << QStringList{} << "x" << false << "";
+        << QStringList{"[STREAM]", "codec_type=audio", "codec_name=aac", "sample_rate=48000",
+                       "r_frame_rate=0/0", "[/STREAM]", "[STREAM]", "codec_type=video",
+                       "r_frame_rate=30000/1001", "width=640", "height=360", "[/STREAM]",
+                       "[STREAM]", "codec_type=video", "r_frame_rate=25/1", "width=1920",
+                       "height=1080", "[/STREAM]"}
+        << "640x360" << true << 0 << "30000/1001" << QStringList{"aac"};
+    QTest::newRow("cover picture before the video")
+        << QStringList{"[STREAM]", "codec_type=video", "width=64", "height=64",
+                       "r_frame_rate=90000/1", "DISPOSITION:attached_pic=1", "[/STREAM]",
+                       "[STREAM]", "codec_type=video", "width=320", "height=240",
+                       "r_frame_rate=30/1", "DISPOSITION:attached_pic=0", "[/STREAM]",
+                       "[STREAM]", "codec_type=audio", "codec_name=opus", "[/STREAM]"}
+        << "320x240" << true << 1 << "30/1" << QStringList{"opus"};
+    // The side data section sits inside the stream; what follows it still belongs there.
+    QTest::newRow("turned by the display matrix")
+        << QStringList{"[STREAM]", "codec_type=video", "width=568", "height=320",
+                       "[SIDE_DATA]", "side_data_type=Display Matrix", "displaymatrix=",
+                       "00000000:            0       65536           0", "rotation=-90",
+                       "[/SIDE_DATA]", "r_frame_rate=30/1", "[/STREAM]"}
+        << "320x568" << true << 0 << "30/1" << QStringList{};
+    QTest::newRow("turned by the rotate tag")
+        << QStringList{"[STREAM]", "codec_type=video", "width=568", "height=320",
+                       "TAG:rotate=270", "r_frame_rate=25/1", "[/STREAM]"}
+        << "320x568" << true << 0 << "25/1" << QStringList{};
+    QTest::newRow("upside down keeps its sides")
+        << QStringList{"[STREAM]", "codec_type=video", "width=568", "height=320", "[SIDE_DATA]",
+                       "rotation=180", "[/SIDE_DATA]", "[/STREAM]"}
+        << "568x320" << true << 0 << "30/1" << QStringList{};
+    QTest::newRow("jittering timestamps")
+        << QStringList{"[STREAM]", "codec_type=video", "width=320", "height=240",
+                       "r_frame_rate=90000/1", "avg_frame_rate=5400000/181607", "[/STREAM]"}
+        << "320x240" << true << 0 << "11537/388" << QStringList{};
+    QTest::newRow("sound only")
+        << QStringList{"[STREAM]", "codec_type=audio", "codec_name=mp3", "sample_rate=44100",
+                       "[/STREAM]", "[STREAM]", "codec_type=audio", "codec_name=pcm_s16le",
+                       "[/STREAM]"}
+        << "" << false << 0 << "" << QStringList{"mp3", "pcm_s16le"};
+    QTest::newRow("only a cover picture")
+        << QStringList{"[STREAM]", "codec_type=video", "width=600", "height=600",
+                       "DISPOSITION:attached_pic=1", "[/STREAM]", "[STREAM]",
+                       "codec_type=audio", "codec_name=mp3", "[/STREAM]"}
+        << "" << false << 0 << "" << QStringList{"mp3"};
+    QTest::newRow("nothing") << QStringList{} << "" << false << 0 << "" << QStringList{};
 }
 
 void TestProbe::streamFacts()
@@ -200,8 +243,81 @@ void TestProbe::streamFacts()
     QFETCH(QStringList, lines);
     const StreamFacts facts = readStreamFacts(lines);
     QTEST(facts.resolution, "resolution");
-    QTEST(facts.hasAudio, "hasAudio");
+    QTEST(facts.hasVideo, "hasVideo");
+    QTEST(facts.videoOrdinal, "videoOrdinal");
     QTEST(facts.frameRate, "frameRate");
+    QStringList codecs;
+    for (const AudioStream &a : facts.audioStreams)
+        codecs << a.codec;
+    QTEST(codecs, "audioCodecs");
+    QCOMPARE(facts.hasAudio, !codecs.isEmpty());
+    QCOMPARE(facts.anyStream, !lines.isEmpty());
+}
+
+void TestProbe::plausibleRate_data()
+{
+    QTest::addColumn<QString>("real");
+    QTest::addColumn<QString>("average");
+    QTest::addColumn<QString>("rate");
+    QTest::newRow("constant") << "30/1" << "30/1" << "30/1";
+    QTest::newRow("film") << "24000/1001" << "24000/1001" << "24000/1001";
+    QTest::newRow("time base as rate") << "90000/1" << "30/1" << "30/1";
+    QTest::newRow("240 is still a rate") << "240/1" << "0/0" << "240/1";
+    QTest::newRow("just below one") << "1/2" << "0/0" << "30/1";
+    QTest::newRow("one frame a second") << "1/1" << "0/0" << "1/1";
+    QTest::newRow("nothing known") << "0/0" << "0/0" << "30/1";
+    QTest::newRow("not a rate") << "abc" << "" << "30/1";
+    QTest::newRow("both implausible") << "1000/1" << "500/1" << "30/1";
+    QTest::newRow("terms too large for the encoders")
+        << "90000/1" << "5400000/181607" << "11537/388";
+}
+
+void TestProbe::plausibleRate()
+{
+    QFETCH(QString, real);
+    QFETCH(QString, average);
+    QFETCH(QString, rate);
+    const QString result = plausibleFrameRate(real, average);
+    QCOMPARE(result, rate);
+    // Whatever the terms, the rate stays within a hair of the source's.
+    const double source = frameRateValue(frameRateValue(real) >= 1 && frameRateValue(real) <= 240
+                                             ? real
+                                             : average);
+    if (source >= 1 && source <= 240)
+        QVERIFY(qAbs(frameRateValue(result) - source) < 1e-4);
+}
+
+void TestProbe::usersFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const corpus::Sample &s : corpus::samples())
+        QTest::newRow(s.name) << QString::fromLatin1(s.name);
+}
+
+void TestProbe::usersFiles()
+{
+    QFETCH(QString, name);
+    static QStringList paths;
+    const QString folder = m_dir.filePath(QStringLiteral("kullanıcı dosyaları/"));
+    if (paths.isEmpty())
+        paths = corpus::makeAll(folder);
+    QVERIFY(!paths.isEmpty());
+    const corpus::Sample &s = *corpus::sample(name);
+    const QString path = folder + QString::fromUtf8(s.file);
+    const QList<VideoItem> rows = probeAll(m_realBin, {path});
+    QCOMPARE(rows.size(), 1);
+    const VideoItem &row = rows.constFirst();
+    QCOMPARE(row.resolution, QString::fromUtf8(s.resolution));
+    QCOMPARE(row.renderable(), s.renderable);
+    QCOMPARE(row.hasAudio, s.hasAudio);
+    if (s.hasAudio)
+        QCOMPARE(row.audioStreams.value(0).codec, QLatin1String(s.audioCodec));
+    if (s.renderable) {
+        QVERIFY2(qAbs(frameRateValue(row.frameRate) - s.fps) <= s.fpsTolerance,
+                 qPrintable(row.frameRate));
+        QCOMPARE(wholeSecondsFromDecimal(QString::number(s.seconds)),
+                 qint64(durationToSeconds(row.duration)));
+    }
 }
 
 void TestProbe::commandLines()
@@ -210,10 +326,10 @@ void TestProbe::commandLines()
     tools.searchPath = false; // the probe in Bin, even where it is missing
     const QString path = QStringLiteral("/v/deniz kıyısı.mp4");
     QCOMPARE(formatProbeCommand(tools, path),
-             QStringLiteral("/iş yeri/Bin/ffprobe  \"/v/deniz kıyısı.mp4\" -v quiet "
+             QStringLiteral("\"/iş yeri/Bin/ffprobe\"  \"/v/deniz kıyısı.mp4\" -v quiet "
                             "-show_entries format=duration,size"));
     QCOMPARE(streamProbeCommand(tools, QStringLiteral("/v/$x.mp4")),
-             QStringLiteral("/iş yeri/Bin/ffprobe  ") + quoteArg(QStringLiteral("/v/$x.mp4"))
+             QStringLiteral("\"/iş yeri/Bin/ffprobe\"  ") + quoteArg(QStringLiteral("/v/$x.mp4"))
                  + QStringLiteral(" -v quiet -show_streams"));
 }
 
@@ -275,7 +391,8 @@ void TestProbe::oddProbeOutput_data()
     QTest::newRow("N/A duration and size") << "na" << "00:00:00" << "640x360";
     QTest::newRow("size 0") << "zero" << "00:00:02" << "640x360";
     QTest::newRow("size missing, name in capitals") << "nosize" << "00:01:02" << "640x360";
-    QTest::newRow("names missing") << "silent" << "00:00:00" << "x";
+    // Nothing about any stream: the file is listed as one the probe could not read.
+    QTest::newRow("names missing") << "silent" << "00:00:00" << "okunamadı";
 }
 
 void TestProbe::oddProbeOutput()
@@ -324,7 +441,8 @@ void TestProbe::probeThatCannotRun()
     qputenv("PATH", path);
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows.constFirst().duration, QStringLiteral("00:00:00"));
-    QCOMPARE(rows.constFirst().resolution, QStringLiteral("x"));
+    QCOMPARE(rows.constFirst().resolution, QStringLiteral("okunamadı"));
+    QVERIFY(!rows.constFirst().renderable());
     QCOMPARE(rows.constFirst().size, fileSizeText(QFileInfo(m_silent).size()));
 }
 

@@ -46,6 +46,7 @@ private Q_SLOTS:
     void outcomes();
     void stopEndsTree();
     void toolCheckStopsRun();
+    void refusedRowFailsAtOnce();
     void acrossMidnight();
     void partPath_data();
     void partPath();
@@ -252,6 +253,43 @@ void TestQueueCore::toolCheckStopsRun()
     QVERIFY(queue.status(2).reason.isEmpty());
     QVERIFY(queue.halted());
     QVERIFY(!QFile::exists(out + "2.mp4") && !QFile::exists(out + "2.part.mp4"));
+}
+
+// A row that cannot be rendered has no command; its job fails at once with the reason and the
+// run goes on.
+void TestQueueCore::refusedRowFailsAtOnce()
+{
+    QList<VideoItem> items(2);
+    items[0].caption = QStringLiteral("/v/ses.flv");
+    items[0].problem = ItemProblem::NoVideo;
+    items[1].caption = QStringLiteral("/v/klip.mp4");
+    const QList<RenderJob> built =
+        buildRenderJobs(items, RenderSettings(), BuildFolders(), QStringLiteral("/o"));
+    QCOMPARE(built[0].refusal, QStringLiteral("görüntü yok"));
+    QVERIFY(built[0].command.isEmpty());
+    QVERIFY(built[1].refusal.isEmpty());
+
+    QTemporaryDir dir;
+    const QString out = dir.path() + QLatin1Char('/');
+    RenderJob refused = fakeJob(QStringLiteral("exit 0"), out + "ses.mp4");
+    refused.refusal = QStringLiteral("okunamadı");
+    QueueOptions options;
+    options.encoderPath = QStringLiteral(FAKE_TOOL);
+    options.workDir = dir.path();
+    RenderQueue queue({refused, fakeJob(QStringLiteral("exit 0"), out + "klip.mp4")}, options);
+    QList<int> checked;
+    queue.toolCheck = [&checked](int index) {
+        checked << index;
+        return true;
+    };
+    QSignalSpy started(&queue, &RenderQueue::jobStarted);
+    QVERIFY(!queue.runAll());
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started.at(0).at(0).toInt(), 1);
+    QCOMPARE(checked, QList<int>{1});
+    QCOMPARE(queue.status(0).state, JobState::Failed);
+    QCOMPARE(queue.status(0).lastLines, QStringList{QStringLiteral("okunamadı")});
+    QCOMPARE(queue.status(1).state, JobState::Succeeded);
 }
 
 // The time a job took is the real span, also when midnight falls inside it.

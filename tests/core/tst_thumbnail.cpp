@@ -28,17 +28,17 @@ void TestThumbnail::grabCommand_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("plain") << "/videolar/deniz.mp4" << 65
-                           << "/data/Fulmaro/Bin/ffmpeg -y  -ss 65 -i \"/videolar/deniz.mp4\" -f "
+                           << "\"/data/Fulmaro/Bin/ffmpeg\" -y  -ss 65 -i \"/videolar/deniz.mp4\" -f "
                               "image2 -vframes 1 -preset ultrafast "
                               "\"/data/Fulmaro/Temp/deniz_65.jpg\"";
     QTest::newRow("dots and blanks") << "/v/yaz tatili.2024.mkv" << 0
-                                     << "/data/Fulmaro/Bin/ffmpeg -y  -ss 0 -i \"/v/yaz "
+                                     << "\"/data/Fulmaro/Bin/ffmpeg\" -y  -ss 0 -i \"/v/yaz "
                                         "tatili.2024.mkv\" -f image2 -vframes 1 -preset ultrafast "
                                         "\"/data/Fulmaro/Temp/yaz tatili.2024_0.jpg\"";
     // Shell characters in a name stay text in both the input and the scratch path.
     QTest::newRow("shell characters")
         << "/v/a\"$(id)`b`.mp4" << 7
-        << "/data/Fulmaro/Bin/ffmpeg -y  -ss 7 -i \"/v/a\\\"\\$(id)\\`b\\`.mp4\" -f image2 -vframes "
+        << "\"/data/Fulmaro/Bin/ffmpeg\" -y  -ss 7 -i \"/v/a\\\"\\$(id)\\`b\\`.mp4\" -f image2 -vframes "
            "1 -preset ultrafast \"/data/Fulmaro/Temp/a\\\"\\$(id)\\`b\\`_7.jpg\"";
 }
 

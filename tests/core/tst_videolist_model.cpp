@@ -15,6 +15,7 @@ private Q_SLOTS:
     void marks();
     void groupsTakeSmallestUnusedId();
     void groupedLayout();
+    void refusedRowsSayWhy();
 };
 
 namespace {
@@ -176,6 +177,27 @@ void TestVideoListModel::groupedLayout()
     QCOMPARE(captions(m), QStringList({"0", "2", "4"}));
     QVERIFY(!m.isGrouped());
     QCOMPARE(m.rowCount(), 3);
+}
+
+void TestVideoListModel::refusedRowsSayWhy()
+{
+    VideoListModel m;
+    m.append(row(QStringLiteral("a")));
+    VideoItem sound = row(QStringLiteral("ses"));
+    sound.problem = ItemProblem::NoVideo;
+    sound.resolution = problemText(sound.problem);
+    m.append(sound);
+    QCOMPARE(m.data(m.index(1, VideoListModel::ColResolution)).toString(),
+             QStringLiteral("görüntü yok"));
+    QCOMPARE(problemText(ItemProblem::Unreadable), QStringLiteral("okunamadı"));
+    for (int column = 0; column < VideoListModel::ColumnCount; ++column) {
+        QVERIFY(!m.data(m.index(0, column), VideoListModel::RefusedRole).toBool());
+        QVERIFY(m.data(m.index(1, column), VideoListModel::RefusedRole).toBool());
+    }
+    QCOMPARE(m.data(m.index(1, VideoListModel::ColResolution), Qt::ToolTipRole).toString(),
+             QStringLiteral("Bu dosya işlenemez: görüntü yok"));
+    // The mark still works on a refused row.
+    QVERIFY(m.flags(m.index(1, 0)) & Qt::ItemIsUserCheckable);
 }
 
 QTEST_GUILESS_MAIN(TestVideoListModel)

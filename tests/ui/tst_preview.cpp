@@ -8,7 +8,9 @@
 #include "ui/queue/renderactions.h"
 #include "core/render/commandbuilder.h"
 #include "ui/render/settingspanel.h"
+#include "support/corpus.h"
 #include "support/testsupport.h"
+#include "ui/thumbnail/thumbnailform.h"
 #include "ui/videolist/videolistcontroller.h"
 #include "core/videolist/videolistmodel.h"
 
@@ -18,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <memory>
@@ -65,6 +68,8 @@ private Q_SLOTS:
     void selection();
     void onePreviewAtATime();
     void clipPreviews();
+    void refusedRowsSayWhy_data();
+    void refusedRowsSayWhy();
 
 private:
     std::unique_ptr<MainForm> makeForm(const QStringList &files);
@@ -227,6 +232,49 @@ void TestPreview::clipPreviews()
     // The players end with the program.
     form.reset();
     QTRY_VERIFY_WITH_TIMEOUT(!testsupport::processAlive(clip.pid), 5000);
+}
+
+void TestPreview::refusedRowsSayWhy_data()
+{
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("sound only") << "sound only flv" << "Bu dosya işlenemez: görüntü yok";
+    QTest::newRow("empty file") << "empty file" << "Bu dosya işlenemez: okunamadı";
+}
+
+// The preview and the thumbnail window say why a row cannot be shown instead of starting.
+void TestPreview::refusedRowsSayWhy()
+{
+    QFETCH(QString, sample);
+    QFETCH(QString, message);
+    const QString file = corpus::make(*corpus::sample(sample), m_dir.path() + QLatin1Char('/'));
+    QVERIFY(!file.isEmpty());
+    auto form = makeForm({file});
+    QVERIFY(form);
+    auto *list = form->findChild<VideoListController *>();
+    const QModelIndex reason = list->model()->index(0, VideoListModel::ColResolution);
+    QCOMPARE(reason.data().toString(), message.section(QStringLiteral(": "), 1));
+    QVERIFY(reason.data(VideoListModel::RefusedRole).toBool());
+
+    form->actRenderPreview->trigger();
+    QCOMPARE(m_messages, QStringList{message});
+    QVERIFY(!form->preview->run());
+
+    // Should the thumbnail window open after all, it is closed so the test ends.
+    bool windowOpened = false;
+    QTimer guard;
+    connect(&guard, &QTimer::timeout, this, [&windowOpened] {
+        if (auto *w = qobject_cast<ThumbnailForm *>(QApplication::activeModalWidget())) {
+            windowOpened = true;
+            w->reject();
+        }
+    });
+    guard.start(20);
+    form->actThumbnail->trigger();
+    QCOMPARE(m_messages, QStringList({message, message}));
+    QVERIFY(!windowOpened);
+    QTest::qWait(100);
+    QVERIFY(playerStarts(m_log).isEmpty());
 }
 
 QTEST_MAIN(TestPreview)

@@ -8,6 +8,7 @@
 #include "ui/queue/videorenderform.h"
 #include "ui/render/settingspanel.h"
 #include "core/runner/shellquote.h"
+#include "support/corpus.h"
 #include "support/testsupport.h"
 #include "ui/videolist/videolistcontroller.h"
 #include "core/videolist/videolistmodel.h"
@@ -353,10 +354,13 @@ void TestQueueWindow::toolCheckFails()
     QVERIFY(!QFile::exists(ran));
 }
 
-// A source the encoder cannot read shows "Hata" with the encoder's words; the next job runs.
+// A source that cannot be rendered (one the probe cannot read, one with sound only) shows
+// "Hata" with its reason at once and never reaches the encoder; the next job runs.
 void TestQueueWindow::brokenSourceFailsAndRunGoesOn()
 {
-    auto form = makeForm({m_src + "bad.mp4", m_src + "a.mp4"}, m_out);
+    const QString sound = corpus::make(*corpus::sample(QStringLiteral("sound only mp4")), m_src);
+    QVERIFY(!sound.isEmpty());
+    auto form = makeForm({m_src + "bad.mp4", sound, m_src + "a.mp4"}, m_out);
     QVERIFY(form);
     QList<Row> after;
     QVERIFY(render(*form, [&](VideoRenderForm *w) {
@@ -365,14 +369,17 @@ void TestQueueWindow::brokenSourceFailsAndRunGoesOn()
         after = rows(w);
         QTest::mouseClick(w->btnFinish, Qt::LeftButton);
     }));
-    QCOMPARE(after.size(), 2);
+    QCOMPARE(after.size(), 3);
     QCOMPARE(after[0].progress, QStringLiteral("Hata"));
-    QVERIFY2(after[0].tip.contains(QLatin1String("bad.mp4")), qPrintable(after[0].tip));
-    QVERIFY2(after[0].reason.startsWith(QStringLiteral("Kodlayıcı hata ile bitti")),
-             qPrintable(after[0].reason));
+    QCOMPARE(after[0].tip, QStringLiteral("okunamadı"));
+    QCOMPARE(after[0].reason, QStringLiteral("okunamadı"));
     QVERIFY(after[1].reason.isEmpty());
     QVERIFY(readsAsTime(after[0].end));
-    QCOMPARE(after[1].progress, QStringLiteral("100%"));
+    QCOMPARE(after[1].progress, QStringLiteral("Hata"));
+    QCOMPARE(after[1].tip, QStringLiteral("görüntü yok"));
+    QVERIFY(!QFile::exists(m_out + "/bad.mkv"));
+    QVERIFY(!QFile::exists(m_out + "/yalnız ses.mkv"));
+    QCOMPARE(after[2].progress, QStringLiteral("100%"));
     QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/a.mkv") - 1) < 0.2);
 }
 

@@ -97,6 +97,7 @@ RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettin
     const BuiltCommand built = buildCommandLine(&item, RenderMode, settings, folders, scratchTick());
     RenderJob job;
     job.name = item.caption;
+    job.refusal = problemText(item.problem);
     job.command = built.text;
     job.copies = built.copies;
     job.position = position;

@@ -19,6 +19,9 @@ struct RenderJob
     QList<ScratchCopy> copies; // overlay pictures the command reads from the scratch folder
     QString outputPath;        // unique within the run
     int position = -1;         // the row's position in the video list
+    // Why the row cannot be rendered ("görüntü yok", "okunamadı"); such a job has no command
+    // and never reaches the encoder.
+    QString refusal;
 };
 
 // The input's file name without its folder and without its last extension.

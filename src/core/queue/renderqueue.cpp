@@ -4,6 +4,7 @@
 #include "core/queue/outputfiles.h"
 
 #include <QDir>
+#include "core/runner/tooloutput.h"
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -88,6 +89,14 @@ void RenderQueue::endWithoutRun(int index, JobState state)
 void RenderQueue::checkAndRun(int index)
 {
     JobStatus &status = m_status[index];
+    // A row that cannot be rendered fails at once with its reason; the run goes on.
+    if (!m_abort && !m_halted && !m_jobs.at(index).refusal.isEmpty()) {
+        status.started = status.ended = clock();
+        status.reason = m_jobs.at(index).refusal;
+        status.lastLines = {m_jobs.at(index).refusal};
+        endWithoutRun(index, JobState::Failed);
+        return;
+    }
     if (m_abort || m_halted) {
         endWithoutRun(index, JobState::Skipped);
         return;
@@ -156,6 +165,22 @@ void RenderQueue::onOutput(const QString &piece, bool &stop)
         stop = true;
 }
 
+namespace {
+
+QString endText(const RunResult &result)
+{
+    switch (result.end) {
+    case RunEnd::Crashed:
+        return QStringLiteral("Kodlayıcı çöktü.");
+    case RunEnd::FailedToStart:
+        return QStringLiteral("Kodlayıcı başlatılamadı.");
+    default:
+        return QStringLiteral("Kodlayıcı %1 çıkış koduyla bitti.").arg(result.exitCode);
+    }
+}
+
+} // namespace
+
 void RenderQueue::onDone()
 {
     ToolRun *run = m_run;
@@ -169,13 +194,12 @@ void RenderQueue::onDone()
     status.elapsedSeconds = std::max<qint64>(0, status.started.secsTo(status.ended));
     status.runEnd = result.end;
     status.exitCode = result.exitCode;
+    // What went wrong, without the encoder's banner and progress; when it said nothing of use,
+    // how it ended.
     auto keepTail = [&] {
-        QStringList tail;
-        for (qsizetype i = result.lines.size() - 1; i >= 0 && tail.size() < failureLines; --i) {
-            if (!result.lines.at(i).trimmed().isEmpty())
-                tail.prepend(result.lines.at(i));
-        }
-        status.lastLines = tail;
+        status.lastLines = lastMeaningfulLines(result.lines, failureLines);
+        if (status.lastLines.isEmpty())
+            status.lastLines << endText(result);
     };
     switch (result.end) {
     case RunEnd::Succeeded: {

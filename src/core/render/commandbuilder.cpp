@@ -1,5 +1,7 @@
 #include "core/render/commandbuilder.h"
 
+#include "core/render/audiocodecs.h"
+
 #include "core/render/settingvalues.h"
 
 #include "core/assets/assetfiles.h"
@@ -162,8 +164,8 @@ Geometry measureGeometry(const RenderSettings &s, bool preview)
     return g;
 }
 
-// The probe writes rates as "num/den"; anything else (or "0/0" for an unknown rate) leaves the
-// canvas at the encoder's default rate. Only digits and one slash can reach the graph.
+// The probe gives a plausible rate as "num/den"; anything else (a row the probe never saw) leaves
+// the canvas at the encoder's default rate. Only digits and one slash can reach the graph.
 QString canvasRate(const QString &frameRate)
 {
     static const QRegularExpression re(QStringLiteral("\\A([0-9]+)(?:/([0-9]+))?\\z"));
@@ -235,20 +237,40 @@ QString atempoChain(int speedPercent)
     return factors.join(QLatin1Char(','));
 }
 
-// The video is retimed; the sound follows through atempo when there is any to keep.
+// The source's video stream in input k: the first one, or the one after the cover pictures
+// that stand before it.
+QString videoStreamLabel(int input, const VideoItem &item)
+{
+    if (item.videoOrdinal <= 0)
+        return QStringLiteral("[%1:v]").arg(input);
+    return QStringLiteral("[%1:v:%2]").arg(input).arg(item.videoOrdinal);
+}
+
+// The container the sound is written into: a preview pipes avi into the player.
+QString outputContainer(const RenderSettings &s, bool preview)
+{
+    return preview ? QStringLiteral("avi") : s.cbExtension;
+}
+
+// The video is retimed; the sound follows through atempo when there is any to keep. Sound is
+// copied only where the container can hold its codec; otherwise it is encoded for it.
 SpeedPlan planSpeedAndAudio(const RenderSettings &s, const VideoItem &item, bool preview)
 {
     SpeedPlan plan;
     plan.percent = s.tbVideoSpeed;
     plan.speedText = decimalText(double(plan.percent) / kNormalSpeed);
+    const QString container = outputContainer(s, preview);
+    const QString video = videoStreamLabel(0, item);
     if (plan.percent == kNormalSpeed) {
-        plan.chainHead = QStringLiteral("[0:v] ");
+        plan.chainHead = video + QLatin1Char(' ');
         // Optional, so a source without sound renders too.
-        plan.audioMap = QStringLiteral(" -map 0:a? -c:a copy ");
+        plan.audioMap = QStringLiteral(" -map 0:a? -c:a ") +
+                        audioCodecOption(item.audioStreams, container, false) +
+                        QLatin1Char(' ');
         return plan;
     }
     const QString retime =
-        QStringLiteral("[0:v] setpts=(1/") + plan.speedText + QStringLiteral(")*PTS, ");
+        video + QStringLiteral(" setpts=(1/") + plan.speedText + QStringLiteral(")*PTS, ");
     const bool keepSound = item.hasAudio && !(preview && s.cbPreviewNoAudio);
     if (!keepSound) {
         plan.chainHead = retime;
@@ -256,7 +278,8 @@ SpeedPlan planSpeedAndAudio(const RenderSettings &s, const VideoItem &item, bool
     }
     plan.chainHead =
         QStringLiteral("[0:a]") + atempoChain(plan.percent) + QStringLiteral(" [audio]; ") + retime;
-    plan.audioMap = QStringLiteral(" -map \"[audio]\" -c:a libmp3lame ");
+    plan.audioMap = QStringLiteral(" -map \"[audio]\" -c:a ") +
+                    audioCodecOption(item.audioStreams, container, true) + QLatin1Char(' ');
     return plan;
 }
 
@@ -407,21 +430,25 @@ QString videoChain(const RenderSettings &s, const Choices &c, const Geometry &g,
 
 // The overlay inputs scaled to their places: the filter covers the video inside a frame, or the
 // whole picture; the frame the whole picture; the logo its own size.
-QString overlayInputChains(const Choices &c, const Geometry &g)
+QString overlayInputChains(const Choices &c, const Geometry &g, const VideoItem &item)
 {
     QString chains;
     int input = 1;
-    const auto chain = [&chains, &input](const QString &size, const char *label) {
-        chains += QStringLiteral("; [%1:v] scale=").arg(input) + size + QStringLiteral(" [") +
-                  QLatin1String(label) + QLatin1Char(']');
+    const auto chain = [&chains, &input](const QString &stream, const QString &size,
+                                         const char *label) {
+        chains += QStringLiteral("; ") + stream + QStringLiteral(" scale=") + size +
+                  QStringLiteral(" [") + QLatin1String(label) + QLatin1Char(']');
         ++input;
     };
+    const auto picture = [&input] { return QStringLiteral("[%1:v]").arg(input); };
     if (c.filter)
-        chain(c.hasFrame() ? g.videoSize : g.outSize, "filter");
+        chain(picture(), c.hasFrame() ? g.videoSize : g.outSize, "filter");
+    // A built-in frame is the source again: its video stream, not a cover picture.
     if (c.hasFrame())
-        chain(g.outSize, "frame");
+        chain(isBuiltInFrame(c.frame) ? videoStreamLabel(input, item) : picture(), g.outSize,
+              "frame");
     if (c.logo)
-        chain(g.logoSize, "logo");
+        chain(picture(), g.logoSize, "logo");
     return chains;
 }
 
@@ -657,7 +684,8 @@ bool makeScratchCopies(const QList<ScratchCopy> &copies)
 BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSettings &s,
                               const BuildFolders &folders, quint32 tick)
 {
-    if (!item)
+    // A row without a video stream to render is never handed to the encoder.
+    if (!item || !item->renderable())
         return {};
     const Choices choices = readChoices(s, mode);
     const Geometry geometry = measureGeometry(s, choices.preview);
@@ -667,7 +695,7 @@ BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSetti
     LayerStack layers;
     layOverlays(layers, choices, geometry, speed);
     const QString graph = canvas(geometry, *item) + videoChain(s, choices, geometry, speed) +
-                          overlayInputChains(choices, geometry) + layers.graph();
+                          overlayInputChains(choices, geometry, *item) + layers.graph();
 
     BuiltCommand result;
     result.text = inputs.text + presetOption(s.cbPreset) + QStringLiteral(" -filter_complex \"") +

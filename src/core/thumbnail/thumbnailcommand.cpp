@@ -25,7 +25,7 @@ QString thumbnailScratchPath(const QString &tempDir, const QString &fileName, in
 QString thumbnailGrabCommand(const ToolSet &tools, const QString &fileName, int seconds,
                              const QString &scratchPath)
 {
-    return tools.path(tools.ffMpeg) + QStringLiteral(" -y ") + QStringLiteral(" -ss ")
+    return quoteArg(tools.path(tools.ffMpeg)) + QStringLiteral(" -y ") + QStringLiteral(" -ss ")
            + QString::number(seconds) + QStringLiteral(" -i ") + quoteArg(fileName)
            + QStringLiteral(" -f image2") + QStringLiteral(" -vframes 1")
            + QStringLiteral(" -preset ultrafast") + QLatin1Char(' ') + quoteArg(scratchPath);

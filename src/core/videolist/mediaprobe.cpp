@@ -5,6 +5,7 @@
 #include "core/runner/toolrun.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -13,13 +14,13 @@ namespace fulmaro {
 
 QString formatProbeCommand(const ToolSet &tools, const QString &path)
 {
-    return tools.path(tools.ffProbe) + QStringLiteral("  ") + quoteArg(path)
+    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path)
            + QStringLiteral(" -v quiet -show_entries format=duration,size");
 }
 
 QString streamProbeCommand(const ToolSet &tools, const QString &path)
 {
-    return tools.path(tools.ffProbe) + QStringLiteral("  ") + quoteArg(path)
+    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path)
            + QStringLiteral(" -v quiet -show_streams");
 }
 
@@ -137,47 +138,209 @@ qint64 probedSize(const QString &value)
     return ok ? n : 0;
 }
 
+double frameRateValue(const QString &rate)
+{
+    static const QRegularExpression re(
+        QStringLiteral("\\A\\s*([0-9]+(?:\\.[0-9]+)?)(?:/([0-9]+(?:\\.[0-9]+)?))?\\s*\\z"));
+    const QRegularExpressionMatch m = re.match(rate);
+    if (!m.hasMatch())
+        return 0;
+    const double num = m.captured(1).toDouble();
+    const double den = m.captured(2).isEmpty() ? 1.0 : m.captured(2).toDouble();
+    if (den <= 0 || !std::isfinite(num / den))
+        return 0;
+    return num / den;
+}
+
+namespace {
+
+bool plausibleRate(double fps)
+{
+    return fps >= 1.0 && fps <= 240.0;
+}
+
+// "num/den" with both terms at most limit: the probe's own terms when they fit, otherwise the
+// last continued-fraction convergent of the value that does.
+QString boundedRate(const QString &rate, double value)
+{
+    constexpr qint64 limit = 65535;
+    static const QRegularExpression exact(QStringLiteral("\\A\\s*([0-9]+)(?:/([0-9]+))?\\s*\\z"));
+    if (const QRegularExpressionMatch m = exact.match(rate); m.hasMatch()) {
+        const qint64 num = m.captured(1).toLongLong();
+        const qint64 den = m.captured(2).isEmpty() ? 1 : m.captured(2).toLongLong();
+        if (num > 0 && den > 0 && num <= limit && den <= limit)
+            return QString::number(num) + QLatin1Char('/') + QString::number(den);
+    }
+    qint64 p0 = 0, q0 = 1, p1 = 1, q1 = 0;
+    double x = value;
+    for (int i = 0; i < 64; ++i) {
+        const double a = std::floor(x);
+        const qint64 p2 = static_cast<qint64>(a) * p1 + p0;
+        const qint64 q2 = static_cast<qint64>(a) * q1 + q0;
+        if (p2 > limit || q2 > limit)
+            break;
+        p0 = p1;
+        q0 = q1;
+        p1 = p2;
+        q1 = q2;
+        const double rest = x - a;
+        if (rest < 1e-12)
+            break;
+        x = 1.0 / rest;
+    }
+    if (q1 == 0)
+        return QStringLiteral("30/1");
+    return QString::number(p1) + QLatin1Char('/') + QString::number(q1);
+}
+
+} // namespace
+
+QString plausibleFrameRate(const QString &rFrameRate, const QString &avgFrameRate)
+{
+    const double real = frameRateValue(rFrameRate);
+    if (plausibleRate(real))
+        return boundedRate(rFrameRate, real);
+    const double average = frameRateValue(avgFrameRate);
+    if (plausibleRate(average))
+        return boundedRate(avgFrameRate, average);
+    return QStringLiteral("30/1");
+}
+
+namespace {
+
+// One [STREAM] section of the stream probe's output.
+struct StreamSection
+{
+    QString type;
+    QString codec;
+    QString width;
+    QString height;
+    QString rFrameRate;
+    QString avgFrameRate;
+    QString sampleRate;
+    QString sideRotation;
+    QString rotateTag;
+    bool attachedPicture = false;
+};
+
+// Degrees the picture is turned when shown, 0 to 359. The display matrix's rotation counts
+// counter-clockwise; only its size matters here, since a quarter turn either way swaps the sides.
+int rotationDegrees(const StreamSection &s)
+{
+    const QString &text = s.sideRotation.isEmpty() ? s.rotateTag : s.sideRotation;
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return 0;
+    const long long degrees = std::llround(value);
+    return static_cast<int>(((degrees % 360) + 360) % 360);
+}
+
+} // namespace
+
 StreamFacts readStreamFacts(const QStringList &streamLines)
 {
     StreamFacts facts;
-    facts.resolution = probeValue(streamLines, u"width") + QLatin1Char('x')
-                       + probeValue(streamLines, u"height");
+    int videoStreams = 0;
+    bool inStream = false;
+    bool inSideData = false;
+    StreamSection section;
 
-    // Walk the streams one section at a time; a value belongs to the section it stands in.
-    bool videoSeen = false;
-    QString sectionType;
-    QString sectionRate;
-    auto closeSection = [&] {
-        if (sectionType == QLatin1String("audio"))
+    auto closeStream = [&] {
+        if (section.type == QLatin1String("audio")) {
             facts.hasAudio = true;
-        if (!videoSeen && sectionType == QLatin1String("video")) {
-            videoSeen = true;
-            facts.frameRate = sectionRate;
+            facts.audioStreams.append(AudioStream{section.codec, section.sampleRate.toInt()});
+        } else if (section.type == QLatin1String("video")) {
+            if (!facts.hasVideo && !section.attachedPicture) {
+                facts.hasVideo = true;
+                facts.videoOrdinal = videoStreams;
+                facts.width = section.width;
+                facts.height = section.height;
+                facts.rotation = rotationDegrees(section);
+                facts.frameRate = plausibleFrameRate(section.rFrameRate, section.avgFrameRate);
+            }
+            ++videoStreams;
         }
-        sectionType.clear();
-        sectionRate.clear();
+        if (!section.type.isEmpty())
+            facts.anyStream = true;
+        section = StreamSection();
     };
+
     for (const QString &line : streamLines) {
-        if (line.startsWith(QLatin1Char('['))) {
-            closeSection();
+        const QString trimmed = line.trimmed();
+        if (trimmed == QLatin1String("[STREAM]")) {
+            if (inStream)
+                closeStream();
+            inStream = true;
+            inSideData = false;
             continue;
         }
+        if (trimmed == QLatin1String("[/STREAM]")) {
+            if (inStream)
+                closeStream();
+            inStream = false;
+            inSideData = false;
+            continue;
+        }
+        // Side data sits inside a stream; of it only the display matrix's rotation is read.
+        if (trimmed.startsWith(QLatin1String("[SIDE_DATA"))) {
+            inSideData = true;
+            continue;
+        }
+        if (trimmed.startsWith(QLatin1String("[/SIDE_DATA"))) {
+            inSideData = false;
+            continue;
+        }
+        if (!inStream)
+            continue;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         if (eq < 0)
             continue;
-        const QStringView name = QStringView(line).left(eq);
-        if (name.compare(u"codec_type", Qt::CaseInsensitive) == 0 && sectionType.isEmpty())
-            sectionType = line.mid(eq + 1).trimmed();
-        else if (name.compare(u"r_frame_rate", Qt::CaseInsensitive) == 0 && sectionRate.isEmpty())
-            sectionRate = line.mid(eq + 1).trimmed();
+        const QString name = line.left(eq).trimmed().toLower();
+        const QString value = line.mid(eq + 1).trimmed();
+        // The first line of a name counts, as everywhere in the probe's output.
+        auto take = [&value](QString &field) {
+            if (field.isEmpty())
+                field = value;
+        };
+        if (inSideData) {
+            if (name == QLatin1String("rotation"))
+                take(section.sideRotation);
+            continue;
+        }
+        if (name == QLatin1String("codec_type"))
+            take(section.type);
+        else if (name == QLatin1String("codec_name"))
+            take(section.codec);
+        else if (name == QLatin1String("width"))
+            take(section.width);
+        else if (name == QLatin1String("height"))
+            take(section.height);
+        else if (name == QLatin1String("r_frame_rate"))
+            take(section.rFrameRate);
+        else if (name == QLatin1String("avg_frame_rate"))
+            take(section.avgFrameRate);
+        else if (name == QLatin1String("sample_rate"))
+            take(section.sampleRate);
+        else if (name == QLatin1String("tag:rotate"))
+            take(section.rotateTag);
+        else if (name == QLatin1String("disposition:attached_pic"))
+            section.attachedPicture = value == QLatin1String("1");
     }
-    closeSection();
+    if (inStream)
+        closeStream();
+
+    if (facts.hasVideo) {
+        const bool quarterTurn = facts.rotation == 90 || facts.rotation == 270;
+        facts.resolution = quarterTurn ? facts.height + QLatin1Char('x') + facts.width
+                                       : facts.width + QLatin1Char('x') + facts.height;
+    }
     return facts;
 }
 
 VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
                         const QStringList &streamLines, qint64 fileSystemSize,
-                        const QLocale &locale)
+                        const QLocale &locale, bool streamProbeSucceeded)
 {
     VideoItem item;
     item.caption = path;
@@ -189,9 +352,16 @@ VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
         bytes = fileSystemSize;
     item.size = fileSizeText(qMax<qint64>(bytes, 0), locale);
     const StreamFacts facts = readStreamFacts(streamLines);
-    item.resolution = facts.resolution;
+    if (!streamProbeSucceeded || !facts.anyStream)
+        item.problem = ItemProblem::Unreadable;
+    else if (!facts.hasVideo)
+        item.problem = ItemProblem::NoVideo;
+    item.resolution = item.renderable() ? facts.resolution : problemText(item.problem);
     item.hasAudio = facts.hasAudio;
+    item.audioStreams = facts.audioStreams;
+    item.videoOrdinal = facts.videoOrdinal;
     item.frameRate = facts.frameRate;
+    item.rotation = facts.rotation;
     item.checked = false;
     item.group = 0;
     return item;
@@ -209,7 +379,8 @@ std::optional<VideoItem> probeVideoFile(const ToolSet &tools, const QString &wor
         return std::nullopt;
     const RunResult format = getDosOutput(tools.ffProbe, formatProbeCommand(tools, path), workDir);
     const RunResult streams = getDosOutput(tools.ffProbe, streamProbeCommand(tools, path), workDir);
-    return makeVideoItem(path, format.lines, streams.lines, QFileInfo(path).size(), locale);
+    return makeVideoItem(path, format.lines, streams.lines, QFileInfo(path).size(), locale,
+                         streams.succeeded());
 }
 
 } // namespace fulmaro

@@ -10,7 +10,7 @@
 
 namespace fulmaro {
 
-// The two probe command lines for one file: the probe's path unquoted, two blanks, the quoted
+// The two probe command lines for one file: the probe's quoted path, two blanks, the quoted
 // file, then the options.
 QString formatProbeCommand(const ToolSet &tools, const QString &path);
 QString streamProbeCommand(const ToolSet &tools, const QString &path);
@@ -33,20 +33,39 @@ QString fileSizeText(qint64 bytes, const QLocale &locale = QLocale());
 // A strict 64-bit decimal integer; anything else gives 0.
 qint64 probedSize(const QString &value);
 
-// What the stream probe tells beside the resolution.
+// A frame rate the canvas can run at: r_frame_rate when it lies between 1 and 240 frames a
+// second, otherwise avg_frame_rate when that does, otherwise 30/1. Jittering timestamps make the
+// probe guess r_frame_rate as the time base (90000/1). The result is "num/den" with both terms
+// at most 65535, the most the MPEG-4 and H.263 encoders take for their time base; a rate that
+// needs more is written as the nearest fraction that fits.
+QString plausibleFrameRate(const QString &rFrameRate, const QString &avgFrameRate);
+
+// A rate as the probe writes it ("30000/1001", "25") in frames a second; 0 when it is not one.
+double frameRateValue(const QString &rate);
+
+// What the stream probe tells about a file.
 struct StreamFacts
 {
-    QString resolution; // first "width" anywhere, "x", first "height" anywhere
+    bool anyStream = false; // the probe listed at least one stream
+    bool hasVideo = false;  // a video stream that is not an attached picture
+    // The video stream: the first one that is not an attached picture (cover art).
+    int videoOrdinal = 0;   // its place among all video streams
+    QString width;          // as stored
+    QString height;
+    int rotation = 0;       // degrees, 0 to 359, from the display matrix or the rotate tag
+    QString resolution;     // width "x" height as shown: swapped when turned by 90 or 270
+    QString frameRate;      // the plausible canvas rate
     bool hasAudio = false;
-    QString frameRate; // r_frame_rate of the first video stream, as written
+    QList<AudioStream> audioStreams;
 };
 StreamFacts readStreamFacts(const QStringList &streamLines);
 
 // The row for one file from both probes' output. fileSystemSize stands in when the probe gives
-// no usable size.
+// no usable size. streamProbeSucceeded is false when the stream probe could not run or could
+// not read the file: the row then says so.
 VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
                         const QStringList &streamLines, qint64 fileSystemSize,
-                        const QLocale &locale = QLocale());
+                        const QLocale &locale = QLocale(), bool streamProbeSucceeded = true);
 
 // Whether a row is made for the path at all: an existing file (links followed).
 bool isProbeableFile(const QString &path);

@@ -67,10 +67,10 @@ void ProbeBatch::runStreamProbe(qsizetype index)
     auto *run = new ToolRun(streamProbeCommand(m_tools, path), m_workDir, {}, this);
     connect(run, &ToolRun::done, this, [this, run, index, path] {
         Entry &entry = m_entries[static_cast<size_t>(index)];
-        const QStringList streamLines = run->takeResult().lines;
+        const RunResult streams = run->takeResult();
         run->deleteLater();
-        entry.item = makeVideoItem(path, entry.formatLines, streamLines, QFileInfo(path).size(),
-                                   m_locale);
+        entry.item = makeVideoItem(path, entry.formatLines, streams.lines, QFileInfo(path).size(),
+                                   m_locale, streams.succeeded());
         entry.formatLines.clear();
         entry.state = State::Ready;
         --m_running;

@@ -287,6 +287,10 @@ QVariant VideoListModel::data(const QModelIndex &index, int role) const
     }
     if (role == Qt::CheckStateRole && index.column() == ColCaption)
         return row.checked ? Qt::Checked : Qt::Unchecked;
+    if (role == RefusedRole)
+        return !row.renderable();
+    if (role == Qt::ToolTipRole && index.column() == ColResolution && !row.renderable())
+        return refusalMessage(row);
     return {};
 }
 

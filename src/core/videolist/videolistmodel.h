@@ -18,6 +18,8 @@ class VideoListModel : public QAbstractItemModel
     Q_OBJECT
 public:
     enum Column { ColCaption, ColDuration, ColType, ColSize, ColResolution, ColumnCount };
+    // True on every cell of a row that cannot be rendered; the view greys its reason.
+    enum Role { RefusedRole = Qt::UserRole + 1 };
 
     struct Group
     {

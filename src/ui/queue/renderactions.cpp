@@ -84,6 +84,11 @@ void RenderActions::actRenderPreviewExecute()
     const int position = list->selectedOrOnlyPosition();
     if (position < 0)
         return;
+    const VideoItem item = list->model()->item(position);
+    if (!item.renderable()) {
+        showMsg(MsgDlgType::mtError, refusalMessage(item), 0);
+        return;
+    }
     const ToolSet &tools = m_context.tools;
     if (!m_context.checkTool(tools.ffMpeg))
         return;

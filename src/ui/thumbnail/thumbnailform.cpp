@@ -259,8 +259,13 @@ void ThumbnailAction::actThumbnailExecute()
     const int position = m_list->selectedOrOnlyPosition();
     if (position < 0)
         return;
+    const VideoItem &item = m_list->model()->item(position);
+    if (!item.renderable()) {
+        showMsg(MsgDlgType::mtError, refusalMessage(item), 0);
+        return;
+    }
     ThumbnailForm thumbnail(m_context.folders, m_context.tools, m_context.dialogParent);
-    thumbnail.fileName = m_list->model()->item(position).caption;
+    thumbnail.fileName = item.caption;
     thumbnail.prepareForm();
     thumbnail.exec();
 }

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 
 namespace fulmaro {
@@ -32,6 +33,25 @@ private:
     bool m_was;
 };
 
+// The reason in a row that cannot be rendered is drawn like disabled text.
+class RefusedRowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == VideoListModel::ColResolution
+            && index.data(VideoListModel::RefusedRole).toBool()) {
+            const QColor grey = option->palette.color(QPalette::Disabled, QPalette::Text);
+            option->palette.setColor(QPalette::Text, grey);
+            option->palette.setColor(QPalette::HighlightedText, grey);
+        }
+    }
+};
+
 } // namespace
 
 VideoListController::VideoListController(QTreeView *view, const VideoListActions &actions,
@@ -44,6 +64,7 @@ VideoListController::VideoListController(QTreeView *view, const VideoListActions
     setObjectName(QStringLiteral("VideoListController"));
 
     view->setModel(m_model);
+    view->setItemDelegate(new RefusedRowDelegate(view));
     QFont font(QStringLiteral("Arial Unicode MS"));
     font.setPointSize(8);
     view->setFont(font);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace fulmaro {
+
+// One sound stream of a source, as the stream probe names it.
+struct AudioStream
+{
+    QString codec;      // codec_name: "aac", "mp3", "opus", "pcm_s16le" ...
+    int sampleRate = 0; // 0 when the probe gave none
+    friend bool operator==(const AudioStream &, const AudioStream &) = default;
+};
+
+// Whether the encoder copies a stream of this codec and sample rate into the container named by
+// this output extension (mp4, mkv, avi, flv; any case) without touching it. A codec the table
+// does not know is never copied.
+bool canCopyAudio(const QString &codec, int sampleRate, const QString &extension);
+
+// The encoder used when the sound must be encoded for this container: "aac" for mp4, mkv and
+// flv, "libmp3lame" for avi (and for a container the table does not know).
+QString audioEncoderFor(const QString &extension);
+
+// The value of -c:a for a source's sound written into this container.
+// At the source's speed: "copy" when every stream can be copied, otherwise the container's
+// encoder. At a changed speed the sound is always encoded: "libmp3lame" where MP3 at the
+// streams' rates goes into the container, otherwise the container's encoder.
+QString audioCodecOption(const QList<AudioStream> &streams, const QString &extension, bool retimed);
+
+// The extensions the table speaks of, for the tests that re-check it with the real encoder.
+QStringList audioTableContainers();
+// Every codec the table names.
+QStringList audioTableCodecs();
+
+} // namespace fulmaro
