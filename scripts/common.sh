@@ -4,7 +4,7 @@
 FULMARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 FULMARO_BUILD="${FULMARO_BUILD:-$FULMARO_ROOT/build}"
 FULMARO_PACKAGES=(g++ make cmake qt6-base-dev qt6-base-dev-tools libgl-dev
-                  ffmpeg xvfb xauth fonts-dejavu-core)
+                  ffmpeg xvfb xauth fonts-dejavu-core dbus-daemon)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

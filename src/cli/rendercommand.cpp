@@ -4,6 +4,8 @@
 #include "core/queue/renderjobs.h"
 #include "core/queue/renderprogress.h"
 #include "core/queue/renderqueue.h"
+#include "core/queue/runestimate.h"
+#include "core/desktop/sleepinhibitor.h"
 #include "core/render/commandbuilder.h"
 #include "core/render/settingsoptions.h"
 #include "cli/fileprober.h"
@@ -87,7 +89,9 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
         return QStringLiteral("[%1/%2] %3").arg(index + 1).arg(total).arg(
             QDir::toNativeSeparators(outputs.at(index)));
     };
+    QList<JobStatus> statuses(total);
     auto report = [&](int index, const JobStatus &status) {
+        statuses[index] = status;
         if (terminal)
             err << "\r\x1b[K";
         err << head(index) << ": " << stateText(status);
@@ -114,6 +118,33 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
 
     FileProber prober(tools, folders.workDir, files);
     prober.start();
+
+    // The same figures as the window: the job's percentage, speed and time left, then the
+    // whole run's.
+    const QLocale locale;
+    auto statusLine = [&](int index, const JobStatus &current) {
+        const QDateTime now = QDateTime::currentDateTime();
+        QString line = QLatin1Char('%') + locale.toString(current.percent.value_or(0));
+        if (current.speed)
+            line += QStringLiteral(" · ") + speedText(*current.speed, locale);
+        if (const auto left = jobSecondsLeft(current, now))
+            line += QStringLiteral(" · kalan ") + elapsedText(*left, locale);
+        QList<JobStatus> run = statuses;
+        run[index] = current;
+        QList<qint64> planned;
+        for (int i = 0; i < total; ++i) {
+            const VideoItem *item = prober.known(i);
+            const qint64 input = item ? durationToSeconds(item->duration) : 0;
+            planned << (input > 0 ? expectedOutputSeconds(input, settings.edTimeStart,
+                                                          settings.edTimeEnd,
+                                                          settings.tbVideoSpeed)
+                                  : 0);
+        }
+        return line + QStringLiteral(" · toplam ") + runCaption(runFigures(run, planned, now), locale);
+    };
+    // The machine stays awake until the last file is done.
+    SleepInhibitor sleepLock;
+    sleepLock.hold();
     int done = 0;
     int failed = 0;
     bool halted = false; // a stop or a failed tool check: the rest is not run
@@ -136,8 +167,7 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
         QObject::connect(&queue, &RenderQueue::jobProgress, [&](int) {
             if (!terminal)
                 return;
-            err << '\r' << head(index) << ": %" << queue.status(0).percent.value_or(0)
-                << "\x1b[K";
+            err << '\r' << head(index) << ": " << statusLine(index, queue.status(0)) << "\x1b[K";
             err.flush();
         });
         running = &queue;
@@ -153,6 +183,7 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
             halted = true;
     }
     watch.stop();
+    sleepLock.release();
     std::signal(SIGINT, previous);
 
     err << QStringLiteral("Toplam %1 iş: %2 başarılı, %3 başarısız, %4 durduruldu ya da "

@@ -34,6 +34,9 @@ struct JobStatus
     RunEnd runEnd = RunEnd::FailedToStart;
     int exitCode = -1;
     QStringList lastLines;          // the end of the encoder's output when the job failed
+    double positionSeconds = 0;     // the output time the encoder last reported, with its fraction
+    QDateTime progressAt;           // when that report came
+    std::optional<double> speed;    // the encoder's speed in that report
 };
 
 struct QueueOptions

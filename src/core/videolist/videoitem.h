@@ -1,8 +1,14 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace fulmaro {
+
+// The small still in front of a row's caption: asked for after the probe, grabbed in the
+// background; a row without a picture to show (no video stream, or a grab that failed) shows a
+// sign instead.
+enum class StillState { Pending, Ready, None };
 
 // One row of the video list. The texts are written once, when the file is added.
 struct VideoItem
@@ -18,6 +24,11 @@ struct VideoItem
     // rate of its first video stream as the probe wrote it ("30/1", "30000/1001"), or empty.
     bool hasAudio = false;
     QString frameRate;
+    // The still and where it stands; travels with the row's other contents.
+    StillState stillState = StillState::Pending;
+    QByteArray still; // the picture file's bytes, once ready
+    // Given by the list when the row is appended, so a still finds its row after moves.
+    quint64 key = 0;
 };
 
 } // namespace fulmaro

@@ -2,6 +2,7 @@
 
 #include "ui/dialogs/msgform.h"
 #include "core/queue/renderjobs.h"
+#include "core/queue/renderprogress.h"
 #include "ui/queue/videorenderform.h"
 #include "core/render/commandbuilder.h"
 #include "ui/queue/previewslot.h"
@@ -60,6 +61,13 @@ void RenderActions::actRenderExecute()
         makeScratchCopies(job.copies);
 
     const std::unique_ptr<VideoRenderForm> window(new VideoRenderForm(m_context.dialogParent));
+    for (const RenderJob &job : std::as_const(jobs)) {
+        const qint64 input = durationToSeconds(list->model()->item(job.position).duration);
+        window->plannedSeconds.append(
+            input > 0 ? expectedOutputSeconds(input, settings.edTimeStart, settings.edTimeEnd,
+                                              settings.tbVideoSpeed)
+                      : 0);
+    }
     window->renderList = std::move(jobs);
     window->outputFolder = outputFolder;
     window->options.encoderPath = tools.path(tools.ffMpeg);
