@@ -5,6 +5,7 @@
 #include "core/render/commandbuilder.h"
 #include "core/runner/shellquote.h"
 #include "core/runner/toolrun.h"
+#include "support/fakedesktopbus.h"
 #include "support/testsupport.h"
 #include "core/videolist/mediaprobe.h"
 
@@ -54,6 +55,8 @@ private:
     QString m_sound;  // 1 s, with sound
     QString m_silent; // 1 s, no sound
     QString m_out;
+    // logind on a bus of the test's own; the front end finds it through the variable.
+    testsupport::FakeDesktopBus m_desktop;
 };
 
 Output TestBatchRender::batch(const QStringList &args, int timeoutMs)
@@ -70,6 +73,7 @@ Output TestBatchRender::batch(const QStringList &args, int timeoutMs)
 
 void TestBatchRender::initTestCase()
 {
+    QVERIFY(m_desktop.start());
     const QString data = testsupport::isolateDataHome();
     m_folders = WorkFolders::under(data);
     m_folders.create();
@@ -253,8 +257,17 @@ void TestBatchRender::interruptStopsTheRunningJob()
     QVERIFY(p.waitForStarted());
     // Wait until the encoder is writing its output.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out + "/uzun.mp4").size() > 0, 20000);
+    // The machine is kept awake while the batch renders.
+    // (Earlier runs' calls may reach the stand-in only now: their callers have gone, so their
+    // locks are not held.)
+    QTRY_COMPARE(m_desktop.locksHeld(), 1);
+    for (const QVariantList &inhibit : std::as_const(m_desktop.inhibits))
+        QCOMPARE(inhibit, QVariantList({QStringLiteral("sleep:idle"), QStringLiteral("Fulmaro"),
+                                        QStringLiteral("Fulmaro video işliyor"),
+                                        QStringLiteral("block")}));
     ::kill(pid_t(p.processId()), SIGINT);
     QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(m_desktop.locksHeld(), 0);
     QCOMPARE(p.exitCode(), 130);
     const QString err = QString::fromUtf8(p.readAllStandardError());
     QVERIFY2(err.contains("uzun.mp4: durduruldu"), qPrintable(err));
