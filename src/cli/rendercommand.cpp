@@ -140,7 +140,8 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
                                                           settings.tbVideoSpeed)
                                   : 0);
         }
-        return line + QStringLiteral(" · toplam ") + runCaption(runFigures(run, planned, now), locale);
+        return line + QStringLiteral(" · toplam ")
+               + runCaption(runFigures(run, planned, now), locale);
     };
     // The machine stays awake until the last file is done.
     SleepInhibitor sleepLock;

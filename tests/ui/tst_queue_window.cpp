@@ -466,8 +466,8 @@ void TestQueueWindow::speedAndTimeLeft()
                         + QString::number(left.constLast())));
 
     QCOMPARE(leftAfter, QStringList({elapsedText(0), elapsedText(0)}));
-    QCOMPARE(captionAfter,
-             QStringLiteral("%100 · 2/2 · kalan ") + elapsedText(0) + QStringLiteral(" — Video Render"));
+    QCOMPARE(captionAfter, QStringLiteral("%100 · 2/2 · kalan ") + elapsedText(0)
+                               + QStringLiteral(" — Video Render"));
 }
 
 void TestQueueWindow::noticeAndSleepLock_data()

@@ -8,6 +8,12 @@
 
 namespace fulmaro {
 
+bool hasPictureSize(const QString &resolution)
+{
+    const QStringList sides = resolution.split(QLatin1Char('x'));
+    return sides.size() == 2 && sides.at(0).toInt() > 0 && sides.at(1).toInt() > 0;
+}
+
 double stillMoment(qint64 durationSeconds)
 {
     return durationSeconds > 0 ? durationSeconds / 10.0 : 0.0;

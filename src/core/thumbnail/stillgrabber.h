@@ -16,6 +16,10 @@ namespace fulmaro {
 constexpr int kStillGrabWidth = 128;
 constexpr int kStillGrabHeight = 72;
 
+// Whether the row has a picture to grab: its resolution names a width and a height (a file
+// without a video stream gives none, or a bare "x").
+bool hasPictureSize(const QString &resolution);
+
 // The moment a list still shows: a tenth into the video, past the black of a fade-in, and well
 // before its end even when the length was rounded up.
 double stillMoment(qint64 durationSeconds);

@@ -155,7 +155,7 @@ void VideoListController::appendProbed(const VideoItem &item)
     const quint64 key = m_model->append(item);
     // Without a video stream there is nothing to grab. The row is listed first; its still
     // follows from the background.
-    if (item.resolution.isEmpty()) {
+    if (!hasPictureSize(item.resolution)) {
         m_model->setStill(key, StillState::None);
         return;
     }
