@@ -122,7 +122,7 @@ int renderFiles(const QStringList &files, const RenderSettings &settings,
     // The same figures as the window: the job's percentage, speed and time left, then the
     // whole run's.
     const QLocale locale;
-    auto statusLine = [&](int index, const JobStatus &current) {
+    auto statusLine = [&](int index, const JobStatus &current) -> QString {
         const QDateTime now = QDateTime::currentDateTime();
         QString line = QLatin1Char('%') + locale.toString(current.percent.value_or(0));
         if (current.speed)

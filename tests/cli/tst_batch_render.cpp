@@ -45,6 +45,7 @@ private Q_SLOTS:
     void refused();
     void renders();
     void interruptStopsTheRunningJob();
+    void statusLineOnATerminal();
 
 private:
     Output batch(const QStringList &args, int timeoutMs = 120000);
@@ -282,6 +283,44 @@ void TestBatchRender::interruptStopsTheRunningJob()
             QVERIFY2(!testsupport::processAlive(procs.fileName().toLongLong()),
                      qPrintable(procs.fileName()));
     }
+}
+
+// On a terminal the status line carries the window's figures: the job's percentage, the
+// encoder's speed and the time left, then the whole run's.
+void TestBatchRender::statusLineOnATerminal()
+{
+    const QString clip = m_dir.filePath(QStringLiteral("orta.mp4"));
+    QVERIFY(testsupport::makeClip(clip, 20, true, QStringLiteral("320x240")));
+    const QString out = m_dir.filePath(QStringLiteral("terminal"));
+    QVERIFY(QDir().mkpath(out));
+    // script gives the front end a terminal of its own.
+    QProcess p;
+    p.start(QStringLiteral("script"),
+            {"-qefc",
+             quoteArg(QStringLiteral(FULMARO_BATCH)) + " --output " + quoteArg(out) + ' '
+                 + quoteArg(clip),
+             "/dev/null"});
+    QVERIFY(p.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 180000);
+    QCOMPARE(p.exitCode(), 0);
+    const QString text = QString::fromUtf8(p.readAll());
+
+    const QRegularExpression line(
+        QStringLiteral("orta\\.mp4: %(\\d+) · (\\d+\\.\\d)x · kalan (\\d\\d):(\\d\\d):(\\d\\d) · "
+                       "toplam %(\\d+) · 1/1 · kalan \\d\\d:\\d\\d:\\d\\d"));
+    QList<int> left;
+    QRegularExpressionMatchIterator it = line.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        QVERIFY2(m.captured(2).toDouble() > 0, qPrintable(m.captured(0)));
+        // One job: the run is where the job is (its figure counts the fraction of a second too).
+        QVERIFY2(m.captured(6).toInt() >= qMin(100, m.captured(1).toInt()),
+                 qPrintable(m.captured(0)));
+        left << m.captured(3).toInt() * 3600 + m.captured(4).toInt() * 60 + m.captured(5).toInt();
+    }
+    QVERIFY2(left.size() >= 2, qPrintable(text));
+    QVERIFY2(left.constLast() <= left.constFirst(), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("orta.mp4: tamam")), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(TestBatchRender)
