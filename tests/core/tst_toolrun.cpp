@@ -2,11 +2,15 @@
 #include "core/runner/toolrun.h"
 #include "support/testsupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sched.h>
 
 using namespace fulmaro;
 
@@ -36,6 +40,7 @@ private Q_SLOTS:
     void interfaceRespondsWhileSilent();
     void quoting_data();
     void quoting();
+    void backgroundRunsIdle();
 
 private:
     QTemporaryDir m_dir;
@@ -235,6 +240,40 @@ void TestToolRun::quoting()
     if (!name.contains(QLatin1Char('$')) && !name.contains(QLatin1Char('`'))
         && !name.contains(QLatin1Char('"')) && !name.contains(QLatin1Char('\\')))
         QCOMPARE(quoteArg(name), QLatin1Char('"') + name + QLatin1Char('"'));
+}
+
+// A background run's interpreter and the tool it starts both run at the lowest priority, in the
+// idle scheduling class.
+void TestToolRun::backgroundRunsIdle()
+{
+    ToolRun run(QStringLiteral("sleep 30; true"), m_dir.path());
+    run.setBackground(true);
+    run.start();
+    const qint64 group = run.processId();
+    QVERIFY(group > 0);
+    // nice and policy of every process of the run's group (fields 19 and 41 of stat).
+    auto members = [group] {
+        QList<QPair<int, int>> found;
+        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray text = stat.readAll();
+            const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+            // Counted from the state, which is field 3.
+            if (fields.size() > 38 && fields.at(2).toLongLong() == group)
+                found.append({fields.at(16).toInt(), fields.at(38).toInt()});
+        }
+        return found;
+    };
+    QTRY_COMPARE(members().size(), 2);
+    for (const auto &[nice, policy] : members()) {
+        QCOMPARE(nice, 19);
+        QCOMPARE(policy, SCHED_IDLE);
+    }
+    QSignalSpy done(&run, &ToolRun::done);
+    run.stop();
+    QVERIFY(done.wait(10000));
 }
 
 QTEST_GUILESS_MAIN(TestToolRun)

@@ -13,8 +13,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
 
