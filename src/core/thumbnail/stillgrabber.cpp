@@ -47,9 +47,16 @@ void StillGrabber::request(quint64 key, const QString &fileName, qint64 duration
     launchMore();
 }
 
+void StillGrabber::setHeld(bool held)
+{
+    m_held = held;
+    if (!held)
+        launchMore();
+}
+
 void StillGrabber::launchMore()
 {
-    while (m_running < m_parallel && !m_waiting.empty()) {
+    while (!m_held && m_running < m_parallel && !m_waiting.empty()) {
         const Request request = m_waiting.front();
         m_waiting.pop_front();
         if (wanted && !wanted(request.key))

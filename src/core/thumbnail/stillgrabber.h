@@ -50,6 +50,10 @@ public:
     std::function<bool(quint64 key)> wanted;
 
     void request(quint64 key, const QString &fileName, qint64 durationSeconds);
+    // While held, requests wait and no new grab starts (the list holds the stills while it is
+    // probing, so the rows come first).
+    void setHeld(bool held);
+    bool isHeld() const { return m_held; }
     bool isIdle() const { return m_running == 0 && m_waiting.empty(); }
     int running() const { return m_running; }
 
@@ -74,6 +78,7 @@ private:
     std::deque<Request> m_waiting;
     int m_running = 0;
     int m_parallel = kDefaultParallel;
+    bool m_held = false;
 };
 
 } // namespace fulmaro

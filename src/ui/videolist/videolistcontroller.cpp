@@ -141,10 +141,14 @@ void VideoListController::addVideoFiles(const QStringList &paths)
         return;
     auto *batch = new ProbeBatch(m_context.tools, m_context.folders.workDir, paths, this);
     ++m_activeAdds;
+    // The rows first: stills wait until every probe of the adds has ended.
+    m_stills->setHeld(true);
     connect(batch, &ProbeBatch::itemReady, this, &VideoListController::appendProbed);
     connect(batch, &ProbeBatch::finished, this, [this, batch] {
         --m_activeAdds;
         batch->deleteLater();
+        if (m_activeAdds == 0)
+            m_stills->setHeld(false);
         Q_EMIT addFinished();
     });
     batch->start();
