@@ -9,6 +9,7 @@
 // the program's own work or blocked.
 #include "core/base/workfolders.h"
 #include "ui/mainform.h"
+#include "ui/queue/previewslot.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -314,10 +315,10 @@ int main(int argc, char **argv)
     beat.step(QStringLiteral("open and close a preview"));
     form->videoList->setCurrentIndex(form->videoList->model()->index(0, 0));
     form->findChild<QAction *>(QStringLiteral("actRenderPreview"))->trigger();
-    waitUntil([&] { return form->previewRun() != nullptr; }, 10000);
+    waitUntil([&] { return form->preview->run() != nullptr; }, 10000);
     // Let it play a moment.
     waitUntil([] { return false; }, 700);
-    form->closePreviewWindow();
+    form->preview->close();
 
     beat.step(QStringLiteral("open the thumbnail window"));
     withModal(*form, form->findChild<QAction *>(QStringLiteral("actThumbnail")), "ThumbnailForm",

@@ -4,6 +4,7 @@
 #include "core/queue/renderprogress.h"
 #include "core/render/rendersettings.h"
 #include "core/render/settingsoptions.h"
+#include "core/render/settingstable.h"
 #include "core/runner/linesplitter.h"
 #include "core/videolist/mediaprobe.h"
 
@@ -87,7 +88,7 @@ void probeOutput(const QByteArray &data)
         const VideoItem item = makeVideoItem(QStringLiteral("/v/clip.mp4"), formatLines,
                                              streamLines, data.size(), locale);
         check(item.duration.size() == 8, "a duration that is not 8 characters");
-        check(durationSeconds(probeValue(formatLines, u"duration"), locale) >= 0,
+        check(wholeSecondsFromDecimal(probeValue(formatLines, u"duration"), locale) >= 0,
               "a negative duration");
     }
 }
@@ -146,9 +147,11 @@ void setOption(const QByteArray &data)
           "a bitrate the panel refuses");
     check(isValidLogoScale(settings.cbLogoScale) || settings.cbLogoScale == before.cbLogoScale,
           "a logo size the panel refuses");
-    for (const SliderRange &range : sliderRanges()) {
-        const int value = settings.*(range.field);
-        check(value >= range.minimum && value <= range.maximum, "a slider out of its range");
+    for (const SettingControl &control : settingControls()) {
+        if (control.kind != SettingKind::Slider)
+            continue;
+        const int value = settings.*(control.number);
+        check(value >= control.minimum && value <= control.maximum, "a slider out of its range");
     }
     check(settings.edTimeStart <= kSpinLimit && settings.edTimeStart >= -kSpinLimit &&
               settings.edTimeEnd <= kSpinLimit && settings.edTimeEnd >= -kSpinLimit,

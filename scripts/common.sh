@@ -5,7 +5,7 @@ FULMARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 FULMARO_BUILD="${FULMARO_BUILD:-$FULMARO_ROOT/build}"
 FULMARO_PACKAGES=(g++ make cmake qt6-base-dev qt6-base-dev-tools libgl-dev
                   ffmpeg xvfb xauth fonts-dejavu-core
-                  dpkg-dev desktop-file-utils appstream man-db groff-base parallel)
+                  dpkg-dev desktop-file-utils appstream man-db groff-base parallel dbus-daemon)
 # scripts/fuzz: clang with libFuzzer and the sanitizer runtimes.
 FULMARO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 

@@ -33,6 +33,13 @@ public:
     void start();
     // The row of the index-th file; the event loop runs until it is known.
     const VideoItem &waitFor(int index);
+    // The row of the index-th file if its probe has ended, without waiting.
+    const VideoItem *known(int index) const
+    {
+        return index >= 0 && index < int(m_entries.size()) && m_entries[index].item
+                   ? &*m_entries[index].item
+                   : nullptr;
+    }
 
 Q_SIGNALS:
     void progressed();

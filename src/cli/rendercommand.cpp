@@ -5,6 +5,8 @@
 #include "core/queue/renderjobs.h"
 #include "core/queue/renderprogress.h"
 #include "core/queue/renderqueue.h"
+#include "core/queue/runestimate.h"
+#include "core/desktop/sleepinhibitor.h"
 #include "core/render/commandbuilder.h"
 #include "core/render/settingsoptions.h"
 #include "cli/fileprober.h"
@@ -90,7 +92,9 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
         return QStringLiteral("[%1/%2] %3").arg(index + 1).arg(total).arg(
             QDir::toNativeSeparators(outputs.at(index)));
     };
+    QList<JobStatus> statuses(total);
     auto report = [&](int index, const JobStatus &status) {
+        statuses[index] = status;
         if (terminal)
             err << "\r\x1b[K";
         err << head(index) << ": " << stateText(status);
@@ -128,6 +132,34 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
     FileProber prober(tools, folders.workDir, files);
     if (probed.isEmpty())
         prober.start();
+
+    // The same figures as the window: the job's percentage, speed and time left, then the
+    // whole run's.
+    const QLocale locale;
+    auto statusLine = [&](int index, const JobStatus &current) -> QString {
+        const QDateTime now = QDateTime::currentDateTime();
+        QString line = QLatin1Char('%') + locale.toString(current.percent.value_or(0));
+        if (current.speed)
+            line += QStringLiteral(" · ") + speedText(*current.speed, locale);
+        if (const auto left = jobSecondsLeft(current, now))
+            line += QStringLiteral(" · kalan ") + elapsedText(*left, locale);
+        QList<JobStatus> run = statuses;
+        run[index] = current;
+        QList<qint64> planned;
+        for (int i = 0; i < total; ++i) {
+            const VideoItem *item = prober.known(i);
+            const qint64 input = item ? durationToSeconds(item->duration) : 0;
+            planned << (input > 0 ? expectedOutputSeconds(input, settings.edTimeStart,
+                                                          settings.edTimeEnd,
+                                                          settings.tbVideoSpeed)
+                                  : 0);
+        }
+        return line + QStringLiteral(" · toplam ")
+               + runCaption(runFigures(run, planned, now), locale);
+    };
+    // The machine stays awake until the last file is done.
+    SleepInhibitor sleepLock;
+    sleepLock.hold();
     int done = 0;
     int failed = 0;
     bool halted = false; // a stop or a failed tool check: the rest is not run
@@ -159,8 +191,7 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
         QObject::connect(&queue, &RenderQueue::jobProgress, [&](int) {
             if (!terminal)
                 return;
-            err << '\r' << head(index) << ": %" << queue.status(0).percent.value_or(0)
-                << "\x1b[K";
+            err << '\r' << head(index) << ": " << statusLine(index, queue.status(0)) << "\x1b[K";
             err.flush();
         });
         running = &queue;
@@ -178,6 +209,7 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
             halted = true;
     }
     watch.stop();
+    sleepLock.release();
     for (qsizetype i = 0; i < previous.size(); ++i)
         std::signal(endingSignals[i], previous.at(i));
 

@@ -5,6 +5,7 @@
 #include "core/render/commandbuilder.h"
 #include "core/runner/shellquote.h"
 #include "core/runner/toolrun.h"
+#include "support/fakedesktopbus.h"
 #include "support/testsupport.h"
 #include "core/videolist/mediaprobe.h"
 
@@ -47,6 +48,7 @@ private Q_SLOTS:
     void encoderRefusedOnce();
     void interruptStopsTheRunningJob_data();
     void interruptStopsTheRunningJob();
+    void statusLineOnATerminal();
 
 private:
     Output batch(const QStringList &args, int timeoutMs = 120000);
@@ -58,6 +60,8 @@ private:
     QString m_silent; // 1 s, no sound
     QString m_out;
     const QString m_silentName = QStringLiteral("@silent");
+    // logind on a bus of the test's own; the front end finds it through the variable.
+    testsupport::FakeDesktopBus m_desktop;
 };
 
 Output TestBatchRender::batch(const QStringList &args, int timeoutMs)
@@ -74,6 +78,7 @@ Output TestBatchRender::batch(const QStringList &args, int timeoutMs)
 
 void TestBatchRender::initTestCase()
 {
+    QVERIFY(m_desktop.start());
     const QString data = testsupport::isolateDataHome();
     m_folders = WorkFolders::under(data);
     m_folders.create();
@@ -334,8 +339,17 @@ void TestBatchRender::interruptStopsTheRunningJob()
     QVERIFY(p.waitForStarted());
     // Wait until the encoder is writing its output, under the temporary name.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out + "/uzun.part.mp4").size() > 0, 20000);
+    // The machine is kept awake while the batch renders.
+    // (Earlier runs' calls may reach the stand-in only now: their callers have gone, so their
+    // locks are not held.)
+    QTRY_COMPARE(m_desktop.locksHeld(), 1);
+    for (const QVariantList &inhibit : std::as_const(m_desktop.inhibits))
+        QCOMPARE(inhibit, QVariantList({QStringLiteral("sleep:idle"), QStringLiteral("Fulmaro"),
+                                        QStringLiteral("Fulmaro video işliyor"),
+                                        QStringLiteral("block")}));
     ::kill(pid_t(p.processId()), signal);
     QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(m_desktop.locksHeld(), 0);
     QCOMPARE(p.exitCode(), 130);
     const QString err = QString::fromUtf8(p.readAllStandardError());
     QVERIFY2(err.contains("uzun.mp4: durduruldu"), qPrintable(err));
@@ -352,6 +366,44 @@ void TestBatchRender::interruptStopsTheRunningJob()
             QVERIFY2(!testsupport::processAlive(procs.fileName().toLongLong()),
                      qPrintable(procs.fileName()));
     }
+}
+
+// On a terminal the status line carries the window's figures: the job's percentage, the
+// encoder's speed and the time left, then the whole run's.
+void TestBatchRender::statusLineOnATerminal()
+{
+    const QString clip = m_dir.filePath(QStringLiteral("orta.mp4"));
+    QVERIFY(testsupport::makeClip(clip, 20, true, QStringLiteral("320x240")));
+    const QString out = m_dir.filePath(QStringLiteral("terminal"));
+    QVERIFY(QDir().mkpath(out));
+    // script gives the front end a terminal of its own.
+    QProcess p;
+    p.start(QStringLiteral("script"),
+            {"-qefc",
+             quoteArg(QStringLiteral(FULMARO_BATCH)) + " --output " + quoteArg(out) + ' '
+                 + quoteArg(clip),
+             "/dev/null"});
+    QVERIFY(p.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 180000);
+    QCOMPARE(p.exitCode(), 0);
+    const QString text = QString::fromUtf8(p.readAll());
+
+    const QRegularExpression line(
+        QStringLiteral("orta\\.mp4: %(\\d+) · (\\d+\\.\\d)x · kalan (\\d\\d):(\\d\\d):(\\d\\d) · "
+                       "toplam %(\\d+) · 1/1 · kalan \\d\\d:\\d\\d:\\d\\d"));
+    QList<int> left;
+    QRegularExpressionMatchIterator it = line.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        QVERIFY2(m.captured(2).toDouble() > 0, qPrintable(m.captured(0)));
+        // One job: the run is where the job is (its figure counts the fraction of a second too).
+        QVERIFY2(m.captured(6).toInt() >= qMin(100, m.captured(1).toInt()),
+                 qPrintable(m.captured(0)));
+        left << m.captured(3).toInt() * 3600 + m.captured(4).toInt() * 60 + m.captured(5).toInt();
+    }
+    QVERIFY2(left.size() >= 2, qPrintable(text));
+    QVERIFY2(left.constLast() <= left.constFirst(), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("orta.mp4: tamam")), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(TestBatchRender)

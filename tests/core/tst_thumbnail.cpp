@@ -1,4 +1,5 @@
 // The thumbnail window's pure pieces: the grab command, names, caption and the random second.
+#include "core/thumbnail/stillgrabber.h"
 #include "core/thumbnail/thumbnailcommand.h"
 
 #include <QRandomGenerator>
@@ -19,6 +20,9 @@ private Q_SLOTS:
     void caption();
     void randomPosition_data();
     void randomPosition();
+    void stillCommand();
+    void pictureSize_data();
+    void pictureSize();
 };
 
 void TestThumbnail::grabCommand_data()
@@ -110,6 +114,40 @@ void TestThumbnail::randomPosition()
     }
     // Every second but the last one comes up.
     QCOMPARE(seen.size(), qMax(1, maximum));
+}
+
+// The list's still: the tool path and every file path quoted, a tenth into the video, fitted
+// into 128x72 after making the pixels square.
+void TestThumbnail::stillCommand()
+{
+    ToolSet tools;
+    tools.binDir = QStringLiteral("/data/$HOME Fulmaro/Bin/");
+    tools.ffMpeg = QStringLiteral("ffmpeg");
+    QCOMPARE(stillGrabCommand(tools, QStringLiteral("/v/yaz `tatili`.mkv"), stillMoment(65),
+                              QStringLiteral("/t/still_1_2.png")),
+             QStringLiteral("\"/data/\\$HOME Fulmaro/Bin/ffmpeg\" -v error -y -ss 6.50 -i "
+                            "\"/v/yaz \\`tatili\\`.mkv\" -an -sn -frames:v 1 -vf "
+                            "\"scale=iw*sar:ih,scale=128:72:force_original_aspect_ratio=decrease,"
+                            "setsar=1\" -f image2 -c:v png \"/t/still_1_2.png\""));
+    QCOMPARE(stillMoment(0), 0.0);
+}
+
+void TestThumbnail::pictureSize_data()
+{
+    QTest::addColumn<QString>("resolution");
+    QTest::addColumn<bool>("picture");
+    QTest::newRow("video") << "1280x720" << true;
+    QTest::newRow("no video stream") << "x" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("zero") << "0x0" << false;
+    QTest::newRow("height only") << "x720" << false;
+}
+
+void TestThumbnail::pictureSize()
+{
+    QFETCH(QString, resolution);
+    QFETCH(bool, picture);
+    QCOMPARE(hasPictureSize(resolution), picture);
 }
 
 QTEST_APPLESS_MAIN(TestThumbnail)

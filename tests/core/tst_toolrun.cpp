@@ -2,13 +2,17 @@
 #include "core/runner/toolrun.h"
 #include "support/testsupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
 #include <QTimer>
+
+#include <sched.h>
 
 using namespace fulmaro;
 
@@ -40,6 +44,7 @@ private Q_SLOTS:
     void quoting();
     void toolsGetTheUsersEnvironment_data();
     void toolsGetTheUsersEnvironment();
+    void backgroundRunsIdle();
 
 private:
     QTemporaryDir m_dir;
@@ -265,6 +270,40 @@ void TestToolRun::toolsGetTheUsersEnvironment()
     QVERIFY2(out.contains(QLatin1String("restarted: yes")), qPrintable(out));
     const QString expected = QStringLiteral("tool: %1|unset").arg(users.isEmpty() ? "unset" : users);
     QVERIFY2(out.contains(expected), qPrintable(out));
+}
+
+// A background run's interpreter and the tool it starts both run at the lowest priority, in the
+// idle scheduling class.
+void TestToolRun::backgroundRunsIdle()
+{
+    ToolRun run(QStringLiteral("sleep 30; true"), m_dir.path());
+    run.setBackground(true);
+    run.start();
+    const qint64 group = run.processId();
+    QVERIFY(group > 0);
+    // nice and policy of every process of the run's group (fields 19 and 41 of stat).
+    auto members = [group] {
+        QList<QPair<int, int>> found;
+        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray text = stat.readAll();
+            const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+            // Counted from the state, which is field 3.
+            if (fields.size() > 38 && fields.at(2).toLongLong() == group)
+                found.append({fields.at(16).toInt(), fields.at(38).toInt()});
+        }
+        return found;
+    };
+    QTRY_COMPARE(members().size(), 2);
+    for (const auto &[nice, policy] : members()) {
+        QCOMPARE(nice, 19);
+        QCOMPARE(policy, SCHED_IDLE);
+    }
+    QSignalSpy done(&run, &ToolRun::done);
+    run.stop();
+    QVERIFY(done.wait(10000));
 }
 
 QTEST_GUILESS_MAIN(TestToolRun)

@@ -4,11 +4,14 @@
 
 #include "ui/mainform.h"
 #include "ui/dialogs/msgform.h"
+#include "core/desktop/sleepinhibitor.h"
+#include "core/thumbnail/stillgrabber.h"
 #include "core/queue/renderprogress.h"
 #include "ui/queue/videorenderform.h"
 #include "ui/render/settingspanel.h"
 #include "core/runner/shellquote.h"
 #include "support/corpus.h"
+#include "support/fakedesktopbus.h"
 #include "support/testsupport.h"
 #include "ui/videolist/videolistcontroller.h"
 #include "core/videolist/videolistmodel.h"
@@ -19,6 +22,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -84,6 +88,9 @@ private Q_SLOTS:
     void closeDuringRunWaitsForTheEnd();
     void inputRefusedBeforeAnythingRuns_data();
     void inputRefusedBeforeAnythingRuns();
+    void speedAndTimeLeft();
+    void noticeAndSleepLock_data();
+    void noticeAndSleepLock();
 
 private:
     std::unique_ptr<MainForm> makeForm(const QStringList &files, const QString &output);
@@ -95,10 +102,13 @@ private:
     QString m_out;
     QString m_bin;
     QStringList m_messages;
+    // The desktop's notices and logind, on a bus of the test's own.
+    testsupport::FakeDesktopBus m_desktop;
 };
 
 void TestQueueWindow::initTestCase()
 {
+    QVERIFY(m_desktop.start());
     testsupport::isolateDataHome();
     m_bin = WorkFolders::standard().binDir;
     QVERIFY(testsupport::linkRealTools(m_bin));
@@ -108,6 +118,7 @@ void TestQueueWindow::initTestCase()
     QVERIFY(testsupport::makeClip(m_src + "clip.final.mov", 2, false, "160x120"));
     QVERIFY(testsupport::makeClip(m_src + "other/clip.final.mkv", 3, true, "160x120"));
     QVERIFY(testsupport::makeClip(m_src + "long.mp4", 120, false, "64x64"));
+    QVERIFY(testsupport::makeClip(m_src + "paced.mp4", 40, true, "320x240"));
     QFile bad(m_src + "bad.mp4");
     QVERIFY(bad.open(QIODevice::WriteOnly));
     for (int i = 0; i < 4096; ++i)
@@ -122,6 +133,7 @@ void TestQueueWindow::initTestCase()
 void TestQueueWindow::init()
 {
     m_messages.clear();
+    m_desktop.clear();
     m_out = m_dir.filePath(QStringLiteral("out%1").arg(QDateTime::currentMSecsSinceEpoch()));
     QVERIFY(QDir().mkpath(m_out));
 }
@@ -143,6 +155,9 @@ std::unique_ptr<MainForm> TestQueueWindow::makeForm(const QStringList &files, co
     QSignalSpy added(list, &VideoListController::addFinished);
     list->addVideoFiles(files);
     if (!added.wait(60000) || list->model()->count() != files.size())
+        return nullptr;
+    // The rows' stills are grabbed by the encoder too: let them come before a test swaps it.
+    if (!waitFor([list] { return list->stills()->isIdle(); }, 60000))
         return nullptr;
     return form;
 }
@@ -193,7 +208,8 @@ void TestQueueWindow::fullRun()
         QStringList captions;
         for (int c = 0; c < header->columnCount(); ++c)
             captions << header->text(c);
-        QCOMPARE(captions, QStringList({"Dosya Adı", "Başlangıç", "Bitiş", "Süre", "İşlem"}));
+        QCOMPARE(captions, QStringList({"Dosya Adı", "Başlangıç", "Bitiş", "Süre", "İşlem", "Hız",
+                                        "Kalan"}));
         QCOMPARE(w->logListView->header()->sectionSize(1), 60);
         QVERIFY(w->btnStart->isEnabled());
         QVERIFY(!w->btnFinish->isEnabled());
@@ -461,6 +477,162 @@ void TestQueueWindow::inputRefusedBeforeAnythingRuns()
     QVERIFY2(m_messages.first().startsWith(message), qPrintable(m_messages.first()));
     QCOMPARE(QApplication::focusWidget(), widget);
     QCOMPARE(QDir(m_out).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+namespace {
+
+// Seconds of a span written by elapsedText (hours, minutes, seconds).
+qint64 spanSeconds(const QString &text)
+{
+    const QStringList parts = text.split(QRegularExpression(QStringLiteral("\\D+")),
+                                         Qt::SkipEmptyParts);
+    if (parts.size() != 3)
+        return -1;
+    return parts[0].toLongLong() * 3600 + parts[1].toLongLong() * 60 + parts[2].toLongLong();
+}
+
+} // namespace
+
+// The encoder's speed and the time left, per job and for the run, as the encoder reports its
+// progress; nothing is left once everything is done.
+void TestQueueWindow::speedAndTimeLeft()
+{
+    auto form = makeForm({m_src + "a.mp4", m_src + "paced.mp4"}, m_out);
+    QVERIFY(form);
+    struct Sample
+    {
+        QString speed, left, caption;
+    };
+    QList<Sample> samples;
+    QList<Row> after;
+    QStringList leftAfter;
+    QString captionAfter;
+    render(*form, [&](VideoRenderForm *w) {
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        QVERIFY(w->queue());
+        connect(w->queue(), &RenderQueue::jobProgress, w, [&samples, w](int index) {
+            const QTreeWidgetItem *item = w->logListView->topLevelItem(index);
+            if (index == 1)
+                samples.append({item->text(VideoRenderForm::ColSpeed),
+                                item->text(VideoRenderForm::ColLeft), w->windowTitle()});
+        });
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        after = rows(w);
+        for (int i = 0; i < 2; ++i)
+            leftAfter << w->logListView->topLevelItem(i)->text(VideoRenderForm::ColLeft);
+        captionAfter = w->windowTitle();
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+    });
+    QCOMPARE(after.size(), 2);
+    QCOMPARE(after[1].progress, QStringLiteral("100%"));
+
+    const QRegularExpression speedForm(QStringLiteral("^(\\d+[.,]\\d)x$"));
+    const QRegularExpression captionForm(
+        QStringLiteral("^%(\\d+) · 2/2 · kalan (\\S+) — Video Render$"));
+    QList<qint64> left;
+    for (const Sample &sample : std::as_const(samples)) {
+        const QRegularExpressionMatch speed = speedForm.match(sample.speed);
+        QVERIFY2(speed.hasMatch(), qPrintable(sample.speed));
+        QVERIFY2(QLocale().toDouble(speed.captured(1)) > 0, qPrintable(sample.speed));
+        const QRegularExpressionMatch caption = captionForm.match(sample.caption);
+        QVERIFY2(caption.hasMatch(), qPrintable(sample.caption));
+        QVERIFY(caption.captured(1).toInt() >= 0 && caption.captured(1).toInt() <= 100);
+        QVERIFY2(!sample.left.isEmpty(), qPrintable(sample.caption));
+        left << spanSeconds(sample.left);
+        // The run has no less to go than its running job.
+        QVERIFY2(spanSeconds(caption.captured(2)) >= left.constLast(),
+                 qPrintable(sample.caption + QStringLiteral(" / ") + sample.left));
+    }
+    QVERIFY2(samples.size() >= 3, qPrintable(QString::number(samples.size())));
+    QVERIFY(!left.contains(-1));
+    QVERIFY2(left.constLast() < left.constFirst(),
+             qPrintable(QString::number(left.constFirst()) + QStringLiteral(" -> ")
+                        + QString::number(left.constLast())));
+
+    QCOMPARE(leftAfter, QStringList({elapsedText(0), elapsedText(0)}));
+    QCOMPARE(captionAfter, QStringLiteral("%100 · 2/2 · kalan ") + elapsedText(0)
+                               + QStringLiteral(" — Video Render"));
+}
+
+void TestQueueWindow::noticeAndSleepLock_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("lookedAt");
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<QString>("summary"); // empty: no notice
+    QTest::addColumn<QString>("body");
+    const QStringList shortRun = {"a.mp4", "clip.final.mov"};
+    QTest::newRow("looked at") << shortRun << true << false << QString() << QString();
+    QTest::newRow("elsewhere") << shortRun << false << false << "Video Render bitti"
+                               << "2 iş başarılı, 0 iş başarısız.";
+    QTest::newRow("stopped elsewhere")
+        << QStringList{"a.mp4", "long.mp4", "clip.final.mov"} << false << true
+        << "Video Render durduruldu" << "1 iş başarılı, 0 iş başarısız, 2 iş çalıştırılmadı.";
+}
+
+// At a run's end one notice, only when the window is not the one in use; the sleep lock is held
+// while the jobs run and let go at the end, also after a stop.
+void TestQueueWindow::noticeAndSleepLock()
+{
+    QFETCH(QStringList, files);
+    QFETCH(bool, lookedAt);
+    QFETCH(bool, stop);
+    QFETCH(QString, summary);
+    QFETCH(QString, body);
+    for (QString &file : files)
+        file.prepend(m_src);
+    auto form = makeForm(files, m_out);
+    QVERIFY(form);
+    int heldWhileRunning = -1;
+    int locksAtEnd = -1;
+    int noticesAtEnd = -1;
+    render(*form, [&](VideoRenderForm *w) {
+        if (lookedAt) {
+            w->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(w));
+        } else {
+            // Another window of the program has the focus.
+            auto *other = new QWidget(w, Qt::Window);
+            other->show();
+            other->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(other));
+            QVERIFY(!w->isActiveWindow());
+        }
+        QSignalSpy ended(w, &VideoRenderForm::runFinished);
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        if (stop) {
+            const bool progressing = waitFor([w] {
+                RenderQueue *q = w->queue();
+                return q && q->currentIndex() == 1
+                       && !w->logListView->topLevelItem(1)->text(4).isEmpty();
+            });
+            QVERIFY(progressing);
+            QTRY_VERIFY(w->sleepLock()->isHeld());
+            heldWhileRunning = m_desktop.locksHeld();
+            QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+        }
+        QVERIFY(ended.wait(180000));
+        QVERIFY(!w->sleepLock()->isWanted());
+        QTRY_COMPARE(m_desktop.locksHeld(), 0);
+        locksAtEnd = m_desktop.locksHeld();
+        // A notice would have come by now: the bus answers within milliseconds.
+        QTest::qWait(300);
+        noticesAtEnd = int(m_desktop.notifications.size());
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+    });
+    QCOMPARE(m_desktop.inhibits.size(), 1);
+    QCOMPARE(m_desktop.inhibits.constFirst().at(0).toString(), QStringLiteral("sleep:idle"));
+    QCOMPARE(m_desktop.inhibits.constFirst().at(2).toString(),
+             QStringLiteral("Fulmaro video işliyor"));
+    if (stop)
+        QCOMPARE(heldWhileRunning, 1);
+    QCOMPARE(locksAtEnd, 0);
+    QCOMPARE(noticesAtEnd, summary.isEmpty() ? 0 : 1);
+    if (!summary.isEmpty()) {
+        const QVariantList notice = m_desktop.notifications.constFirst();
+        QCOMPARE(notice.at(3).toString(), summary);
+        QCOMPARE(notice.at(4).toString(), body);
+    }
 }
 
 QTEST_MAIN(TestQueueWindow)

@@ -4,6 +4,8 @@
 #include "support/testsupport.h"
 #include "support/videolistclips.h"
 #include "core/base/pathtext.h"
+#include "core/thumbnail/stillgrabber.h"
+#include "ui/videolist/stilldelegate.h"
 #include "ui/videolist/videolistcontroller.h"
 #include "core/videolist/videolistmodel.h"
 
@@ -42,6 +44,7 @@ private Q_SLOTS:
     void dialogFilters();
     void webAddressWindow();
     void controllerOnBareView();
+    void stillsFollowTheRows();
 
 private:
     struct Form
@@ -396,6 +399,63 @@ void TestVideoList::controllerOnBareView()
     list.model()->setAllChecked(true);
     remove.trigger();
     QCOMPARE(list.model()->count(), 0);
+}
+
+// Each row gets a still of its own video, grabbed by the encoder after the probe and kept to the
+// video's proportions; a file without a picture gets the sign.
+void TestVideoList::stillsFollowTheRows()
+{
+    const WorkFolders folders = WorkFolders::standard();
+    QVERIFY(testsupport::linkRealTools(folders.binDir));
+    const QString wide = m_dir.filePath(QStringLiteral("geniş.mp4"));
+    const QString tall = m_dir.filePath(QStringLiteral("dik.mkv"));
+    const QString sound = m_dir.filePath(QStringLiteral("yalnız ses.mp4"));
+    QVERIFY(clips::make(wide, 2, QStringLiteral("320x180"), true));
+    QVERIFY(clips::make(tall, 2, QStringLiteral("120x160"), false));
+    QProcess makeSound;
+    makeSound.start(QStringLiteral(TOOLS_DIR "/ffmpeg"),
+                    {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac",
+                     sound});
+    QVERIFY(makeSound.waitForFinished(60000) && makeSound.exitCode() == 0);
+
+    ToolSet tools = ToolSet::configured(folders.binDir);
+    QWidget parent;
+    QTreeView view(&parent);
+    VideoListController list(&view, VideoListActions{}, {folders, tools, &parent});
+    QSignalSpy added(&list, &VideoListController::addFinished);
+    list.addVideoFiles({wide, sound, tall});
+    QVERIFY(added.wait(30000));
+    VideoListModel *model = list.model();
+    QCOMPARE(model->count(), 3);
+    QCOMPARE(model->item(1).stillState, StillState::None); // known from the probe alone
+
+    QTRY_VERIFY_WITH_TIMEOUT(model->item(0).stillState != StillState::Pending
+                                 && model->item(2).stillState != StillState::Pending,
+                             60000);
+    QTRY_VERIFY(list.stills()->isIdle());
+    const QPixmap widePicture = StillDelegate::stillPixmap(model->indexOfPosition(0));
+    const QPixmap tallPicture = StillDelegate::stillPixmap(model->indexOfPosition(2));
+    QCOMPARE(model->item(0).stillState, StillState::Ready);
+    QCOMPARE(model->item(2).stillState, StillState::Ready);
+    QCOMPARE(widePicture.size(), QSize(128, 72));
+    QCOMPARE(tallPicture.size(), QSize(54, 72));
+    // The picture is the clip's test pattern, not a blank frame.
+    const QImage image = widePicture.toImage();
+    QSet<QRgb> colours;
+    for (int x = 0; x < image.width(); x += 4)
+        colours.insert(image.pixel(x, image.height() / 2));
+    QVERIFY2(colours.size() > 4, qPrintable(QString::number(colours.size())));
+    QCOMPARE(StillDelegate::stillPixmap(model->indexOfPosition(1)).toImage(),
+             StillDelegate::noPictureSign().toImage());
+    // No scratch picture is left behind.
+    QCOMPARE(QDir(folders.tempDir).entryList({QStringLiteral("still_*")}, QDir::Files),
+             QStringList());
+
+    // The still travels with its row, and every line has room for it.
+    list.selectPosition(0);
+    model->exchangeItems(0, 2);
+    QCOMPARE(StillDelegate::stillPixmap(model->indexOfPosition(2)).size(), QSize(128, 72));
+    QVERIFY(view.sizeHintForRow(0) >= StillDelegate::stillSize().height());
 }
 
 QTEST_MAIN(TestVideoList)

@@ -11,6 +11,7 @@ namespace {
 const QString kDuration = QStringLiteral("Duration: ");
 const QString kTime = QStringLiteral("time=");
 const QString kBitrate = QStringLiteral("bitrate");
+const QString kSpeed = QStringLiteral("speed=");
 
 // Drops the format characters outside quoted literals for which keep() says no, together with
 // the blanks that separated them from the rest.
@@ -121,7 +122,47 @@ RenderProgress::Step RenderProgress::progressStep(const QString &piece) const
     step.progress = true;
     step.positionSeconds = durationToSeconds(value);
     step.percent = progressPercent(step.positionSeconds, m_expected);
+    step.positionExact = timeTextSeconds(value.trimmed());
+    // The speed closes the same report line; a piece that ends before its "x" has none.
+    const qsizetype speedAt = piece.indexOf(kSpeed, end);
+    const qsizetype lineEnd = [&] {
+        const qsizetype cr = piece.indexOf(QLatin1Char('\r'), end);
+        const qsizetype lf = piece.indexOf(QLatin1Char('\n'), end);
+        if (cr < 0)
+            return lf;
+        return lf < 0 ? cr : std::min(cr, lf);
+    }();
+    if (speedAt >= 0 && (lineEnd < 0 || speedAt < lineEnd)) {
+        const qsizetype valueStart = speedAt + kSpeed.size();
+        const qsizetype x = piece.indexOf(QLatin1Char('x'), valueStart);
+        if (x >= 0 && (lineEnd < 0 || x < lineEnd))
+            step.speed = parseSpeed(piece.mid(valueStart, x - valueStart + 1));
+    }
     return step;
+}
+
+double timeTextSeconds(const QString &text)
+{
+    // hh:mm:ss.ff; the encoder writes "." whatever the locale.
+    const QStringList fields = text.split(QLatin1Char(':'));
+    if (fields.size() != 3)
+        return durationToSeconds(text);
+    const double seconds = fields.at(2).toDouble();
+    return fields.at(0).toInt() * 3600.0 + fields.at(1).toInt() * 60.0
+           + (std::isfinite(seconds) && seconds > 0 ? seconds : 0.0);
+}
+
+std::optional<double> parseSpeed(const QString &value)
+{
+    QString text = value.trimmed();
+    if (!text.endsWith(QLatin1Char('x')))
+        return std::nullopt;
+    text.chop(1);
+    bool ok = false;
+    const double speed = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(speed) || speed <= 0)
+        return std::nullopt;
+    return speed;
 }
 
 QString longTimeFormat(const QLocale &locale)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTime>
 
+#include <optional>
+
 namespace fulmaro {
 
 // The output's length in whole seconds: the input's length less the cut seconds, divided by the
@@ -29,6 +31,10 @@ public:
         bool progress = false;       // this piece carried a complete position report
         qint64 positionSeconds = 0;
         qint64 percent = 0;
+        // The position with its fraction, for estimates that must not stall between seconds.
+        double positionExact = 0;
+        // The encoder's own "speed=" figure of that report (2.4 for "2.41x"), when it gave one.
+        std::optional<double> speed;
     };
 
     // Takes one piece of output, as the runner delivered it.
@@ -52,6 +58,11 @@ private:
     qsizetype m_scanFrom = 0;    // where the search for "Duration: " goes on
     qsizetype m_durationAt = -1; // the first "Duration: ", once found
 };
+
+// A time text hh:mm:ss.ff in seconds with its fraction; fields that do not read count as 0.
+double timeTextSeconds(const QString &text);
+// The figure of a "speed=" report ("2.41x", " 1e+03x"); nothing for "N/A" or a cut report.
+std::optional<double> parseSpeed(const QString &value);
 
 // The user's long time format without its time-zone part, so a time written with it reads back.
 QString longTimeFormat(const QLocale &locale = QLocale());

@@ -158,7 +158,11 @@ void RenderQueue::onOutput(const QString &piece, bool &stop)
     status.expectedSeconds = m_progress.expectedSeconds();
     if (step.progress) {
         status.percent = step.percent;
-        status.elapsedSeconds = status.started.secsTo(clock());
+        status.progressAt = clock();
+        status.elapsedSeconds = status.started.secsTo(status.progressAt);
+        status.positionSeconds = step.positionExact;
+        if (step.speed)
+            status.speed = step.speed;
         Q_EMIT jobProgress(m_current);
     }
     if (m_abort)

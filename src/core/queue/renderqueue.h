@@ -36,6 +36,9 @@ struct JobStatus
     QStringList lastLines;          // the end of the encoder's output when the job failed
     QString reason;                 // why a failed or skipped job gave no output, in Turkish
     QString partPath;               // the temporary name the encoder writes to while it runs
+    double positionSeconds = 0;     // the output time the encoder last reported, with its fraction
+    QDateTime progressAt;           // when that report came
+    std::optional<double> speed;    // the encoder's speed in that report
 };
 
 struct QueueOptions

@@ -23,6 +23,27 @@ namespace fulmaro {
 
 #ifdef Q_OS_UNIX
 namespace {
+// A background run takes only the processor time nothing else wants. This is done here, after the
+// start, and not in the child before its exec: QProcess waits for that exec, and a child already
+// in the idle class can wait long for a processor on a busy machine, holding the interface
+// thread all that time. The nice value covers the whole group, now and whatever it starts later;
+// the idle class is given to the interpreter and to the tool it may already have started.
+void lowerPriority(qint64 group)
+{
+    ::setpriority(PRIO_PGRP, id_t(group), 19);
+#ifdef SCHED_IDLE
+    const sched_param param{};
+    ::sched_setscheduler(pid_t(group), SCHED_IDLE, &param);
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(group));
+    if (children.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &child : children.readAll().split(' ')) {
+            if (const pid_t pid = pid_t(child.trimmed().toLongLong()); pid > 0)
+                ::sched_setscheduler(pid, SCHED_IDLE, &param);
+        }
+    }
+#endif
+}
+
 // Whether a process of the group is still running (zombies waiting to be reaped do not count).
 bool groupHasLiveMembers(qint64 group)
 {
@@ -138,18 +159,7 @@ void ToolRun::start()
 #else
     m_process->setArguments(interpreterArguments(m_commandLine));
     // A process group of its own: stopping the run ends exactly this tree.
-    const bool background = m_background;
-    m_process->setChildProcessModifier([background] {
-        ::setsid();
-        if (background) {
-            ::setpriority(PRIO_PROCESS, 0, 19);
-#ifdef SCHED_IDLE
-            // Only the processor time nothing else wants.
-            sched_param param{};
-            ::sched_setscheduler(0, SCHED_IDLE, &param);
-#endif
-        }
-    });
+    m_process->setChildProcessModifier([] { ::setsid(); });
 #endif
     connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &ToolRun::readOutput);
     connect(m_process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
@@ -168,6 +178,10 @@ void ToolRun::start()
             });
     m_process->start();
     m_pid = m_process->processId();
+#ifdef Q_OS_UNIX
+    if (m_background && m_pid > 0)
+        lowerPriority(m_pid);
+#endif
 }
 
 void ToolRun::readOutput()

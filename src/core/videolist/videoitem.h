@@ -3,6 +3,7 @@
 #include "core/render/audiocodecs.h"
 
 #include <QList>
+#include <QByteArray>
 #include <QString>
 
 namespace fulmaro {
@@ -13,6 +14,10 @@ enum class ItemProblem {
     NoVideo,    // the probe read the file but found no video stream (sound only, a picture)
     Unreadable, // the probe could not read the file (empty, truncated, not media, no probe)
 };
+// The small still in front of a row's caption: asked for after the probe, grabbed in the
+// background; a row without a picture to show (no video stream, or a grab that failed) shows a
+// sign instead.
+enum class StillState { Pending, Ready, None };
 
 // One row of the video list. The texts are written once, when the file is added.
 struct VideoItem
@@ -37,6 +42,11 @@ struct VideoItem
     int rotation = 0; // degrees the picture is turned when shown
 
     bool renderable() const { return problem == ItemProblem::None; }
+    // The still and where it stands; travels with the row's other contents.
+    StillState stillState = StillState::Pending;
+    QByteArray still; // the picture file's bytes, once ready
+    // Given by the list when the row is appended, so a still finds its row after moves.
+    quint64 key = 0;
 };
 
 // The reason a row shows instead of its resolution: "görüntü yok", "okunamadı"; empty for a

@@ -59,14 +59,16 @@ void VideoListModel::rebuildLayout()
     }
 }
 
-void VideoListModel::append(const VideoItem &item)
+quint64 VideoListModel::append(const VideoItem &given)
 {
+    VideoItem item = given;
+    item.key = ++m_lastKey;
     if (!m_grouped && item.group == 0) {
         beginInsertRows({}, count(), count());
         m_rows.append(item);
         rebuildLayout();
         endInsertRows();
-        return;
+        return item.key;
     }
     // Grouped: the row goes at the end of its group's rows when that group is already shown.
     const int slot = groupSlot(item.group);
@@ -79,13 +81,36 @@ void VideoListModel::append(const VideoItem &item)
         m_rows.append(item);
         rebuildLayout();
         endInsertRows();
-        return;
+        return item.key;
     }
     // A header appears or the layout changes altogether.
     beginResetModel();
     m_rows.append(item);
     rebuildLayout();
     endResetModel();
+    return item.key;
+}
+
+int VideoListModel::positionOfKey(quint64 key) const
+{
+    for (int pos = 0; pos < count(); ++pos) {
+        if (m_rows.at(pos).key == key)
+            return pos;
+    }
+    return -1;
+}
+
+bool VideoListModel::setStill(quint64 key, StillState state, const QByteArray &picture)
+{
+    const int pos = positionOfKey(key);
+    if (pos < 0)
+        return false;
+    VideoItem &row = m_rows[pos];
+    row.stillState = state;
+    row.still = state == StillState::Ready ? picture : QByteArray();
+    const QModelIndex cell = indexOfPosition(pos, ColCaption);
+    Q_EMIT dataChanged(cell, cell, {StillRole, StillStateRole, Qt::DecorationRole});
+    return true;
 }
 
 void VideoListModel::rowChanged(int position)
@@ -285,12 +310,24 @@ QVariant VideoListModel::data(const QModelIndex &index, int role) const
             return {};
         }
     }
-    if (role == Qt::CheckStateRole && index.column() == ColCaption)
-        return row.checked ? Qt::Checked : Qt::Unchecked;
     if (role == RefusedRole)
         return !row.renderable();
     if (role == Qt::ToolTipRole && index.column() == ColResolution && !row.renderable())
         return refusalMessage(row);
+    if (index.column() == ColCaption) {
+        switch (role) {
+        case Qt::CheckStateRole:
+            return row.checked ? Qt::Checked : Qt::Unchecked;
+        case StillRole:
+            return row.still;
+        case StillStateRole:
+            return int(row.stillState);
+        case KeyRole:
+            return row.key;
+        default:
+            break;
+        }
+    }
     return {};
 }
 

@@ -18,8 +18,9 @@ class VideoListModel : public QAbstractItemModel
     Q_OBJECT
 public:
     enum Column { ColCaption, ColDuration, ColType, ColSize, ColResolution, ColumnCount };
-    // True on every cell of a row that cannot be rendered; the view greys its reason.
-    enum Role { RefusedRole = Qt::UserRole + 1 };
+    // RefusedRole: true on every cell of a row that cannot be rendered; the view greys its reason.
+    // Column 0 of a row: its still's bytes, its StillState as an int, its key.
+    enum Role { RefusedRole = Qt::UserRole + 1, StillRole, StillStateRole, KeyRole };
 
     struct Group
     {
@@ -36,7 +37,12 @@ public:
     const QList<Group> &groups() const { return m_groups; }
     bool isGrouped() const { return m_grouped; }
 
-    void append(const VideoItem &item);
+    // Gives the row the next key; returns it.
+    quint64 append(const VideoItem &item);
+    // The row with this key, or -1 (removed).
+    int positionOfKey(quint64 key) const;
+    // Sets the still of the row with this key; false when the row is gone.
+    bool setStill(quint64 key, StillState state, const QByteArray &picture = {});
     // Exchanges the complete contents of two rows; false when a position is out of range.
     bool exchangeItems(int first, int second);
     int checkedCount() const;
@@ -74,6 +80,7 @@ private:
 
     QList<VideoItem> m_rows;
     QList<Group> m_groups;
+    quint64 m_lastKey = 0;
     bool m_grouped = false;
     // Grouped layout: the shown groups (slots into m_groups) and each one's list positions.
     std::vector<int> m_shownGroups;

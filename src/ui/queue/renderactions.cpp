@@ -3,6 +3,7 @@
 #include "ui/dialogs/msgform.h"
 #include "core/queue/rendercheck.h"
 #include "core/queue/renderjobs.h"
+#include "core/queue/renderprogress.h"
 #include "ui/queue/videorenderform.h"
 #include "core/render/commandbuilder.h"
 #include "ui/queue/previewslot.h"
@@ -65,6 +66,13 @@ void RenderActions::actRenderExecute()
         makeScratchCopies(job.copies);
 
     const std::unique_ptr<VideoRenderForm> window(new VideoRenderForm(m_context.dialogParent));
+    for (const RenderJob &job : std::as_const(jobs)) {
+        const qint64 input = durationToSeconds(list->model()->item(job.position).duration);
+        window->plannedSeconds.append(
+            input > 0 ? expectedOutputSeconds(input, settings.edTimeStart, settings.edTimeEnd,
+                                              settings.tbVideoSpeed)
+                      : 0);
+    }
     window->renderList = std::move(jobs);
     window->outputFolder = outputFolder;
     window->options.encoderPath = tools.path(tools.ffMpeg);
@@ -93,7 +101,6 @@ void RenderActions::actRenderPreviewExecute()
     if (!m_context.checkTool(tools.ffMpeg))
         return;
     const RenderSettings settings = m_inputs.settings();
-    const VideoItem item = list->model()->item(position);
     BuildFolders buildFolders = BuildFolders::from(m_context.folders, tools);
     buildFolders.playerPath = tools.path(tools.ffPlay); // Bin's or the system's
     const BuiltCommand built =

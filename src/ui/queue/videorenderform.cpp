@@ -2,6 +2,9 @@
 
 #include "core/queue/rendercheck.h"
 #include "ui/dialogs/msgform.h"
+#include "core/desktop/desktopnotifier.h"
+#include "core/desktop/sleepinhibitor.h"
+#include "core/queue/runestimate.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -13,6 +16,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
 
@@ -52,6 +56,8 @@ void ProgressDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
 
 VideoRenderForm::VideoRenderForm(QWidget *parent)
     : QDialog(parent)
+    , m_sleepLock(new SleepInhibitor(this))
+    , m_tick(new QTimer(this))
 {
     setObjectName(QStringLiteral("VideoRenderForm"));
     setWindowTitle(QStringLiteral("Video Render"));
@@ -71,10 +77,11 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     logListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     logListView->setAllColumnsShowFocus(true);
     logListView->setSortingEnabled(false);
-    logListView->setColumnCount(5);
+    logListView->setColumnCount(7);
     logListView->setHeaderLabels({QStringLiteral("Dosya Adı"), QStringLiteral("Başlangıç"),
                                   QStringLiteral("Bitiş"), QStringLiteral("Süre"),
-                                  QStringLiteral("İşlem")});
+                                  QStringLiteral("İşlem"), QStringLiteral("Hız"),
+                                  QStringLiteral("Kalan")});
     // The selection keeps its colour when the list loses the focus.
     QPalette palette = logListView->palette();
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -86,7 +93,7 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
     header->setSectionResizeMode(ColName, QHeaderView::Stretch);
-    for (int column = ColStart; column <= ColProgress; ++column) {
+    for (int column = ColStart; column <= ColLeft; ++column) {
         header->setSectionResizeMode(column, QHeaderView::Fixed);
         logListView->headerItem()->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -94,6 +101,8 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     header->resizeSection(ColEnd, 60);
     header->resizeSection(ColDuration, 60);
     header->resizeSection(ColProgress, 80);
+    header->resizeSection(ColSpeed, 50);
+    header->resizeSection(ColLeft, 60);
     logListView->setItemDelegateForColumn(ColProgress, new ProgressDelegate(logListView));
 
     btnStart = new QPushButton(QStringLiteral("Başlat"), this);
@@ -108,6 +117,10 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     connect(btnStart, &QPushButton::clicked, this, &VideoRenderForm::btnStartClick);
     connect(btnFinish, &QPushButton::clicked, this, &VideoRenderForm::btnFinishClick);
 
+    m_tick->setObjectName(QStringLiteral("RunFiguresTick"));
+    m_tick->setInterval(1000);
+    connect(m_tick, &QTimer::timeout, this, &VideoRenderForm::showRunFigures);
+
     // The client height ends 5 pixels under the buttons.
     setFixedSize(720, btnStart->geometry().bottom() + 1 + 5);
 }
@@ -121,7 +134,7 @@ void VideoRenderForm::prepareForm()
     for (const RenderJob &job : std::as_const(renderList)) {
         auto *item = new QTreeWidgetItem(logListView);
         item->setText(ColName, job.name);
-        for (int column = ColStart; column <= ColProgress; ++column)
+        for (int column = ColStart; column <= ColLeft; ++column)
             item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
         item->setData(0, ExpectedRole, qint64(0));
     }
@@ -154,12 +167,59 @@ void VideoRenderForm::btnStartClick()
     connect(m_queue, &RenderQueue::jobStarted, this, &VideoRenderForm::showStatus);
     connect(m_queue, &RenderQueue::jobProgress, this, &VideoRenderForm::showStatus);
     connect(m_queue, &RenderQueue::jobFinished, this, &VideoRenderForm::showStatus);
+    // Before the button turns: a close kept for the run's end happens after the notice.
+    connect(m_queue, &RenderQueue::finished, this, &VideoRenderForm::onRunFinished);
     connect(m_queue, &RenderQueue::finished, this, [this] {
         btnFinish->setText(QStringLiteral("Kapat"));
         if (m_closeRequested)
             close();
     });
+    m_sleepLock->hold();
+    m_tick->start();
     m_queue->start();
+    showRunFigures();
+}
+
+void VideoRenderForm::showRunFigures()
+{
+    if (!m_queue)
+        return;
+    const QDateTime now = m_queue->clock();
+    const QLocale locale;
+    QList<JobStatus> statuses;
+    for (int i = 0; i < m_queue->count(); ++i)
+        statuses.append(m_queue->status(i));
+    const int current = m_queue->currentIndex();
+    if (current >= 0 && statuses.at(current).state == JobState::Running) {
+        if (QTreeWidgetItem *item = logListView->topLevelItem(current)) {
+            const std::optional<qint64> left = jobSecondsLeft(statuses.at(current), now);
+            item->setText(ColLeft, left ? elapsedText(*left, locale) : QString());
+        }
+    }
+    setWindowTitle(runCaption(runFigures(statuses, plannedSeconds, now), locale)
+                   + QStringLiteral(" — Video Render"));
+}
+
+void VideoRenderForm::onRunFinished()
+{
+    m_tick->stop();
+    m_sleepLock->release();
+    showRunFigures();
+    int succeeded = 0, failed = 0;
+    for (int i = 0; i < m_queue->count(); ++i) {
+        const JobState state = m_queue->status(i).state;
+        succeeded += state == JobState::Succeeded ? 1 : 0;
+        failed += state == JobState::Failed ? 1 : 0;
+    }
+    const int notRun = m_queue->count() - succeeded - failed;
+    const bool stopped = m_queue->stopRequested();
+    // Said once, and only to someone who is looking elsewhere.
+    if (!isActiveWindow()) {
+        const RunNotice notice = runEndNotice(succeeded, failed, notRun, stopped);
+        DesktopNotifier().notify(notice.summary, notice.body);
+        QApplication::alert(this);
+    }
+    Q_EMIT runFinished(succeeded, failed, notRun, stopped);
 }
 
 void VideoRenderForm::showStatus(int index)
@@ -185,13 +245,19 @@ void VideoRenderForm::showStatus(int index)
         if (!status.reason.isEmpty())
             tipLines.prepend(status.reason);
         const QString tip = tipLines.join(QLatin1Char('\n'));
-        for (int column = ColName; column <= ColProgress; ++column)
+        for (int column = ColName; column <= ColLeft; ++column)
             item->setToolTip(column, tip);
     } else if (status.percent) {
         item->setText(ColProgress, QString::number(*status.percent) + QLatin1Char('%'));
         item->setData(ColProgress, ProgressDelegate::ValueRole,
                       int(std::clamp<qint64>(*status.percent, 0, 100)));
     }
+    if (status.speed)
+        item->setText(ColSpeed, speedText(*status.speed, locale));
+    const std::optional<qint64> left = jobSecondsLeft(status, m_queue->clock());
+    if (left || status.state != JobState::Running)
+        item->setText(ColLeft, left ? elapsedText(*left, locale) : QString());
+    showRunFigures();
 }
 
 void VideoRenderForm::showReason(QTreeWidgetItem *item, const QString &reason)

@@ -9,12 +9,14 @@
 #include <functional>
 
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace fulmaro {
 
 struct InputProblem;
+class SleepInhibitor;
 
 // Draws the "İşlem" column as a progress bar carrying its text.
 class ProgressDelegate : public QStyledItemDelegate
@@ -34,7 +36,7 @@ class VideoRenderForm : public QDialog
 {
     Q_OBJECT
 public:
-    enum Column { ColName, ColStart, ColEnd, ColDuration, ColProgress };
+    enum Column { ColName, ColStart, ColEnd, ColDuration, ColProgress, ColSpeed, ColLeft };
     // Per row: the expected output length in whole seconds, 0 until known.
     static constexpr int ExpectedRole = Qt::UserRole;
 
@@ -45,6 +47,9 @@ public:
     QList<RenderJob> renderList;
     QueueOptions options;
     QString outputFolder;
+    // Each job's output length in seconds as planned from the probed length (0: unknown); the
+    // run's time left is estimated from them until the encoder reports the real ones.
+    QList<qint64> plannedSeconds;
     // The encoder check before every job; shows its own message when it fails.
     std::function<bool()> toolCheck;
 
@@ -58,6 +63,12 @@ public:
     bool abortRender() const { return m_queue && m_queue->stopRequested(); }
     RenderQueue *queue() const { return m_queue; }
     QTreeWidgetItem *activeItem() const { return m_activeItem; }
+    // Held while the jobs run, so the machine does not go to sleep.
+    SleepInhibitor *sleepLock() const { return m_sleepLock; }
+
+Q_SIGNALS:
+    // The run has ended: all jobs dealt with, or stopped.
+    void runFinished(int succeeded, int failed, int notRun, bool stopped);
 
 public Q_SLOTS:
     void btnStartClick();
@@ -72,11 +83,16 @@ protected:
 private:
     void showStatus(int index);
     void showReason(QTreeWidgetItem *item, const QString &reason);
+    // The running job's time left and the run's figures in the caption.
+    void showRunFigures();
+    void onRunFinished();
 
     RenderQueue *m_queue = nullptr;
     QTreeWidgetItem *m_activeItem = nullptr;
     bool m_closeRequested = false;
     bool m_centred = false;
+    SleepInhibitor *m_sleepLock;
+    QTimer *m_tick; // the time left moves on between the encoder's reports
 };
 
 // Shows a refused input's message and puts the keyboard focus on its control (found by name under

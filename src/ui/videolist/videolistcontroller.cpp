@@ -5,6 +5,9 @@
 #include "ui/dialogs/msgform.h"
 #include "core/videolist/probebatch.h"
 #include "core/videolist/videolistmodel.h"
+#include "core/render/commandbuilder.h"
+#include "core/thumbnail/stillgrabber.h"
+#include "ui/videolist/stilldelegate.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -60,6 +63,7 @@ VideoListController::VideoListController(QTreeView *view, const VideoListActions
     , m_view(view)
     , m_context(context)
     , m_model(new VideoListModel(this))
+    , m_stills(new StillGrabber(context.tools, context.folders.tempDir, this))
 {
     setObjectName(QStringLiteral("VideoListController"));
 
@@ -92,6 +96,18 @@ VideoListController::VideoListController(QTreeView *view, const VideoListActions
         header->setSectionResizeMode(col, QHeaderView::Fixed);
         header->resizeSection(col, 90);
     }
+
+    view->setItemDelegateForColumn(VideoListModel::ColCaption, new StillDelegate(view));
+    view->setIconSize(StillDelegate::stillSize());
+    // A row removed before its turn costs no encoder run.
+    m_stills->setObjectName(QStringLiteral("StillGrabber"));
+    m_stills->wanted = [this](quint64 key) { return m_model->positionOfKey(key) >= 0; };
+    connect(m_stills, &StillGrabber::stillReady, m_model,
+            [this](quint64 key, const QByteArray &picture) {
+                m_model->setStill(key, StillState::Ready, picture);
+            });
+    connect(m_stills, &StillGrabber::stillFailed, m_model,
+            [this](quint64 key) { m_model->setStill(key, StillState::None); });
 
     connect(m_model, &QAbstractItemModel::modelReset, this, &VideoListController::showGroups);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &VideoListController::showGroups);
@@ -146,13 +162,31 @@ void VideoListController::addVideoFiles(const QStringList &paths)
         return;
     auto *batch = new ProbeBatch(m_context.tools, m_context.folders.workDir, paths, this);
     ++m_activeAdds;
-    connect(batch, &ProbeBatch::itemReady, m_model, &VideoListModel::append);
+    // The rows first: stills wait until every probe of the adds has ended.
+    m_stills->setHeld(true);
+    connect(batch, &ProbeBatch::itemReady, this, &VideoListController::appendProbed);
     connect(batch, &ProbeBatch::finished, this, [this, batch] {
         --m_activeAdds;
         batch->deleteLater();
+        if (m_activeAdds == 0)
+            m_stills->setHeld(false);
         Q_EMIT addFinished();
     });
     batch->start();
+}
+
+void VideoListController::appendProbed(const VideoItem &item)
+{
+    const quint64 key = m_model->append(item);
+    // Without a video stream there is nothing to grab. The row is listed first; its still
+    // follows from the background.
+    if (!hasPictureSize(item.resolution)) {
+        m_model->setStill(key, StillState::None);
+        return;
+    }
+    m_stills->setTools(m_context.tools);
+    m_stills->setTempDir(m_context.folders.tempDir);
+    m_stills->request(key, item.caption, durationToSeconds(item.duration));
 }
 
 int VideoListController::selectedPosition() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/videolist/videoitem.h"
 #include "ui/featurecontext.h"
 
 #include <QObject>
@@ -13,6 +14,7 @@ class QWidget;
 
 namespace fulmaro {
 
+class StillGrabber;
 class VideoListModel;
 
 // The actions the list answers to; the main window places them in its toolbar and menus.
@@ -39,6 +41,8 @@ public:
                         const FeatureContext &context, QObject *parent = nullptr);
 
     VideoListModel *model() const { return m_model; }
+    // Grabs the rows' stills after their probes.
+    StillGrabber *stills() const { return m_stills; }
 
     // Probes the paths and appends their rows in this order; returns at once.
     void addVideoFiles(const QStringList &paths);
@@ -74,10 +78,12 @@ private:
     void moveSelected(int step);
     void groupChecked(const QString &header);
     void showGroups();
+    void appendProbed(const VideoItem &item);
 
     QTreeView *m_view;
     FeatureContext m_context;
     VideoListModel *m_model;
+    StillGrabber *m_stills;
     int m_activeAdds = 0;
 };
 

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QPixmap>
+#include <QStyledItemDelegate>
+
+namespace fulmaro {
+
+// Draws a row's still in front of its caption: the grabbed picture kept to its proportions, a
+// blank of the same size while it is still coming, or a plain sign for a row without a picture.
+// The pictures are decoded once and kept in the application's pixmap cache.
+class StillDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // The size a still is shown at, in device-independent pixels.
+    static QSize stillSize() { return QSize(64, 36); }
+    // What column 0 of a row shows; a null pixmap for a group header.
+    static QPixmap stillPixmap(const QModelIndex &index);
+    // The sign of a row without a picture.
+    static QPixmap noPictureSign();
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+};
+
+} // namespace fulmaro
