@@ -106,6 +106,9 @@ PresetLoad parsePreset(const QString &text, const LibraryEntries &library)
         const QString problem = applySettingOption(load.settings, line, library);
         if (!problem.isEmpty())
             return lineError(problem);
+        // A picker at "Yok" reads as the panel reads it: the default, without a text.
+        if (control && control->kind == SettingKind::Picker && load.settings.*control->number == 0)
+            load.settings.*control->text = RenderSettings().*control->text;
         load.assignments << line;
     }
     load.ok = true;
