@@ -297,7 +297,13 @@ void MainForm::createFeatures()
     presetBar = new PresetBar(
         folders, [this] { return currentSettings(); }, this);
     renderSettings->renderPageControl->setCornerWidget(presetBar, Qt::TopRightCorner);
-    connect(presetBar, &PresetBar::presetChosen, renderSettings, &SettingsPanel::setSettings);
+    // The pickers are filled again first: a preset may name a picture put into a library
+    // folder since they were filled.
+    connect(presetBar, &PresetBar::presetChosen, renderSettings,
+            [this](const RenderSettings &settings) {
+                renderSettings->fillPickers();
+                renderSettings->setSettings(settings);
+            });
 }
 
 void MainForm::handleStartupMessage()

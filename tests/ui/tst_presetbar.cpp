@@ -33,6 +33,7 @@ private Q_SLOTS:
     void deleteAsks();
     void missingLibraryEntry();
     void brokenPresetLoadsNothing();
+    void pictureAddedSinceStart();
 
 private:
     void newForm();
@@ -228,6 +229,23 @@ void TestPresetBar::brokenPresetLoadsNothing()
              qPrintable(m_messages[0].second));
     QCOMPARE(m_form->currentSettings(), panelPart(before));
     QCOMPARE(m_bar->cbPresets->currentIndex(), -1);
+}
+
+void TestPresetBar::pictureAddedSinceStart()
+{
+    // A picture copied into the library while the window runs, and a preset naming it.
+    const WorkFolders &f = m_form->folders;
+    QVERIFY(QImage(4, 4, QImage::Format_ARGB32).save(f.logoDir + "yeni.png"));
+    RenderSettings s;
+    s.cbLogo = 2;
+    s.cbLogoText = QStringLiteral("yeni");
+    QVERIFY(savePreset(f.presetsDir(), QStringLiteral("yeni logo"), s, nullptr));
+    m_bar->refresh();
+    choose(QStringLiteral("yeni logo"));
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_form->renderSettings->cbLogo->currentText(), QStringLiteral("yeni"));
+    QCOMPARE(m_form->currentSettings(), panelPart(s));
+    QVERIFY(m_form->renderSettings->cbLogoScale->isEnabled());
 }
 
 QTEST_MAIN(TestPresetBar)
