@@ -13,6 +13,7 @@ BatchOptions parseArguments(const QStringList &arguments)
     }
     bool filesOnly = false;
     bool list = false;
+    bool presets = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (filesOnly || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
@@ -43,6 +44,8 @@ BatchOptions parseArguments(const QStringList &arguments)
             return options;
         } else if (arg == QLatin1String("--list")) {
             list = true;
+        } else if (arg == QLatin1String("--presets")) {
+            presets = true;
         } else if (arg == QLatin1String("--dry-run")) {
             options.dryRun = true;
         } else if (arg == QLatin1String("--preview")) {
@@ -56,6 +59,18 @@ BatchOptions parseArguments(const QStringList &arguments)
                 return options;
             }
             options.assignments << text;
+        } else if (value(QStringLiteral("--preset"), &text) ||
+                   value(QStringLiteral("--save-preset"), &text)) {
+            if (!options.error.isEmpty())
+                return options;
+            const bool save = arg.startsWith(QLatin1String("--save-preset"));
+            if (text.isEmpty()) {
+                options.error =
+                    QStringLiteral("%1 için ön ayar adı verilmedi.")
+                        .arg(save ? QStringLiteral("--save-preset") : QStringLiteral("--preset"));
+                return options;
+            }
+            (save ? options.savePreset : options.preset) = text;
         } else if (value(QStringLiteral("--output"), &text)) {
             if (!options.error.isEmpty())
                 return options;
@@ -69,10 +84,18 @@ BatchOptions parseArguments(const QStringList &arguments)
             return options;
         }
     }
-    const bool renderOptions = options.dryRun || options.preview || !options.assignments.isEmpty()
-                               || !options.outputFolder.isEmpty();
+    const bool renderOptions = options.dryRun || options.preview ||
+                               !options.assignments.isEmpty() || !options.outputFolder.isEmpty() ||
+                               !options.preset.isEmpty() || !options.savePreset.isEmpty();
     if (list && renderOptions) {
         options.error = QStringLiteral("--list başka seçeneklerle birlikte kullanılamaz.");
+        return options;
+    }
+    if (presets) {
+        if (list || renderOptions || !options.files.isEmpty())
+            options.error = QStringLiteral("--presets başka seçeneklerle birlikte kullanılamaz.");
+        else
+            options.command = Command::Presets;
         return options;
     }
     options.command = list ? Command::List : Command::Render;
@@ -80,6 +103,10 @@ BatchOptions parseArguments(const QStringList &arguments)
         options.error = QStringLiteral("--preview yalnızca --dry-run ile kullanılabilir.");
         return options;
     }
+    // Storing a preset needs no file; with files, they are processed with it too.
+    if (options.files.isEmpty() && !options.savePreset.isEmpty() && !options.dryRun &&
+        options.outputFolder.isEmpty())
+        return options;
     if (options.files.isEmpty()) {
         options.error = list ? QStringLiteral("Listelenecek dosya verilmedi.")
                              : QStringLiteral("İşlenecek dosya verilmedi.");
@@ -103,7 +130,10 @@ QString helpText()
     return QStringLiteral(
         "Kullanım:\n"
         "  fulmaro-batch --list DOSYA...\n"
-        "  fulmaro-batch [--output KLASÖR] [--set AD=DEĞER]... [--dry-run [--preview]] DOSYA...\n"
+        "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
+        "                [--dry-run [--preview]] DOSYA...\n"
+        "  fulmaro-batch [--preset AD] [--set AD=DEĞER]... --save-preset AD [DOSYA...]\n"
+        "  fulmaro-batch --presets\n"
         "\n"
         "Fulmaro'nun komut satırı arayüzü. Programın çalışma klasörünü, oradaki Bin\n"
         "klasörüne konmuş ffmpeg ve ffprobe araçlarını (Bin'de olmayanlar için sistemin\n"
@@ -124,6 +154,13 @@ QString helpText()
         "                       kitaplıktaki bir resmin adı: cbFilter, cbFrame, cbLogo),\n"
         "                       onay kutuları için 0 ya da 1, sayı kutuları ve kaydırıcılar\n"
         "                       için tam sayı (kaydırıcının aralığında).\n"
+        "  --preset AD        Kayıtlı bir ön ayarı uygular; --set seçenekleri onun üzerine\n"
+        "                     uygulanır. Kitaplıkta artık olmayan bir resim \"Yok\" sayılır ve\n"
+        "                     standart hataya yazılır.\n"
+        "  --save-preset AD   Verilen ayarları (--preset ve --set) bu adla ön ayar olarak\n"
+        "                     saklar; aynı adlı ön ayarın yerine yazar. Dosya verilmezse\n"
+        "                     yalnızca saklar.\n"
+        "  --presets          Kayıtlı ön ayarların adlarını, her satıra bir ad, yazar.\n"
         "  --dry-run          Dosyaları inceler, bindirme resimlerinin geçici kopyalarını\n"
         "                     hazırlar ve her dosya için, işlem kuyruğunun çalıştıracağı komut\n"
         "                     satırını yazar; kodlayıcı çalıştırılmaz. Görüntüsü olmayan ya da\n"

@@ -5,13 +5,15 @@
 namespace fulmaro::batch {
 
 // What the command line asks for.
-enum class Command { None, Help, List, Render };
+enum class Command { None, Help, List, Render, Presets };
 
 struct BatchOptions
 {
     Command command = Command::None;
     QStringList files;
     QStringList assignments; // "NAME=VALUE" of each --set, in order
+    QString preset;          // --preset: applied before the --set options
+    QString savePreset;      // --save-preset: the settings given are stored under this name
     QString outputFolder;    // --output; empty: the saved output folder
     bool dryRun = false;
     bool preview = false;

@@ -5,14 +5,58 @@
 #include "cli/rendercommand.h"
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
+#include "core/render/presets.h"
+#include "core/render/settingsoptions.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 using namespace fulmaro;
+
+namespace {
+
+// Puts a --preset's lines before the --set options, and stores the result for --save-preset.
+// Returns an exit code when the run ends here.
+std::optional<int> resolvePresets(batch::BatchOptions &options, const WorkFolders &folders,
+                                  QTextStream &err)
+{
+    if (options.preset.isEmpty() && options.savePreset.isEmpty())
+        return std::nullopt;
+    const auto fail = [&err](const QString &message, int code) {
+        err << "fulmaro-batch: " << message << '\n';
+        return code;
+    };
+    const LibraryEntries library =
+        currentLibraryEntries(folders.filterDir, folders.frameDir, folders.logoDir);
+    if (!options.preset.isEmpty()) {
+        const PresetLoad load = loadPreset(folders.presetsDir(), options.preset, library);
+        if (!load.ok)
+            return fail(load.error, batch::kExitUsage);
+        if (!load.missing.isEmpty())
+            err << "fulmaro-batch: " << missingEntriesText(options.preset, load.missing) << '\n';
+        options.assignments = load.assignments + options.assignments;
+    }
+    if (!options.savePreset.isEmpty()) {
+        RenderSettings settings;
+        for (const QString &assignment : options.assignments) {
+            const QString problem = applySettingOption(settings, assignment, library);
+            if (!problem.isEmpty())
+                return fail(problem, batch::kExitUsage);
+        }
+        QString error;
+        if (!savePreset(folders.presetsDir(), options.savePreset, settings, &error))
+            return fail(error, batch::kExitFailed);
+        if (options.files.isEmpty())
+            return batch::kExitOk;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -39,9 +83,16 @@ int main(int argc, char **argv)
         const ToolSet tools = ToolSet::configured(folders.binDir);
         return batch::runList(tools, folders.workDir, options.files, out, err);
     }
+    case batch::Command::Presets: {
+        for (const QString &name : presetNames(WorkFolders::standard().presetsDir()))
+            out << name << '\n';
+        return batch::kExitOk;
+    }
     case batch::Command::Render: {
         const WorkFolders folders = WorkFolders::standard();
         folders.create();
+        if (const std::optional<int> code = resolvePresets(options, folders, err))
+            return *code;
         const ToolSet tools = ToolSet::configured(folders.binDir);
         return batch::runRender(options, folders, tools, out, err);
     }

@@ -1,17 +1,18 @@
 #include "ui/mainform.h"
 
-#include "ui/appstyle.h"
+#include "core/assets/assetfiles.h"
 #include "core/base/pathtext.h"
 #include "core/base/settingsfile.h"
-#include "core/assets/assetfiles.h"
+#include "ui/appstyle.h"
 #include "ui/dialogs/msgform.h"
 #include "ui/queue/previewslot.h"
 #include "ui/queue/renderactions.h"
+#include "ui/render/presetbar.h"
 #include "ui/render/settingcontrols.h"
 #include "ui/render/settingspanel.h"
 #include "ui/thumbnail/thumbnailform.h"
-#include "version.h"
 #include "ui/videolist/videolistcontroller.h"
+#include "version.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -291,6 +292,18 @@ void MainForm::createFeatures()
     });
 
     thumbnailAction = new ThumbnailAction(actThumbnail, videoListController, m_context, this);
+
+    // In the free room right of the pages' tabs, so it crowds neither page.
+    presetBar = new PresetBar(
+        folders, [this] { return currentSettings(); }, this);
+    renderSettings->renderPageControl->setCornerWidget(presetBar, Qt::TopRightCorner);
+    // The pickers are filled again first: a preset may name a picture put into a library
+    // folder since they were filled.
+    connect(presetBar, &PresetBar::presetChosen, renderSettings,
+            [this](const RenderSettings &settings) {
+                renderSettings->fillPickers();
+                renderSettings->setSettings(settings);
+            });
 }
 
 void MainForm::handleStartupMessage()

@@ -20,6 +20,7 @@ class QTreeView;
 
 namespace fulmaro {
 
+class PresetBar;
 class PreviewSlot;
 class RenderActions;
 class SettingsPanel;
@@ -75,6 +76,7 @@ public:
     VideoListController *videoListController = nullptr;
     RenderActions *renderActions = nullptr;
     ThumbnailAction *thumbnailAction = nullptr;
+    PresetBar *presetBar = nullptr; // beside the settings pages' tabs
 
     // The panel's values together with the preview options of the bottom bar.
     RenderSettings currentSettings() const;

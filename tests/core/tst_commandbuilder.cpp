@@ -512,6 +512,90 @@ void TestCommandBuilder::wholeLines_data()
                 "overlay=0:0 [base2]; [base2][video] overlay=1920:1080:shortest=1 [base3]\" -map "
                 "\"[base3]\"  -map 0:a? -c:a copy  -b:v 5000k") +
             pipe);
+
+    // Upright and square sizes, and the video kept in proportion.
+    const QString tail = QStringLiteral("\" -map \"[base2]\"  -map 0:a? -c:a copy  -b:v 5000k");
+    line(
+        "upright 1080x1920", [](S &s, V &) { s.cbRenderScale = 7; }, 0,
+        head +
+            QStringLiteral(" -preset ultrafast -filter_complex \"color=size=1080x1920 "
+                           "[base1]; [0:v] scale=1080x1920[video]; [base1][video] "
+                           "overlay=0:0:shortest=1 [base2]") +
+            tail);
+    line(
+        "square 1080x1080, proportions kept, centred on the canvas",
+        [](S &s, V &) {
+            s.cbRenderScale = 10;
+            s.cbKeepAspect = true;
+        },
+        0,
+        head +
+            QStringLiteral(" -preset ultrafast -filter_complex \"color=size=1080x1080 "
+                           "[base1]; [0:v] scale=1080x1080:force_original_aspect_ratio="
+                           "decrease:force_divisible_by=2[video]; [base1][video] "
+                           "overlay=trunc((main_w-overlay_w)/2):trunc((main_h-overlay_h)/2):"
+                           "shortest=1 [base2]") +
+            tail);
+    line(
+        "720x1280, proportions kept inside a blurred frame made from the video",
+        [](S &s, V &) {
+            s.cbRenderScale = 8;
+            s.cbKeepAspect = true;
+            s.cbFrame = 1;
+            s.cbFrameText = QStringLiteral("Fulmaro Özel 1");
+        },
+        0,
+        head + QStringLiteral(
+                   " -i \"/Videolar/deniz.mp4\" -preset ultrafast -filter_complex \"color=size="
+                   "720x1280 [base1]; [0:v] scale=504x896:force_original_aspect_ratio=decrease:"
+                   "force_divisible_by=2[video]; [1:v] scale=720x1280:force_original_aspect_ratio="
+                   "increase, crop=720:1280 [frame]; [base1][frame] overlay=0:0,setpts=(1/1)*PTS, "
+                   "boxblur=15:1 [base2]; [base2][video] overlay=0+trunc((main_w-504)/2)+trunc(("
+                   "504-overlay_w)/2):trunc((main_h-896)/2)+0+trunc((896-overlay_h)/2):shortest=1 "
+                   "[base3]\" -map \"[base3]\"  -map 0:a? -c:a copy  -b:v 5000k"));
+    line(
+        "proportions kept at coordinates inside a frame picture",
+        [](S &s, V &) {
+            s.cbKeepAspect = true;
+            s.cbFrame = 5;
+            s.cbFrameText = QStringLiteral("ahsap");
+            s.cbVideoPosition = 0;
+            s.edVideoPositionX = 20;
+            s.edVideoPositionY = 30;
+        },
+        0,
+        head + QStringLiteral(
+                   " -i \"/ProgramData/Fulmaro/Temp/frame_123456.png\" -preset ultrafast "
+                   "-filter_complex \"color=size=1280x720 [base1]; [0:v] scale=896x504:"
+                   "force_original_aspect_ratio=decrease:force_divisible_by=2[video]; [1:v] "
+                   "scale=1280x720 [frame]; [base1][frame] overlay=0:0 [base2]; [base2][video] "
+                   "overlay=20+trunc((896-overlay_w)/2):30+trunc((504-overlay_h)/2):shortest=1 "
+                   "[base3]\" -map \"[base3]\"  -map 0:a? -c:a copy  -b:v 5000k"));
+    line(
+        "upright render in a wide preview size keeps its shape",
+        [](S &s, V &) { s.cbRenderScale = 7; }, 1,
+        head +
+            QStringLiteral(" -an  -preset ultrafast -filter_complex \"color=size=202x360 "
+                           "[base1]; [0:v] scale=202x360[video]; [base1][video] "
+                           "overlay=0:0:shortest=1 [base2]") +
+            tail + pipe);
+    line(
+        "upright preview size of an upright render, logo scaled by a third",
+        [](S &s, V &) {
+            s.cbRenderScale = 7;
+            s.cbPreviewScale = 9;
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("kanal");
+            s.cbLogoScale = QStringLiteral("300x150");
+        },
+        1,
+        head +
+            QStringLiteral(" -i \"/ProgramData/Fulmaro/Temp/logo_123456.png\" -an  -preset "
+                           "ultrafast -filter_complex \"color=size=360x640 [base1]; [0:v] "
+                           "scale=360x640[video]; [1:v] scale=100x50 [logo]; [base1][video] "
+                           "overlay=0:0:shortest=1 [base2]; [base2][logo] overlay=0+10:10+0 "
+                           "[base3]\" -map \"[base3]\"  -map 0:a? -c:a copy  -b:v 5000k") +
+            pipe);
 }
 
 void TestCommandBuilder::wholeLines()
@@ -782,7 +866,7 @@ void TestCommandBuilder::fragments_data()
         {"\"color=size=1280x720 [base1]; "}, {"id;"});
     row("whole rate", [](S &, V &r) { r.frameRate = QStringLiteral("25"); }, 0,
         {"\"color=size=1280x720:rate=25 [base1]; "});
-    row("size index outside the table", [](S &s, V &) { s.cbRenderScale = 9; }, 0,
+    row("size index outside the table", [](S &s, V &) { s.cbRenderScale = 99; }, 0,
         {"\"color=size= [base1]; [0:v] scale=[video]"});
     row("frame share not a number",
         [](S &s, V &) {

@@ -5,11 +5,12 @@
 #include "core/runner/shellquote.h"
 #include "core/videolist/videoitem.h"
 
+#include "support/testsupport.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
-#include "support/testsupport.h"
 
 #include <QTest>
 
@@ -49,6 +50,8 @@ private Q_SLOTS:
     void initTestCase();
     void encode_data();
     void encode();
+    void keptProportions_data();
+    void keptProportions();
 
 private:
     void make(const QString &args);
@@ -81,6 +84,13 @@ void TestCommandBuilderEncode::initTestCase()
     make(video.arg(2) + h264 + QStringLiteral("silent2.mp4"));
     make(video.arg(1) + sound.arg(1) + h264 + QStringLiteral("sound1.mp4"));
     make(video.arg(1) + h264 + QStringLiteral("silent1.mp4"));
+    // Plain bright pictures, so the area they cover stands out from the black canvas: a 4:3
+    // clip, and a wide recording stored with a quarter turn, as a phone held upright keeps it.
+    const QString plain =
+        QStringLiteral("-f lavfi -i color=c=0xC0C0C0:size=%1:rate=30:duration=1 ");
+    make(plain.arg(QStringLiteral("320x240")) + h264 + QStringLiteral("fourthirds.mp4"));
+    make(plain.arg(QStringLiteral("320x180")) + h264 + QStringLiteral("stored.mp4"));
+    make(QStringLiteral("-i stored.mp4 -c copy -metadata:s:v:0 rotate=90 upright.mp4"));
     // Overlay pictures with transparency, as the libraries hold them.
     make(QStringLiteral("-f lavfi -i color=c=blue@0.4:size=64x48,format=rgba -frames:v 1 \"Filter/mavi.png\""));
     make(QStringLiteral("-f lavfi -i color=c=red@0.8:size=160x120,format=rgba -frames:v 1 \"Frame/kırmızı çerçeve.png\""));
@@ -223,6 +233,68 @@ void TestCommandBuilderEncode::encode()
     QVERIFY2(frames == QLatin1String("30/1"), qPrintable(frames));
     const bool hasSound = !probe(output, QStringLiteral("a"), QStringLiteral("stream=index")).isEmpty();
     QCOMPARE(hasSound, sound);
+}
+
+void TestCommandBuilderEncode::keptProportions_data()
+{
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<double>("shape"); // the source's width over height as it is shown
+
+    for (const auto &[clip, shape] :
+         {std::pair{"upright", 180.0 / 320}, std::pair{"fourthirds", 320.0 / 240}}) {
+        QTest::newRow(qPrintable(QLatin1String(clip) + QStringLiteral(" in 640x360")))
+            << QString::fromLatin1(clip) << 5 << shape;
+        QTest::newRow(qPrintable(QLatin1String(clip) + QStringLiteral(" in 360x640")))
+            << QString::fromLatin1(clip) << 9 << shape;
+    }
+}
+
+// "Oranı koru": the area the video covers on the black canvas, as cropdetect finds it in the
+// output, has the source's shape.
+void TestCommandBuilderEncode::keptProportions()
+{
+    QFETCH(QString, clip);
+    QFETCH(int, scale);
+    QFETCH(double, shape);
+
+    RenderSettings s;
+    s.cbRenderScale = scale;
+    s.cbKeepAspect = true;
+    VideoItem item;
+    item.caption = m_dir.filePath(clip + QStringLiteral(".mp4"));
+    item.duration = QStringLiteral("00:00:01");
+    item.frameRate = QStringLiteral("30/1");
+    const BuiltCommand built = buildCommandLine(&item, RenderMode, s, m_folders, scratchTick());
+    const QString output = m_dir.filePath(QStringLiteral("kept.mp4"));
+    QFile::remove(output);
+    const testsupport::ShellRun run =
+        testsupport::runShell(quoteArg(kFfmpeg) + QStringLiteral(" -y") + built.text +
+                                  QLatin1Char(' ') + quoteArg(output),
+                              m_folders.tempDir);
+    QVERIFY2(run.exitCode == 0, qPrintable(built.text + QLatin1Char('\n') + run.output));
+    QCOMPARE(probe(output, QStringLiteral("v:0"), QStringLiteral("stream=width,height")),
+             QString(scaleSizeText(scale)).replace(QLatin1Char('x'), QLatin1Char('\n')));
+
+    const testsupport::ShellRun detect = testsupport::runShell(
+        quoteArg(kFfmpeg) + QStringLiteral(" -i ") + quoteArg(output) +
+            QStringLiteral(" -vf cropdetect=limit=24:round=2:reset=0 -f null -"),
+        m_dir.path());
+    QCOMPARE(detect.exitCode, 0);
+    const QRegularExpression re(QStringLiteral("crop=([0-9]+):([0-9]+):"));
+    QRegularExpressionMatch last;
+    for (auto it = re.globalMatch(detect.output); it.hasNext();)
+        last = it.next();
+    QVERIFY2(last.hasMatch(), qPrintable(detect.output));
+    const double width = last.captured(1).toDouble();
+    const double height = last.captured(2).toDouble();
+    QVERIFY(width > 0 && height > 0);
+    QVERIFY2(
+        qAbs(width / height / shape - 1.0) <= 0.02,
+        qPrintable(QStringLiteral("picture %1x%2, shape %3").arg(width).arg(height).arg(shape)));
+    // It fills its box one way: the full width or the full height of the canvas.
+    const QStringList canvas = scaleSizeText(scale).split(QLatin1Char('x'));
+    QVERIFY(qAbs(width - canvas[0].toDouble()) <= 2 || qAbs(height - canvas[1].toDouble()) <= 2);
 }
 
 QTEST_GUILESS_MAIN(TestCommandBuilderEncode)

@@ -35,6 +35,7 @@ QString dump(const RenderSettings &s)
     i("cbPreset", s.cbPreset); i("btnFullCPU", s.btnFullCPU); i("cbFlipVideo", s.cbFlipVideo);
     i("edTimeStart", s.edTimeStart); i("edTimeEnd", s.edTimeEnd); i("edCropLeft", s.edCropLeft);
     i("edCropTop", s.edCropTop); i("tbZoom", s.tbZoom); i("tbVideoSpeed", s.tbVideoSpeed);
+    i("cbKeepAspect", s.cbKeepAspect);
     i("cbFilter", s.cbFilter); t("cbFilterText", s.cbFilterText); i("cbFrame", s.cbFrame);
     t("cbFrameText", s.cbFrameText); i("edVideoFront", s.edVideoFront); t("cbVideoScale", s.cbVideoScale);
     i("cbVideoPosition", s.cbVideoPosition); i("edVideoPositionX", s.edVideoPositionX);
@@ -60,6 +61,8 @@ void TestSettingsOptions::accepted_data()
 
     const auto row = [](const char *a, QStringList changed) { QTest::newRow(a) << QString::fromUtf8(a) << changed; };
     row("cbRenderScale=2", {"cbRenderScale=2"});
+    row("cbRenderScale=8", {"cbRenderScale=8"});
+    row("cbKeepAspect=1", {"cbKeepAspect=1"});
     row("cbPreviewScale=6", {"cbPreviewScale=6"});
     row("edVideoFront=0", {"edVideoFront=0"});
     row("cbLogoPosition=9", {"cbLogoPosition=9"});
@@ -107,8 +110,10 @@ void TestSettingsOptions::refused_data()
     const auto row = [](const char *a, const char *m) {
         QTest::newRow(a) << QString::fromUtf8(a) << QString::fromUtf8(m);
     };
-    row("cbRenderScale=7", "cbRenderScale için geçersiz değer: \"7\" (0 ile 6 arasında bir sıra numarası bekleniyor)");
-    row("cbRenderScale=720p", "cbRenderScale için geçersiz değer: \"720p\" (0 ile 6 arasında bir sıra numarası bekleniyor)");
+    row("cbRenderScale=13", "cbRenderScale için geçersiz değer: \"13\" (0 ile 12 arasında bir sıra "
+                            "numarası bekleniyor)");
+    row("cbRenderScale=720p", "cbRenderScale için geçersiz değer: \"720p\" (0 ile 12 arasında bir "
+                              "sıra numarası bekleniyor)");
     row("edVideoFront=-1", "edVideoFront için geçersiz değer: \"-1\" (0 ile 1 arasında bir sıra numarası bekleniyor)");
     row("cbBitrate=3000;id", "cbBitrate için geçersiz değer: \"3000;id\" (yalnızca rakam bekleniyor)");
     row("cbBitrate=", "cbBitrate için geçersiz değer: \"\" (yalnızca rakam bekleniyor)");

@@ -28,3 +28,55 @@ inline char *toString(const RenderSettings &s)
 }
 
 } // namespace fulmaro
+
+namespace testsupport {
+
+// Every field away from its default; the pickers name the library entries "mavi", "ahşap" and
+// "kanal" (the first of each library).
+inline fulmaro::RenderSettings everySettingChanged()
+{
+    fulmaro::RenderSettings s;
+    s.cbRenderScale = 6;
+    s.cbBitrate = QStringLiteral("1234");
+    s.cbExtension = QStringLiteral("mkv");
+    s.cbPreset = 4;
+    s.btnFullCPU = false;
+    s.cbFlipVideo = 3;
+    s.edTimeStart = 2;
+    s.edTimeEnd = 3;
+    s.edCropLeft = -40;
+    s.edCropTop = 20;
+    s.tbZoom = 25;
+    s.tbVideoSpeed = 150;
+    s.cbKeepAspect = true;
+    s.cbFilter = 1;
+    s.cbFilterText = QStringLiteral("mavi");
+    s.cbFrame = 5;
+    s.cbFrameText = QStringLiteral("ahşap");
+    s.edVideoFront = 0;
+    s.cbVideoScale = QStringLiteral("7%");
+    s.cbVideoPosition = 0;
+    s.edVideoPositionX = 11;
+    s.edVideoPositionY = -12;
+    s.cbLogo = 1;
+    s.cbLogoText = QStringLiteral("kanal");
+    s.cbLogoPosition = 9;
+    s.edLogoPositionX = 13;
+    s.edLogoPositionY = 14;
+    s.cbLogoScale = QStringLiteral("80x60");
+    s.cbGreyscale = s.cbSepia = s.cbNegative = s.cbThermography = s.cbBadDream = true;
+    s.cbPosterize = s.cbLSD = s.cbVintage = s.cbVignette = true;
+    s.tbContrast = -20;
+    s.tbBrightness = 7;
+    s.tbSaturation = 30;
+    s.tbGamma = 1;
+    s.tbGammaRed = 55;
+    s.tbGammaGreen = 56;
+    s.tbGammaBlue = 57;
+    s.tbFilterOpacity = 70;
+    s.cbPreviewScale = 0;
+    s.cbPreviewNoAudio = false;
+    return s;
+}
+
+} // namespace testsupport

@@ -86,7 +86,7 @@ void TestMainForm::frame()
     QCOMPARE(form.findChild<QWidget *>(QStringLiteral("SettingsPanel")), form.renderSettings);
     QCOMPARE(form.renderSettings->height(), 208);
 
-    QCOMPARE(form.cbPreviewScale->count(), 7);
+    QCOMPARE(form.cbPreviewScale->count(), 13); // the wide sizes, then the upright and square ones
     QCOMPARE(form.cbPreviewScale->itemText(0), QStringLiteral("2160p"));
     QCOMPARE(form.cbPreviewScale->currentText(), QStringLiteral("360p"));
     QVERIFY(form.cbPreviewNoAudio->isChecked());

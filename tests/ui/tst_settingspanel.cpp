@@ -85,7 +85,10 @@ void TestSettingsPanel::controlsAndDefaults()
     const auto current = [this](const char *name) {
         return p->findChild<QComboBox *>(QLatin1String(name))->currentIndex();
     };
-    QCOMPARE(items("cbRenderScale"), QStringList({"2160p", "1440p", "1080p", "720p", "480p", "360p", "240p"}));
+    QCOMPARE(items("cbRenderScale"),
+             QStringList({"2160p", "1440p", "1080p", "720p", "480p", "360p", "240p",
+                          "1080x1920 (9:16)", "720x1280 (9:16)", "360x640 (9:16)",
+                          "1080x1080 (1:1)", "720x720 (1:1)", "360x360 (1:1)"}));
     QCOMPARE(current("cbRenderScale"), 3);
     QCOMPARE(items("cbBitrate"), QStringList({"5000", "4500", "4000", "3500", "3000", "2500", "2000", "1500",
                                               "1000", "900", "850", "750", "700", "650", "600", "550", "500"}));
@@ -183,46 +186,7 @@ void TestSettingsPanel::settingsRoundTrip()
     p->fillPickers();
 
     // Every field away from its default.
-    RenderSettings s;
-    s.cbRenderScale = 6;
-    s.cbBitrate = QStringLiteral("1234");
-    s.cbExtension = QStringLiteral("mkv");
-    s.cbPreset = 4;
-    s.btnFullCPU = false;
-    s.cbFlipVideo = 3;
-    s.edTimeStart = 2;
-    s.edTimeEnd = 3;
-    s.edCropLeft = -40;
-    s.edCropTop = 20;
-    s.tbZoom = 25;
-    s.tbVideoSpeed = 150;
-    s.cbFilter = 1;
-    s.cbFilterText = QStringLiteral("mavi");
-    s.cbFrame = 5;
-    s.cbFrameText = QStringLiteral("ahşap");
-    s.edVideoFront = 0;
-    s.cbVideoScale = QStringLiteral("7%");
-    s.cbVideoPosition = 0;
-    s.edVideoPositionX = 11;
-    s.edVideoPositionY = -12;
-    s.cbLogo = 1;
-    s.cbLogoText = QStringLiteral("kanal");
-    s.cbLogoPosition = 9;
-    s.edLogoPositionX = 13;
-    s.edLogoPositionY = 14;
-    s.cbLogoScale = QStringLiteral("80x60");
-    s.cbGreyscale = s.cbSepia = s.cbNegative = s.cbThermography = s.cbBadDream = true;
-    s.cbPosterize = s.cbLSD = s.cbVintage = s.cbVignette = true;
-    s.tbContrast = -20;
-    s.tbBrightness = 7;
-    s.tbSaturation = 30;
-    s.tbGamma = 1;
-    s.tbGammaRed = 55;
-    s.tbGammaGreen = 56;
-    s.tbGammaBlue = 57;
-    s.tbFilterOpacity = 70;
-    s.cbPreviewScale = 0;
-    s.cbPreviewNoAudio = false;
+    const RenderSettings s = testsupport::everySettingChanged();
     const RenderSettings defaults;
     for (const SettingControl &c : settingControls()) {
         const bool same = c.flag ? s.*c.flag == defaults.*c.flag

@@ -25,6 +25,8 @@ struct WorkFolders
     void create() const;
 
     QString settingsFile() const { return workDir + QStringLiteral("Fulmaro.set"); }
+    // Named render settings; made when the first preset is saved.
+    QString presetsDir() const { return workDir + QStringLiteral("Presets/"); }
 };
 
 } // namespace fulmaro

@@ -46,6 +46,7 @@ struct Choices
     std::optional<Position> videoPosition;
     bool logo = false;
     std::optional<Position> logoPosition;
+    bool keepAspect = false;
 
     bool hasFrame() const { return frame != FrameKind::None; }
 };
@@ -61,6 +62,7 @@ Choices readChoices(const RenderSettings &s, int mode)
     c.videoPosition = positionFromIndex(s.cbVideoPosition);
     c.logo = s.cbLogo > 0;
     c.logoPosition = positionFromIndex(s.cbLogoPosition);
+    c.keepAspect = s.cbKeepAspect;
     return c;
 }
 
@@ -115,6 +117,24 @@ Ratios previewRatios(const Size &render, const Size &preview)
     return r;
 }
 
+// A preview size of another shape than the render (an upright render in a wide preview size)
+// shows the render's shape inside the preview size, so the preview is not stretched. Shapes
+// within 2% of each other (854x480 and 640x360) keep the preview size as it is.
+Size previewSize(const Size &render, const Size &preview)
+{
+    if (render.width <= 0 || render.height <= 0 || preview.width <= 0 || preview.height <= 0)
+        return preview;
+    const double renderShape = double(render.width) / render.height;
+    const double previewShape = double(preview.width) / preview.height;
+    if (std::fabs(renderShape / previewShape - 1.0) <= 0.02)
+        return preview;
+    const double factor =
+        std::min(double(preview.width) / render.width, double(preview.height) / render.height);
+    // Even sizes, as the encoders' 4:2:0 pictures need.
+    const auto even = [factor](int value) { return std::max(2, int(value * factor) / 2 * 2); };
+    return {even(render.width), even(render.height)};
+}
+
 // The frame takes its share ("30%") of the render size; the video fills the rest.
 Size innerSize(const Size &render, const QString &frameShare)
 {
@@ -140,19 +160,25 @@ struct Geometry
     int frameX = 0, frameY = 0;
     int logoX = 0, logoY = 0;
     int cropLeft = 0, cropTop = 0;
+    int boxWidth = 0, boxHeight = 0; // videoSize as numbers
 };
 
 Geometry measureGeometry(const RenderSettings &s, bool preview)
 {
     const QString renderText = scaleSizeText(s.cbRenderScale);
     const Size render = parseSize(renderText);
-    const QString previewText = scaleSizeText(s.cbPreviewScale);
-    const Ratios r = preview ? previewRatios(render, parseSize(previewText)) : Ratios();
+    const Size previewFit = previewSize(render, parseSize(scaleSizeText(s.cbPreviewScale)));
+    const QString previewText = previewFit.text() == QLatin1String("0x0")
+                                    ? scaleSizeText(s.cbPreviewScale)
+                                    : previewFit.text();
+    const Ratios r = preview ? previewRatios(render, previewFit) : Ratios();
     const Size inner = innerSize(render, s.cbVideoScale);
     const Size logo = parseSize(s.cbLogoScale);
 
     Geometry g;
     g.outSize = preview ? previewText : renderText;
+    g.boxWidth = scaled(inner.width, r.x);
+    g.boxHeight = scaled(inner.height, r.y);
     g.videoSize = Size{scaled(inner.width, r.x), scaled(inner.height, r.y)}.text();
     g.logoSize = Size{scaled(logo.width, r.x), scaled(logo.height, r.y)}.text();
     g.frameX = scaled(s.edVideoPositionX, r.x);
@@ -418,7 +444,10 @@ QString videoChain(const RenderSettings &s, const Choices &c, const Geometry &g,
 {
     QStringList steps;
     appendIfAny(steps, cropStep(g, s));
-    steps.append(QStringLiteral("scale=") + (c.hasFrame() ? g.videoSize : g.outSize));
+    steps.append(QStringLiteral("scale=") + (c.hasFrame() ? g.videoSize : g.outSize) +
+                 (c.keepAspect ? QStringLiteral(":force_original_aspect_ratio=decrease:"
+                                                "force_divisible_by=2")
+                               : QString()));
     appendFlips(steps, c.flip);
     appendEffects(steps, s);
     appendIfAny(steps, zoomStep(s.tbZoom));
@@ -443,10 +472,20 @@ QString overlayInputChains(const Choices &c, const Geometry &g, const VideoItem 
     const auto picture = [&input] { return QStringLiteral("[%1:v]").arg(input); };
     if (c.filter)
         chain(picture(), c.hasFrame() ? g.videoSize : g.outSize, "filter");
-    // A built-in frame is the source again: its video stream, not a cover picture.
-    if (c.hasFrame())
-        chain(isBuiltInFrame(c.frame) ? videoStreamLabel(input, item) : picture(), g.outSize,
-              "frame");
+    if (c.hasFrame()) {
+        // A built-in frame is the source again: its video stream, not a cover picture.
+        const QString source =
+            isBuiltInFrame(c.frame) ? videoStreamLabel(input, item) : picture();
+        // A frame made from the video keeps the video's shape too: it covers the canvas and its
+        // overflow is cut away, centred.
+        if (c.keepAspect && isBuiltInFrame(c.frame))
+            chain(source,
+                  g.outSize + QStringLiteral(":force_original_aspect_ratio=increase, crop=") +
+                      QString(g.outSize).replace(QLatin1Char('x'), QLatin1Char(':')),
+                  "frame");
+        else
+            chain(source, g.outSize, "frame");
+    }
     if (c.logo)
         chain(picture(), g.logoSize, "logo");
     return chains;
@@ -502,6 +541,25 @@ QString videoPositionText(const Choices &c, const Geometry &g)
     return text.isEmpty() ? QStringLiteral("0:0") : text;
 }
 
+// With the proportions kept, the video may be smaller than its box (the frame's inside, or the
+// canvas): it is centred in the box. The box's place is the place above with the box's size in
+// overlay_w and overlay_h's stead.
+QString keptVideoPositionText(const Choices &c, const Geometry &g)
+{
+    if (!c.hasFrame())
+        return QStringLiteral("trunc((main_w-overlay_w)/2):trunc((main_h-overlay_h)/2)");
+    const QString boxW = QString::number(g.boxWidth);
+    const QString boxH = QString::number(g.boxHeight);
+    const QString box = videoPositionText(c, g);
+    const qsizetype colon = box.indexOf(QLatin1Char(':'));
+    QString x = box.left(colon);
+    QString y = box.mid(colon + 1);
+    x.replace(QLatin1String("overlay_w"), boxW);
+    y.replace(QLatin1String("overlay_h"), boxH);
+    return x + QStringLiteral("+trunc((") + boxW + QStringLiteral("-overlay_w)/2):") + y +
+           QStringLiteral("+trunc((") + boxH + QStringLiteral("-overlay_h)/2)");
+}
+
 // Each layer is laid on the current base and makes the next one.
 class LayerStack
 {
@@ -547,12 +605,13 @@ void layOverlays(LayerStack &layers, const Choices &c, const Geometry &g, const 
 {
     const QString frame = QStringLiteral("[frame] overlay=0:0");
     const QString videoAt = videoPositionText(c, g);
+    const QString keptAt = c.keepAspect ? keptVideoPositionText(c, g) : videoAt;
     if (c.hasFrame() && c.frameOrder == FrameOrder::VideoInFront) {
         const bool builtIn = isBuiltInFrame(c.frame);
         layers.lay(frame, builtIn ? builtInFrameTail(c.frame, c.flip, speed.speedText) : QString());
     }
     // The video ends the output.
-    layers.lay(QStringLiteral("[video] overlay=") + videoAt, QStringLiteral(":shortest=1"));
+    layers.lay(QStringLiteral("[video] overlay=") + keptAt, QStringLiteral(":shortest=1"));
     // Behind the video, a built-in frame is the whole picture unblurred and hides the video.
     if (c.hasFrame() && c.frameOrder == FrameOrder::VideoBehind)
         layers.lay(frame);
@@ -646,9 +705,11 @@ QString decimalText(double value)
 
 QString scaleSizeText(int index)
 {
-    static const char *const sizes[] = {"3840x2160", "2560x1440", "1920x1080", "1280x720",
-                                        "854x480",   "640x360",   "426x240"};
-    if (index < 0 || index > 6)
+    // In the order of scaleItems().
+    static const char *const sizes[] = {
+        "3840x2160", "2560x1440", "1920x1080", "1280x720",  "854x480", "640x360", "426x240",
+        "1080x1920", "720x1280",  "360x640",   "1080x1080", "720x720", "360x360"};
+    if (index < 0 || index >= int(std::size(sizes)))
         return QString();
     return QLatin1String(sizes[index]);
 }

@@ -62,7 +62,7 @@ int durationToSeconds(const QString &text);
 QString decimalText(double value);
 
 // The "WxH" size of a cbRenderScale or cbPreviewScale item: "3840x2160" .. "426x240" for the
-// indexes 0..6, empty for any other.
+// indexes 0..6, the upright and square sizes after them, empty for any other.
 QString scaleSizeText(int index);
 
 } // namespace fulmaro

@@ -8,10 +8,15 @@ namespace fulmaro {
 
 const QStringList &scaleItems()
 {
-    static const QStringList items = {QStringLiteral("2160p"), QStringLiteral("1440p"),
-                                      QStringLiteral("1080p"), QStringLiteral("720p"),
-                                      QStringLiteral("480p"),  QStringLiteral("360p"),
-                                      QStringLiteral("240p")};
+    static const QStringList items = {
+        QStringLiteral("2160p"), QStringLiteral("1440p"), QStringLiteral("1080p"),
+        QStringLiteral("720p"), QStringLiteral("480p"), QStringLiteral("360p"),
+        QStringLiteral("240p"),
+        // Added after the wide sizes so the older indices keep
+        // their meaning.
+        QStringLiteral("1080x1920 (9:16)"), QStringLiteral("720x1280 (9:16)"),
+        QStringLiteral("360x640 (9:16)"), QStringLiteral("1080x1080 (1:1)"),
+        QStringLiteral("720x720 (1:1)"), QStringLiteral("360x360 (1:1)")};
     return items;
 }
 

@@ -22,6 +22,7 @@ struct RenderSettings
     int edCropTop = 0;
     int tbZoom = 10;                // zoom x 10
     int tbVideoSpeed = 100;         // speed x 100
+    bool cbKeepAspect = false;      // "Oranı koru": fit the video into its box unstretched
 
     // Overlay pickers: the selected index and the text of that item (0 / "Yok" = none).
     int cbFilter = 0;
@@ -69,7 +70,7 @@ struct RenderSettings
 inline constexpr int kSpinLimit = 1000000000;
 
 // The items the panel shows, in order.
-const QStringList &scaleItems();       // "2160p" .. "240p"
+const QStringList &scaleItems();       // "2160p" .. "240p", then the upright and square sizes
 const QStringList &bitrateItems();     // suggestions "5000" .. "500"
 const QStringList &extensionItems();   // "mp4", "mkv", "avi", "flv"
 const QStringList &presetItems();      // "En Hızlı" .. "En Yavaş"

@@ -93,4 +93,22 @@ QString applySettingOption(RenderSettings &settings, const QString &assignment,
     return expected.isEmpty() ? QString() : invalid(name, value, expected);
 }
 
+QString settingValueText(const SettingControl &c, const RenderSettings &s)
+{
+    switch (c.kind) {
+    case SettingKind::IndexList:
+    case SettingKind::Spin:
+    case SettingKind::Slider:
+        return QString::number(s.*c.number);
+    case SettingKind::Check:
+        return s.*c.flag ? QStringLiteral("1") : QStringLiteral("0");
+    case SettingKind::TextList:
+    case SettingKind::TypedText:
+        return s.*c.text;
+    case SettingKind::Picker:
+        return s.*c.number > 0 && !(s.*c.text).isEmpty() ? s.*c.text : noneItem();
+    }
+    return QString();
+}
+
 } // namespace fulmaro

@@ -15,4 +15,8 @@ namespace fulmaro {
 QString applySettingOption(RenderSettings &settings, const QString &assignment,
                            const LibraryEntries &library = {});
 
+// The VALUE of "NAME=VALUE" that gives the control its value in these settings, the inverse of
+// applySettingOption: an overlay picker showing nothing is "Yok".
+QString settingValueText(const SettingControl &control, const RenderSettings &settings);
+
 } // namespace fulmaro

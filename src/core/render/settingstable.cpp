@@ -120,6 +120,7 @@ QList<SettingControl> buildTable()
         spin("edCropTop", &S::edCropTop),
         slider("tbZoom", &S::tbZoom, 10, 100),
         slider("tbVideoSpeed", &S::tbVideoSpeed, 5, 200),
+        check("cbKeepAspect", &S::cbKeepAspect),
         picker("cbFilter", &S::cbFilter, &S::cbFilterText, {noneItem()}, &LibraryEntries::filters),
         picker("cbFrame", &S::cbFrame, &S::cbFrameText, QStringList{noneItem()} + builtInFrames(),
                &LibraryEntries::frames),

@@ -163,6 +163,10 @@ void SettingsPanel::buildGeneralPage(QWidget *page)
     btnFullCPU->setText(QStringLiteral("%100 CPU"));
     btnFullCPU->setVisible(false);
     cbFlipVideo = control<QComboBox>(page, "cbFlipVideo");
+    cbKeepAspect = control<QCheckBox>(page, "cbKeepAspect");
+    cbKeepAspect->setText(QStringLiteral("Oranı koru"));
+    cbKeepAspect->setToolTip(
+        QStringLiteral("Video, yerine sığacak kadar küçültülür ve ortalanır; uzatılmaz"));
     edTimeStart = control<QSpinBox>(page, "edTimeStart");
     edTimeEnd = control<QSpinBox>(page, "edTimeEnd");
     edCropLeft = control<QSpinBox>(page, "edCropLeft");
@@ -179,7 +183,7 @@ void SettingsPanel::buildGeneralPage(QWidget *page)
     col1->addWidget(caption(QStringLiteral("Render Hızı")), r, 0);
     col1->addLayout(row({cbPreset, btnFullCPU}), r++, 1);
     col1->addWidget(caption(QStringLiteral("Çevirme")), r, 0);
-    col1->addWidget(cbFlipVideo, r++, 1);
+    col1->addLayout(row({cbFlipVideo, cbKeepAspect}), r++, 1);
     col1->addWidget(caption(QStringLiteral("Süre Kes (Baştan/Sondan)")), r, 0);
     col1->addLayout(row({edTimeStart, edTimeEnd, caption(QStringLiteral("saniye"))}), r++, 1);
     col1->addWidget(caption(QStringLiteral("Kırp (Sağ-Sol/Üst-Alt)")), r, 0);

@@ -67,6 +67,7 @@ public:
     QComboBox *cbPreset;
     QCheckBox *btnFullCPU;
     QComboBox *cbFlipVideo;
+    QCheckBox *cbKeepAspect; // "Oranı koru"
     QSpinBox *edTimeStart;
     QSpinBox *edTimeEnd;
     QSpinBox *edCropLeft;
