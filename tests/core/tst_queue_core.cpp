@@ -288,7 +288,7 @@ void TestQueueCore::refusedRowFailsAtOnce()
     QCOMPARE(started.at(0).at(0).toInt(), 1);
     QCOMPARE(checked, QList<int>{1});
     QCOMPARE(queue.status(0).state, JobState::Failed);
-    QCOMPARE(queue.status(0).lastLines, QStringList{QStringLiteral("okunamadı")});
+    QCOMPARE(queue.status(0).reason, QStringLiteral("okunamadı"));
     QCOMPARE(queue.status(1).state, JobState::Succeeded);
 }
 

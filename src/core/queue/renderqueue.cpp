@@ -93,7 +93,6 @@ void RenderQueue::checkAndRun(int index)
     if (!m_abort && !m_halted && !m_jobs.at(index).refusal.isEmpty()) {
         status.started = status.ended = clock();
         status.reason = m_jobs.at(index).refusal;
-        status.lastLines = {m_jobs.at(index).refusal};
         endWithoutRun(index, JobState::Failed);
         return;
     }
