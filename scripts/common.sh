@@ -5,7 +5,8 @@ FULMARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 FULMARO_BUILD="${FULMARO_BUILD:-$FULMARO_ROOT/build}"
 FULMARO_PACKAGES=(g++ make cmake qt6-base-dev qt6-base-dev-tools libgl-dev
                   ffmpeg xvfb xauth fonts-dejavu-core
-                  dpkg-dev desktop-file-utils appstream man-db groff-base parallel dbus-daemon)
+                  dpkg-dev desktop-file-utils appstream man-db groff-base parallel dbus-daemon
+                  clang-format)
 # scripts/fuzz: clang with libFuzzer and the sanitizer runtimes.
 FULMARO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
@@ -34,11 +35,24 @@ ensure_packages() {
     fi
 }
 
-# build_project [TARGET...]: configures once, then builds the given targets (all by default).
-build_project() {
-    if [ ! -f "$FULMARO_BUILD/CMakeCache.txt" ]; then
-        cmake -S "$FULMARO_ROOT" -B "$FULMARO_BUILD" -DCMAKE_BUILD_TYPE=Release -DFULMARO_TOOLS_DIR=/usr/bin
+# configure_project: configures the build folder once; again whenever FULMARO_CMAKE_ARGS holds
+# further cache settings (e.g. "-DFULMARO_WERROR=ON"), so they reach an existing folder too.
+# Uses ccache when it is installed.
+configure_project() {
+    local args=(-DCMAKE_BUILD_TYPE=Release -DFULMARO_TOOLS_DIR=/usr/bin)
+    if command -v ccache >/dev/null 2>&1; then
+        args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     fi
+    local extra=()
+    read -r -a extra <<< "${FULMARO_CMAKE_ARGS:-}"
+    if [ ! -f "$FULMARO_BUILD/CMakeCache.txt" ] || [ "${#extra[@]}" -gt 0 ]; then
+        cmake -S "$FULMARO_ROOT" -B "$FULMARO_BUILD" "${args[@]}" "${extra[@]}"
+    fi
+}
+
+# build_project [TARGET...]: configures if needed, then builds the given targets (all by default).
+build_project() {
+    configure_project
     local targets=()
     for target in "$@"; do
         targets+=(--target "$target")
