@@ -56,9 +56,9 @@ int main(int argc, char **argv)
     for (int i = 0; i < 8; ++i) {
         const QString clip = src + QStringLiteral("/klip %1.mp4").arg(i);
         if (!run(QStringLiteral(TOOLS_DIR "/ffmpeg"),
-                 {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=640x360:rate=30:duration=8",
-                  "-f", "lavfi", "-i", "sine=duration=8", "-c:v", "libx264", "-preset", "ultrafast",
-                  "-c:a", "aac", "-shortest", clip}))
+                 {"-v", "error", "-y", "-f", "lavfi", "-i",
+                  "testsrc=size=640x360:rate=30:duration=8", "-f", "lavfi", "-i", "sine=duration=8",
+                  "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-shortest", clip}))
             return 1;
         clips << clip;
     }
@@ -104,7 +104,8 @@ int main(int argc, char **argv)
         out << "round " << round << ": front end " << f << " ms, shell loop " << l << " ms\n";
         out.flush();
     }
-    out << "front_end_ms " << frontMs << '\n' << "loop_ms " << loopMs << '\n'
+    out << "front_end_ms " << frontMs << '\n'
+        << "loop_ms " << loopMs << '\n'
         << "ratio " << frontMs / loopMs << '\n';
     return 0;
 }

@@ -28,8 +28,9 @@ void writeFile(const QString &path, qint64 bytes)
     QByteArray block;
     // Lines like an encoder's status output, each rewritten with a CR.
     for (int i = 0; block.size() < (1 << 20); ++i)
-        block += "frame= " + QByteArray::number(i) + " fps=250 q=28.0 size=   1024kB time=00:00:"
-                 + QByteArray::number(i % 60) + ".00 bitrate=1000.0kbits/s speed=10x\r";
+        block += "frame= " + QByteArray::number(i) +
+                 " fps=250 q=28.0 size=   1024kB time=00:00:" + QByteArray::number(i % 60) +
+                 ".00 bitrate=1000.0kbits/s speed=10x\r";
     while (bytes > 0) {
         const qint64 n = qMin<qint64>(bytes, block.size());
         f.write(block.constData(), n);
@@ -43,9 +44,9 @@ int measureOnce(const QString &file)
     qsizetype chars = 0;
     QElapsedTimer t;
     t.start();
-    const RunResult r = getDosOutput(QStringLiteral("cat"), QStringLiteral("cat ") + quoteArg(file),
-                                     QDir::tempPath(),
-                                     [&chars](const QString &piece, bool &) { chars += piece.size(); });
+    const RunResult r = getDosOutput(
+        QStringLiteral("cat"), QStringLiteral("cat ") + quoteArg(file), QDir::tempPath(),
+        [&chars](const QString &piece, bool &) { chars += piece.size(); });
     const double seconds = t.nsecsElapsed() / 1e9;
     QTextStream(stdout) << seconds << ' ' << chars << ' ' << r.lines.size() << '\n';
     return r.succeeded() ? 0 : 1;
@@ -63,8 +64,8 @@ double runnerSeconds(const QString &file, QString *detail)
         if (parts.size() < 3)
             qFatal("measurement failed");
         best = std::min(best, parts[0].toDouble());
-        *detail = parts[1] + QStringLiteral(" characters, ") + parts[2].trimmed()
-                  + QStringLiteral(" lines");
+        *detail = parts[1] + QStringLiteral(" characters, ") + parts[2].trimmed() +
+                  QStringLiteral(" lines");
     }
     return best;
 }
@@ -75,7 +76,8 @@ double pipeSeconds(const QString &file)
     for (int i = 0; i < 3; ++i) {
         QElapsedTimer t;
         t.start();
-        if (std::system(qPrintable(QStringLiteral("cat %1 | cat > /dev/null").arg(quoteArg(file)))) != 0)
+        if (std::system(
+                qPrintable(QStringLiteral("cat %1 | cat > /dev/null").arg(quoteArg(file)))) != 0)
             qFatal("pipe failed");
         best = std::min(best, t.nsecsElapsed() / 1e9);
     }

@@ -4,10 +4,10 @@
 // Prints the medians and, last, "ratio <window time / (delay + bare run)>".
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
-#include "ui/dialogs/msgform.h"
-#include "ui/widgets/picturebox.h"
 #include "core/thumbnail/thumbnailcommand.h"
+#include "ui/dialogs/msgform.h"
 #include "ui/thumbnail/thumbnailform.h"
+#include "ui/widgets/picturebox.h"
 
 #include <QApplication>
 #include <QDir>
@@ -170,8 +170,8 @@ int main(int argc, char **argv)
     out << "delay " << delay << " ms\n";
     out << "bare run median " << bare << " ms\n";
     out << "window median " << window << " ms\n";
-    out << "window adds " << window - delay - bare << " ms by the medians, "
-        << median(addedMs) << " ms by the pairs' median (allowed 50)\n";
+    out << "window adds " << window - delay - bare << " ms by the medians, " << median(addedMs)
+        << " ms by the pairs' median (allowed 50)\n";
     out << "loaded picture to screen median " << median(paintMs) << " ms\n";
     out << "ratio " << window / (delay + bare) << '\n';
     return 0;

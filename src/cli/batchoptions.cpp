@@ -54,8 +54,7 @@ BatchOptions parseArguments(const QStringList &arguments)
             if (!options.error.isEmpty())
                 return options;
             if (!text.contains(QLatin1Char('='))) {
-                options.error =
-                    QStringLiteral("--set AD=DEĞER biçiminde olmalı: \"%1\"").arg(text);
+                options.error = QStringLiteral("--set AD=DEĞER biçiminde olmalı: \"%1\"").arg(text);
                 return options;
             }
             options.assignments << text;

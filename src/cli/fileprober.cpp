@@ -10,8 +10,8 @@ namespace fulmaro::batch {
 
 QString combinedProbeCommand(const ToolSet &tools, const QString &path)
 {
-    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path)
-           + QStringLiteral(" -v quiet -show_entries format=duration,size -show_streams");
+    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path) +
+           QStringLiteral(" -v quiet -show_entries format=duration,size -show_streams");
 }
 
 void splitCombinedProbe(const QStringList &lines, QStringList *formatLines,
@@ -33,8 +33,7 @@ FileProber::FileProber(ToolSet tools, QString workDir, QStringList paths, int ah
     , m_paths(std::move(paths))
     , m_ahead(qMax(1, ahead))
     , m_entries(m_paths.size())
-{
-}
+{}
 
 FileProber::~FileProber() = default;
 
@@ -47,13 +46,14 @@ void FileProber::start()
 void FileProber::launch(int index)
 {
     Entry &entry = m_entries[index];
-    entry.probe = std::make_unique<ToolRun>(combinedProbeCommand(m_tools, m_paths.at(index)),
-                                            m_workDir);
+    entry.probe =
+        std::make_unique<ToolRun>(combinedProbeCommand(m_tools, m_paths.at(index)), m_workDir);
     // The first file is probed before anything else runs; the others beside an encoder, which
     // keeps the processor first.
     entry.probe->setBackground(index > 0);
-    connect(entry.probe.get(), &ToolRun::done, this, [this, index] { runDone(index); },
-            Qt::QueuedConnection);
+    connect(
+        entry.probe.get(), &ToolRun::done, this, [this, index] { runDone(index); },
+        Qt::QueuedConnection);
     entry.probe->start();
 }
 

@@ -1,15 +1,15 @@
 #include "cli/rendercommand.h"
 
+#include "cli/fileprober.h"
 #include "core/base/settingsfile.h"
+#include "core/desktop/sleepinhibitor.h"
 #include "core/queue/rendercheck.h"
 #include "core/queue/renderjobs.h"
 #include "core/queue/renderprogress.h"
 #include "core/queue/renderqueue.h"
 #include "core/queue/runestimate.h"
-#include "core/desktop/sleepinhibitor.h"
 #include "core/render/commandbuilder.h"
 #include "core/render/settingsoptions.h"
-#include "cli/fileprober.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -89,8 +89,10 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
         return false;
     };
     auto head = [&](int index) {
-        return QStringLiteral("[%1/%2] %3").arg(index + 1).arg(total).arg(
-            QDir::toNativeSeparators(outputs.at(index)));
+        return QStringLiteral("[%1/%2] %3")
+            .arg(index + 1)
+            .arg(total)
+            .arg(QDir::toNativeSeparators(outputs.at(index)));
     };
     QList<JobStatus> statuses(total);
     auto report = [&](int index, const JobStatus &status) {
@@ -150,12 +152,11 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
             const VideoItem *item = prober.known(i);
             const qint64 input = item ? durationToSeconds(item->duration) : 0;
             planned << (input > 0 ? expectedOutputSeconds(input, settings.edTimeStart,
-                                                          settings.edTimeEnd,
-                                                          settings.tbVideoSpeed)
+                                                          settings.edTimeEnd, settings.tbVideoSpeed)
                                   : 0);
         }
-        return line + QStringLiteral(" · toplam ")
-               + runCaption(runFigures(run, planned, now), locale);
+        return line + QStringLiteral(" · toplam ") +
+               runCaption(runFigures(run, planned, now), locale);
     };
     // The machine stays awake until the last file is done.
     SleepInhibitor sleepLock;
@@ -177,7 +178,8 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
             report(index, status);
             continue;
         }
-        const RenderJob job = buildRenderJob(item, index, settings, buildFolders, outputs.at(index));
+        const RenderJob job =
+            buildRenderJob(item, index, settings, buildFolders, outputs.at(index));
         if (!job.refusal.isEmpty()) {
             // Never handed to the encoder; the run goes on with the next file.
             if (terminal)
@@ -261,9 +263,8 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
 
     QString outputFolder;
     if (!options.preview) {
-        outputFolder = options.outputFolder.isEmpty()
-                           ? loadOutputFolder(folders.settingsFile())
-                           : options.outputFolder;
+        outputFolder = options.outputFolder.isEmpty() ? loadOutputFolder(folders.settingsFile())
+                                                      : options.outputFolder;
         if (outputFolder.trimmed().isEmpty())
             return fail(QStringLiteral("Çıkış klasörü seçilmemiş"));
         if (!QFileInfo(outputFolder).isDir())

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "cli/batchoptions.h"
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
-#include "cli/batchoptions.h"
 
 class QTextStream;
 

@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QMetaEnum>
 #include <QFileInfo>
-#include <QProcess>
+#include <QMetaEnum>
 #include <QPalette>
+#include <QProcess>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -82,9 +82,9 @@ bool launchUpdater(const QString &programDir, const QString &programFile)
 #endif
     if (!QFileInfo::exists(updater))
         return false;
-    return QProcess::startDetached(
-        updater, {QDir::toNativeSeparators(programFile),
-                  QStringLiteral("http://www.fulmaro.com/update/version.xml")});
+    return QProcess::startDetached(updater,
+                                   {QDir::toNativeSeparators(programFile),
+                                    QStringLiteral("http://www.fulmaro.com/update/version.xml")});
 }
 
 } // namespace fulmaro

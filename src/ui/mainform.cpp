@@ -101,23 +101,23 @@ MainForm::~MainForm() = default;
 
 void MainForm::createActions()
 {
-    actVideoLocal = makeAction(this, "actVideoLocal", QStringLiteral("Video Ekle"), "Toolbar",
-                               "00_video_add");
+    actVideoLocal =
+        makeAction(this, "actVideoLocal", QStringLiteral("Video Ekle"), "Toolbar", "00_video_add");
     actVideoInternet = makeAction(this, "actVideoInternet", QStringLiteral("Internetten Ekle"),
                                   "Toolbar", "01_url_add");
     actVideoInternet->setIconText(QStringLiteral("URL Ekle"));
     actVideoInternet->setVisible(false);
-    actVideoDelete = makeAction(this, "actVideoDelete", QStringLiteral("Sil"), "Toolbar",
-                                "03_delete");
+    actVideoDelete =
+        makeAction(this, "actVideoDelete", QStringLiteral("Sil"), "Toolbar", "03_delete");
     actVideoUp = makeAction(this, "actVideoUp", QStringLiteral("Yukarı Taşı"), "Toolbar", "04_up");
-    actVideoDown = makeAction(this, "actVideoDown", QStringLiteral("Aşağı Taşı"), "Toolbar",
-                              "05_down");
+    actVideoDown =
+        makeAction(this, "actVideoDown", QStringLiteral("Aşağı Taşı"), "Toolbar", "05_down");
     actOpenOutputFolder = makeAction(this, "actOpenOutputFolder", QStringLiteral("Çıktı Klasörü"),
                                      "Toolbar", "08_output_folder");
-    actRenderPreview = makeAction(this, "actRenderPreview", QStringLiteral("Önizleme"), "Toolbar",
-                                  "09_preview");
-    actThumbnail = makeAction(this, "actThumbnail", QStringLiteral("Küçük Resim"), "Toolbar",
-                              "11_thumbnail");
+    actRenderPreview =
+        makeAction(this, "actRenderPreview", QStringLiteral("Önizleme"), "Toolbar", "09_preview");
+    actThumbnail =
+        makeAction(this, "actThumbnail", QStringLiteral("Küçük Resim"), "Toolbar", "11_thumbnail");
     actRender = makeAction(this, "actRender", QStringLiteral("Başlat"), "Toolbar", "10_render");
     // Enabled by checkInfo() once the start-up message has run.
     actRenderPreview->setEnabled(false);
@@ -126,12 +126,12 @@ void MainForm::createActions()
 
     actSelectAll = makeAction(this, "actSelectAll", QStringLiteral("Tümünü seç"), "Popup");
     actSelectNone = makeAction(this, "actSelectNone", QStringLiteral("Hiçbirini seçme"), "Popup");
-    actSelectInvert = makeAction(this, "actSelectInvert", QStringLiteral("Diğerlerini seç"),
-                                 "Popup");
+    actSelectInvert =
+        makeAction(this, "actSelectInvert", QStringLiteral("Diğerlerini seç"), "Popup");
     actGroupCreate = makeAction(this, "actGroupCreate", QStringLiteral("Grup Oluştur"), "Popup");
     actGroupCreate->setVisible(false);
-    actVideoMerge = makeAction(this, "actVideoMerge", QStringLiteral("Videoları Birleştir"),
-                               "Popup");
+    actVideoMerge =
+        makeAction(this, "actVideoMerge", QStringLiteral("Videoları Birleştir"), "Popup");
     actVideoCopy = makeAction(this, "actVideoCopy", QStringLiteral("Çoğalt"), "Popup");
     actVideoEdit = makeAction(this, "actVideoEdit", QStringLiteral("Düzenle"), "Popup");
 
@@ -345,8 +345,7 @@ void MainForm::saveSettings()
 {
     QString error;
     if (!saveOutputFolder(folders.settingsFile(), edOutputFolder->text(), &error))
-        showMsg(MsgDlgType::mtError,
-                QStringLiteral("Ayar dosyası yazılamadı: %1").arg(error));
+        showMsg(MsgDlgType::mtError, QStringLiteral("Ayar dosyası yazılamadı: %1").arg(error));
 }
 
 void MainForm::btnSelectFolderClick()
@@ -356,8 +355,8 @@ void MainForm::btnSelectFolderClick()
         return;
     QString folder = QDir::toNativeSeparators(chosen);
     // No trailing separator unless the folder is a root.
-    while (folder.size() > 1 && folder.endsWith(QDir::separator())
-           && !(folder.size() == 3 && folder.at(1) == QLatin1Char(':')))
+    while (folder.size() > 1 && folder.endsWith(QDir::separator()) &&
+           !(folder.size() == 3 && folder.at(1) == QLatin1Char(':')))
         folder.chop(1);
     edOutputFolder->setText(folder);
 }

@@ -1,7 +1,7 @@
 #include "core/base/workfolders.h"
+#include "core/videolist/mediaprobe.h"
 #include "support/testsupport.h"
 #include "support/videolistclips.h"
-#include "core/videolist/mediaprobe.h"
 
 #include <QTest>
 
@@ -110,10 +110,12 @@ void TestBatchList::usage_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("outPart");
     QTest::addColumn<QString>("errPart");
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "fulmaro-batch --list DOSYA..." << "";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "fulmaro-batch --list DOSYA..."
+                          << "";
     QTest::newRow("unknown option") << QStringList{"--list", "--hızlı", m_silent} << 2 << ""
                                     << "Bilinmeyen seçenek: --hızlı";
-    QTest::newRow("nothing to do") << QStringList{} << 2 << "" << "Ne yapılacağı belirtilmedi.";
+    QTest::newRow("nothing to do") << QStringList{} << 2 << ""
+                                   << "Ne yapılacağı belirtilmedi.";
     QTest::newRow("no files") << QStringList{"--list"} << 2 << ""
                               << "Listelenecek dosya verilmedi.";
 }

@@ -5,9 +5,9 @@
 #include "core/render/commandbuilder.h"
 #include "core/runner/shellquote.h"
 #include "core/runner/toolrun.h"
+#include "core/videolist/mediaprobe.h"
 #include "support/fakedesktopbus.h"
 #include "support/testsupport.h"
-#include "core/videolist/mediaprobe.h"
 
 #include <QDirIterator>
 #include <QImage>
@@ -29,8 +29,6 @@ struct Output
     QString out;
     QString err;
 };
-
-
 
 } // namespace
 
@@ -99,12 +97,12 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
     QCOMPARE(o.err, QString());
     // The default settings: the plain 720p render of this row, at its own frame rate.
     const QString expected =
-        quoteArg(m_folders.binDir + "ffmpeg")
-        + QStringLiteral(" -y  -threads 6 -i %1 -preset ultrafast -filter_complex \"color=size="
-                         "1280x720:rate=30/1 [base1]; [0:v] scale=1280x720[video]; [base1][video] "
-                         "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -map 0:a? -c:a copy  "
-                         "-b:v 5000k %2\n")
-              .arg(quoteArg(m_sound), quoteArg(m_out + "/deniz kıyısı.mp4"));
+        quoteArg(m_folders.binDir + "ffmpeg") +
+        QStringLiteral(" -y  -threads 6 -i %1 -preset ultrafast -filter_complex \"color=size="
+                       "1280x720:rate=30/1 [base1]; [0:v] scale=1280x720[video]; [base1][video] "
+                       "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -map 0:a? -c:a copy  "
+                       "-b:v 5000k %2\n")
+            .arg(quoteArg(m_sound), quoteArg(m_out + "/deniz kıyısı.mp4"));
     QCOMPARE(o.out, expected);
 
     // The same lines the window's queue runs for rows the list's probes made, also where the
@@ -128,11 +126,11 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
             settings.edTimeEnd = 1;
         }
         QString expectedLines;
-        for (const RenderJob &job : buildRenderJobs(items, settings,
-                                                    BuildFolders::from(m_folders, m_tools), m_out))
+        for (const RenderJob &job :
+             buildRenderJobs(items, settings, BuildFolders::from(m_folders, m_tools), m_out))
             expectedLines += renderCommandLine(m_tools.path(m_tools.ffMpeg), job) + '\n';
-        const Output both = batch(QStringList{"--output", m_out, "--dry-run"} + set
-                                  + QStringList{sound3, silent3});
+        const Output both =
+            batch(QStringList{"--output", m_out, "--dry-run"} + set + QStringList{sound3, silent3});
         QCOMPARE(both.out, expectedLines);
     }
 
@@ -155,12 +153,11 @@ void TestBatchRender::dryRunWithOverlaysRunsAsPrinted()
     filter.fill(QColor(0, 0, 255, 80));
     QVERIFY(filter.save(m_folders.filterDir + "mavi.png"));
 
-    const QStringList sets{"cbRenderScale=6",     "cbBitrate=800",  "cbPreset=2",
-                           "edTimeStart=0",       "tbVideoSpeed=150", "cbFlipVideo=1",
-                           "cbSepia=1",           "tbContrast=12",  "cbFilter=mavi",
-                           "cbFrame=Fulmaro Özel 2", "edVideoFront=1", "cbVideoScale=30%",
-                           "cbLogo=Kırmızı",      "cbLogoPosition=9", "cbLogoScale=20x20",
-                           "cbExtension=mkv"};
+    const QStringList sets{
+        "cbRenderScale=6",  "cbBitrate=800",          "cbPreset=2",        "edTimeStart=0",
+        "tbVideoSpeed=150", "cbFlipVideo=1",          "cbSepia=1",         "tbContrast=12",
+        "cbFilter=mavi",    "cbFrame=Fulmaro Özel 2", "edVideoFront=1",    "cbVideoScale=30%",
+        "cbLogo=Kırmızı",   "cbLogoPosition=9",       "cbLogoScale=20x20", "cbExtension=mkv"};
     QStringList args{"--output", m_out, "--dry-run"};
     for (const QString &s : sets)
         args << "--set" << s;
@@ -190,8 +187,8 @@ void TestBatchRender::dryRunPreview()
     QVERIFY2(line.startsWith(quoteArg(m_folders.binDir + "ffmpeg") + "  -threads 6 -i "),
              qPrintable(line));
     QVERIFY2(line.contains("color=size=426x240"), qPrintable(line));
-    QVERIFY2(line.endsWith("-f avi - | " + quoteArg(m_folders.binDir + "ffplay")
-                           + " - -window_title \"Fulmaro: Önizleme\" -autoexit -framedrop"),
+    QVERIFY2(line.endsWith("-f avi - | " + quoteArg(m_folders.binDir + "ffplay") +
+                           " - -window_title \"Fulmaro: Önizleme\" -autoexit -framedrop"),
              qPrintable(line));
 }
 
@@ -267,7 +264,8 @@ void TestBatchRender::renders()
     const QString out = m_dir.filePath(QStringLiteral("render"));
     QVERIFY(QDir().mkpath(out));
 
-    const Output o = batch({"--output", out, "--set", "cbRenderScale=6", m_sound, broken, m_silent});
+    const Output o =
+        batch({"--output", out, "--set", "cbRenderScale=6", m_sound, broken, m_silent});
     QCOMPARE(o.exitCode, 1);
     QVERIFY(qAbs(testsupport::probedSeconds(out + "/deniz kıyısı.mp4") - 1.0) < 0.15);
     QVERIFY(qAbs(testsupport::probedSeconds(out + "/sessiz.mp4") - 1.0) < 0.15);
@@ -343,9 +341,9 @@ void TestBatchRender::interruptStopsTheRunningJob()
     // locks are not held.)
     QTRY_COMPARE(m_desktop.locksHeld(), 1);
     for (const QVariantList &inhibit : std::as_const(m_desktop.inhibits))
-        QCOMPARE(inhibit, QVariantList({QStringLiteral("sleep:idle"), QStringLiteral("Fulmaro"),
-                                        QStringLiteral("Fulmaro video işliyor"),
-                                        QStringLiteral("block")}));
+        QCOMPARE(inhibit,
+                 QVariantList({QStringLiteral("sleep:idle"), QStringLiteral("Fulmaro"),
+                               QStringLiteral("Fulmaro video işliyor"), QStringLiteral("block")}));
     ::kill(pid_t(p.processId()), signal);
     QVERIFY(p.waitForFinished(20000));
     QCOMPARE(m_desktop.locksHeld(), 0);
@@ -377,11 +375,10 @@ void TestBatchRender::statusLineOnATerminal()
     QVERIFY(QDir().mkpath(out));
     // script gives the front end a terminal of its own.
     QProcess p;
-    p.start(QStringLiteral("script"),
-            {"-qefc",
-             quoteArg(QStringLiteral(FULMARO_BATCH)) + " --output " + quoteArg(out) + ' '
-                 + quoteArg(clip),
-             "/dev/null"});
+    p.start(QStringLiteral("script"), {"-qefc",
+                                       quoteArg(QStringLiteral(FULMARO_BATCH)) + " --output " +
+                                           quoteArg(out) + ' ' + quoteArg(clip),
+                                       "/dev/null"});
     QVERIFY(p.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 180000);
     QCOMPARE(p.exitCode(), 0);

@@ -893,8 +893,8 @@ void TestCommandBuilder::fragments_data()
         };
     };
     row("AAC copied into mp4", sound("aac", 44100), 0, {" -map 0:a? -c:a copy  -b:v"});
-    row("PCM into mp4 as AAC", into("pcm_s16le", 48000, "mp4"), 0,
-        {" -map 0:a? -c:a aac  -b:v"}, {"copy"});
+    row("PCM into mp4 as AAC", into("pcm_s16le", 48000, "mp4"), 0, {" -map 0:a? -c:a aac  -b:v"},
+        {"copy"});
     row("PCM into avi copied", into("pcm_s16le", 48000, "avi"), 0, {" -map 0:a? -c:a copy "});
     row("Opus into avi as MP3", into("opus", 48000, "avi"), 0,
         {" -map 0:a? -c:a libmp3lame  -b:v"});

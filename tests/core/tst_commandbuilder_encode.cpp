@@ -26,8 +26,6 @@ namespace {
 const QString kFfmpeg = QStringLiteral(TOOLS_DIR "/ffmpeg");
 const QString kFfprobe = QStringLiteral(TOOLS_DIR "/ffprobe");
 
-
-
 QString probe(const QString &file, const QString &select, const QString &entries)
 {
     QStringList args = {QStringLiteral("-v"), QStringLiteral("error")};
@@ -61,7 +59,8 @@ private:
 
 void TestCommandBuilderEncode::make(const QString &args)
 {
-    const testsupport::ShellRun run = testsupport::runShell(quoteArg(kFfmpeg) + QStringLiteral(" -v error -y ") + args, m_dir.path());
+    const testsupport::ShellRun run = testsupport::runShell(
+        quoteArg(kFfmpeg) + QStringLiteral(" -v error -y ") + args, m_dir.path());
     QVERIFY2(run.exitCode == 0, qPrintable(run.output));
 }
 
@@ -92,15 +91,18 @@ void TestCommandBuilderEncode::initTestCase()
     make(plain.arg(QStringLiteral("320x180")) + h264 + QStringLiteral("stored.mp4"));
     make(QStringLiteral("-i stored.mp4 -c copy -metadata:s:v:0 rotate=90 upright.mp4"));
     // Overlay pictures with transparency, as the libraries hold them.
-    make(QStringLiteral("-f lavfi -i color=c=blue@0.4:size=64x48,format=rgba -frames:v 1 \"Filter/mavi.png\""));
-    make(QStringLiteral("-f lavfi -i color=c=red@0.8:size=160x120,format=rgba -frames:v 1 \"Frame/kırmızı çerçeve.png\""));
-    make(QStringLiteral("-f lavfi -i color=c=yellow:size=32x32,format=rgba -frames:v 1 \"Logo/logo.png\""));
+    make(QStringLiteral(
+        "-f lavfi -i color=c=blue@0.4:size=64x48,format=rgba -frames:v 1 \"Filter/mavi.png\""));
+    make(QStringLiteral("-f lavfi -i color=c=red@0.8:size=160x120,format=rgba -frames:v 1 "
+                        "\"Frame/kırmızı çerçeve.png\""));
+    make(QStringLiteral(
+        "-f lavfi -i color=c=yellow:size=32x32,format=rgba -frames:v 1 \"Logo/logo.png\""));
 
     // The player of a preview: it takes the piped stream and keeps it for probing.
     QFile player(m_folders.playerPath);
     QVERIFY(player.open(QIODevice::WriteOnly));
-    player.write("#!/bin/sh\nexec " + quoteArg(kFfmpeg).toUtf8()
-                 + " -v error -y -f avi -i - -c copy \"$(dirname \"$0\")/preview.mkv\"\n");
+    player.write("#!/bin/sh\nexec " + quoteArg(kFfmpeg).toUtf8() +
+                 " -v error -y -f avi -i - -c copy \"$(dirname \"$0\")/preview.mkv\"\n");
     player.close();
     QVERIFY(player.setPermissions(player.permissions() | QFileDevice::ExeOwner));
 }
@@ -124,68 +126,182 @@ void TestCommandBuilderEncode::encode_data()
 
     row(QStringLiteral("defaults"), {}, 2.0);
     row(QStringLiteral("defaults, no sound"), {}, 2.0, "silent2", false);
-    const QList<std::pair<const char *, bool S::*>> effects = {
-        {"greyscale", &S::cbGreyscale}, {"sepia", &S::cbSepia},   {"negative", &S::cbNegative},
-        {"thermography", &S::cbThermography}, {"bad dream", &S::cbBadDream},
-        {"posterize", &S::cbPosterize}, {"lsd", &S::cbLSD},       {"vintage", &S::cbVintage},
-        {"vignette", &S::cbVignette}};
+    const QList<std::pair<const char *, bool S::*>> effects = {{"greyscale", &S::cbGreyscale},
+                                                               {"sepia", &S::cbSepia},
+                                                               {"negative", &S::cbNegative},
+                                                               {"thermography", &S::cbThermography},
+                                                               {"bad dream", &S::cbBadDream},
+                                                               {"posterize", &S::cbPosterize},
+                                                               {"lsd", &S::cbLSD},
+                                                               {"vintage", &S::cbVintage},
+                                                               {"vignette", &S::cbVignette}};
     for (const auto &[name, field] : effects)
-        row(QString::fromLatin1(name), [field = field](S &s) { s.*field = true; }, 2.0);
-    row(QStringLiteral("all adjustments"), [](S &s) {
-        s.tbContrast = 12; s.tbBrightness = -3; s.tbSaturation = 15; s.tbGamma = 12;
-        s.tbGammaRed = 55; s.tbGammaGreen = 80; s.tbGammaBlue = 120 - 20; }, 2.0);
-    row(QStringLiteral("flip both, crop"), [](S &s) { s.cbFlipVideo = 3; s.edCropLeft = 40; s.edCropTop = 20; }, 2.0);
-    row(QStringLiteral("zoom 11"), [](S &s) { s.tbZoom = 11; }, 2.0);
-    row(QStringLiteral("zoom 100"), [](S &s) { s.tbZoom = 100; }, 2.0);
+        row(
+            QString::fromLatin1(name), [field = field](S &s) { s.*field = true; }, 2.0);
+    row(
+        QStringLiteral("all adjustments"),
+        [](S &s) {
+            s.tbContrast = 12;
+            s.tbBrightness = -3;
+            s.tbSaturation = 15;
+            s.tbGamma = 12;
+            s.tbGammaRed = 55;
+            s.tbGammaGreen = 80;
+            s.tbGammaBlue = 120 - 20;
+        },
+        2.0);
+    row(
+        QStringLiteral("flip both, crop"),
+        [](S &s) {
+            s.cbFlipVideo = 3;
+            s.edCropLeft = 40;
+            s.edCropTop = 20;
+        },
+        2.0);
+    row(
+        QStringLiteral("zoom 11"), [](S &s) { s.tbZoom = 11; }, 2.0);
+    row(
+        QStringLiteral("zoom 100"), [](S &s) { s.tbZoom = 100; }, 2.0);
     for (const char *clip : {"sound1", "silent1"}) {
         const bool sound = clip[1] == 'o';
         // Without sound the output ends one canvas frame after the last source frame starts,
         // which at 0.05x is 19 1/3 s into a 20 s stretch.
         const double length = sound ? 20.0 : (29.0 / 30) / 0.05 + 1.0 / 30;
-        row(QStringLiteral("speed 5, ") + QLatin1String(clip), [](S &s) { s.tbVideoSpeed = 5; }, length, clip, sound);
+        row(
+            QStringLiteral("speed 5, ") + QLatin1String(clip), [](S &s) { s.tbVideoSpeed = 5; },
+            length, clip, sound);
     }
     for (const char *clip : {"sound2", "silent2"}) {
         const bool sound = clip[1] == 'o';
         for (int speed : {50, 150, 200})
-            row(QStringLiteral("speed %1, %2").arg(speed).arg(QLatin1String(clip)),
+            row(
+                QStringLiteral("speed %1, %2").arg(speed).arg(QLatin1String(clip)),
                 [speed](S &s) { s.tbVideoSpeed = speed; }, 2.0 * 100 / speed, clip, sound);
     }
     for (int frame = 1; frame <= 4; ++frame) {
         for (int front : {1, 0})
-            row(QStringLiteral("built-in frame %1, video %2").arg(frame).arg(front ? "in front" : "behind"),
-                [frame, front](S &s) { s.cbFrame = frame; s.edVideoFront = front; }, 2.0);
+            row(
+                QStringLiteral("built-in frame %1, video %2")
+                    .arg(frame)
+                    .arg(front ? "in front" : "behind"),
+                [frame, front](S &s) {
+                    s.cbFrame = frame;
+                    s.edVideoFront = front;
+                },
+                2.0);
     }
-    row(QStringLiteral("built-in frame at 1.5x"), [](S &s) { s.cbFrame = 2; s.tbVideoSpeed = 150; }, 2.0 / 1.5);
-    const auto pictureFrame = [](S &s) { s.cbFrame = 5; s.cbFrameText = QStringLiteral("kırmızı çerçeve"); };
+    row(
+        QStringLiteral("built-in frame at 1.5x"),
+        [](S &s) {
+            s.cbFrame = 2;
+            s.tbVideoSpeed = 150;
+        },
+        2.0 / 1.5);
+    const auto pictureFrame = [](S &s) {
+        s.cbFrame = 5;
+        s.cbFrameText = QStringLiteral("kırmızı çerçeve");
+    };
     row(QStringLiteral("picture frame in front"), pictureFrame, 2.0);
-    row(QStringLiteral("picture frame behind"), [pictureFrame](S &s) { pictureFrame(s); s.edVideoFront = 0; }, 2.0);
-    const auto filter = [](S &s) { s.cbFilter = 1; s.cbFilterText = QStringLiteral("mavi"); };
+    row(
+        QStringLiteral("picture frame behind"),
+        [pictureFrame](S &s) {
+            pictureFrame(s);
+            s.edVideoFront = 0;
+        },
+        2.0);
+    const auto filter = [](S &s) {
+        s.cbFilter = 1;
+        s.cbFilterText = QStringLiteral("mavi");
+    };
     row(QStringLiteral("filter"), filter, 2.0);
-    row(QStringLiteral("filter in a frame"), [filter, pictureFrame](S &s) { filter(s); pictureFrame(s); s.cbVideoPosition = 3; }, 2.0);
+    row(
+        QStringLiteral("filter in a frame"),
+        [filter, pictureFrame](S &s) {
+            filter(s);
+            pictureFrame(s);
+            s.cbVideoPosition = 3;
+        },
+        2.0);
     for (int position = 0; position <= 9; ++position)
-        row(QStringLiteral("logo at %1").arg(position), [position](S &s) {
-            s.cbLogo = 1; s.cbLogoText = QStringLiteral("logo"); s.cbLogoPosition = position;
-            s.edLogoPositionX = 4; s.edLogoPositionY = 6; s.cbLogoScale = QStringLiteral("40x30"); }, 2.0);
-    row(QStringLiteral("trim start"), [](S &s) { s.edTimeStart = 1; }, 1.0);
-    row(QStringLiteral("trim end"), [](S &s) { s.edTimeEnd = 1; }, 1.0);
-    row(QStringLiteral("trim start at 2x"), [](S &s) { s.edTimeStart = 1; s.tbVideoSpeed = 200; }, 0.5);
-    row(QStringLiteral("trim start at 0.5x"), [](S &s) { s.edTimeStart = 1; s.tbVideoSpeed = 50; }, 2.0);
-    row(QStringLiteral("trim end at 0.5x"), [](S &s) { s.edTimeEnd = 1; s.tbVideoSpeed = 50; }, 2.0);
-    row(QStringLiteral("trim end at 0.5x, no sound"), [](S &s) { s.edTimeEnd = 1; s.tbVideoSpeed = 50; }, 2.0, "silent2", false);
+        row(
+            QStringLiteral("logo at %1").arg(position),
+            [position](S &s) {
+                s.cbLogo = 1;
+                s.cbLogoText = QStringLiteral("logo");
+                s.cbLogoPosition = position;
+                s.edLogoPositionX = 4;
+                s.edLogoPositionY = 6;
+                s.cbLogoScale = QStringLiteral("40x30");
+            },
+            2.0);
+    row(
+        QStringLiteral("trim start"), [](S &s) { s.edTimeStart = 1; }, 1.0);
+    row(
+        QStringLiteral("trim end"), [](S &s) { s.edTimeEnd = 1; }, 1.0);
+    row(
+        QStringLiteral("trim start at 2x"),
+        [](S &s) {
+            s.edTimeStart = 1;
+            s.tbVideoSpeed = 200;
+        },
+        0.5);
+    row(
+        QStringLiteral("trim start at 0.5x"),
+        [](S &s) {
+            s.edTimeStart = 1;
+            s.tbVideoSpeed = 50;
+        },
+        2.0);
+    row(
+        QStringLiteral("trim end at 0.5x"),
+        [](S &s) {
+            s.edTimeEnd = 1;
+            s.tbVideoSpeed = 50;
+        },
+        2.0);
+    row(
+        QStringLiteral("trim end at 0.5x, no sound"),
+        [](S &s) {
+            s.edTimeEnd = 1;
+            s.tbVideoSpeed = 50;
+        },
+        2.0, "silent2", false);
     for (const char *extension : {"mkv", "avi", "flv"}) {
-        row(QStringLiteral("container ") + QLatin1String(extension), {}, 2.0, "sound2", true, 0, extension);
-        row(QStringLiteral("container %1 at 1.5x").arg(QLatin1String(extension)),
+        row(QStringLiteral("container ") + QLatin1String(extension), {}, 2.0, "sound2", true, 0,
+            extension);
+        row(
+            QStringLiteral("container %1 at 1.5x").arg(QLatin1String(extension)),
             [](S &s) { s.tbVideoSpeed = 150; }, 2.0 / 1.5, "sound2", true, 0, extension);
     }
     row(QStringLiteral("preview"), {}, 2.0, "sound2", false, 1);
-    row(QStringLiteral("preview with sound"), [](S &s) { s.cbPreviewNoAudio = false; }, 2.0, "sound2", true, 1);
-    row(QStringLiteral("silent preview with a logo"), [](S &s) {
-        s.cbLogo = 1; s.cbLogoText = QStringLiteral("logo"); }, 2.0, "sound2", false, 1);
-    row(QStringLiteral("preview at 1.5x with sound"), [](S &s) { s.tbVideoSpeed = 150; s.cbPreviewNoAudio = false; },
+    row(
+        QStringLiteral("preview with sound"), [](S &s) { s.cbPreviewNoAudio = false; }, 2.0,
+        "sound2", true, 1);
+    row(
+        QStringLiteral("silent preview with a logo"),
+        [](S &s) {
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("logo");
+        },
+        2.0, "sound2", false, 1);
+    row(
+        QStringLiteral("preview at 1.5x with sound"),
+        [](S &s) {
+            s.tbVideoSpeed = 150;
+            s.cbPreviewNoAudio = false;
+        },
         2.0 / 1.5, "sound2", true, 1);
-    row(QStringLiteral("preview of a 720p render, frame and logo"), [pictureFrame](S &s) {
-        pictureFrame(s); s.cbRenderScale = 3; s.cbLogo = 1; s.cbLogoText = QStringLiteral("logo");
-        s.cbLogoScale = QStringLiteral("100x100"); s.edCropLeft = 40; }, 2.0, "sound2", false, 1);
+    row(
+        QStringLiteral("preview of a 720p render, frame and logo"),
+        [pictureFrame](S &s) {
+            pictureFrame(s);
+            s.cbRenderScale = 3;
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("logo");
+            s.cbLogoScale = QStringLiteral("100x100");
+            s.edCropLeft = 40;
+        },
+        2.0, "sound2", false, 1);
 }
 
 void TestCommandBuilderEncode::encode()
@@ -205,7 +321,8 @@ void TestCommandBuilderEncode::encode()
         tweak(s);
     VideoItem item;
     item.caption = m_dir.filePath(clip + QStringLiteral(".mp4"));
-    item.duration = clip.endsWith(QLatin1Char('1')) ? QStringLiteral("00:00:01") : QStringLiteral("00:00:02");
+    item.duration =
+        clip.endsWith(QLatin1Char('1')) ? QStringLiteral("00:00:01") : QStringLiteral("00:00:02");
     item.hasAudio = clip.startsWith(QStringLiteral("sound"));
     item.frameRate = QStringLiteral("30/1");
 
@@ -227,11 +344,16 @@ void TestCommandBuilderEncode::encode()
 
     const double seconds = probe(output, {}, QStringLiteral("format=duration")).toDouble();
     QVERIFY2(qAbs(seconds - length) <= 0.15,
-             qPrintable(QStringLiteral("lasts %1 s, expected %2 s: %3").arg(seconds).arg(length).arg(built.text)));
+             qPrintable(QStringLiteral("lasts %1 s, expected %2 s: %3")
+                            .arg(seconds)
+                            .arg(length)
+                            .arg(built.text)));
     // Frames at the source's rate: count them against the video stream's own length.
-    const QString frames = probe(output, QStringLiteral("v:0"), QStringLiteral("stream=r_frame_rate"));
+    const QString frames =
+        probe(output, QStringLiteral("v:0"), QStringLiteral("stream=r_frame_rate"));
     QVERIFY2(frames == QLatin1String("30/1"), qPrintable(frames));
-    const bool hasSound = !probe(output, QStringLiteral("a"), QStringLiteral("stream=index")).isEmpty();
+    const bool hasSound =
+        !probe(output, QStringLiteral("a"), QStringLiteral("stream=index")).isEmpty();
     QCOMPARE(hasSound, sound);
 }
 

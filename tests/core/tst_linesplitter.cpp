@@ -21,7 +21,8 @@ void TestLineSplitter::splits_data()
     QTest::newRow("nothing") << QStringList{} << QStringList{};
     QTest::newRow("two CRLF lines in one piece")
         << QStringList{"ab\r\ncd\r\n"} << QStringList{"ab", "cd"};
-    QTest::newRow("one line, no empty entry after it") << QStringList{"ab\r\n"} << QStringList{"ab"};
+    QTest::newRow("one line, no empty entry after it")
+        << QStringList{"ab\r\n"} << QStringList{"ab"};
     QTest::newRow("a line in two pieces is one line")
         << QStringList{"abc", "def\r\n"} << QStringList{"abcdef"};
     QTest::newRow("probe value cut by a read")
@@ -29,8 +30,8 @@ void TestLineSplitter::splits_data()
         << QStringList{"[STREAM]", "width=1280", "height=720"};
     QTest::newRow("CR LF split across pieces is one break")
         << QStringList{"a\r", "\nb\r\n"} << QStringList{"a", "b"};
-    QTest::newRow("lone CR status lines") << QStringList{"one\rtwo\rthree\r"}
-                                          << QStringList{"one", "two", "three"};
+    QTest::newRow("lone CR status lines")
+        << QStringList{"one\rtwo\rthree\r"} << QStringList{"one", "two", "three"};
     QTest::newRow("LF CR is two breaks") << QStringList{"a\n\rb"} << QStringList{"a", "", "b"};
     QTest::newRow("two breaks make an empty line")
         << QStringList{"a\n\nb\n"} << QStringList{"a", "", "b"};

@@ -1,11 +1,11 @@
 #include "core/base/toolset.h"
+#include "core/render/commandbuilder.h"
 #include "core/runner/shellquote.h"
-#include "support/testsupport.h"
-#include "support/corpus.h"
-#include "support/videolistclips.h"
 #include "core/videolist/mediaprobe.h"
 #include "core/videolist/probebatch.h"
-#include "core/render/commandbuilder.h"
+#include "support/corpus.h"
+#include "support/testsupport.h"
+#include "support/videolistclips.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -75,7 +75,8 @@ QList<VideoItem> TestProbe::probeAll(const QString &binDir, const QStringList &p
     QList<VideoItem> rows;
     connect(&batch, &ProbeBatch::itemReady, this, [&rows](const VideoItem &i) { rows << i; });
     if (missing)
-        connect(&batch, &ProbeBatch::fileMissing, this, [missing](const QString &p) { *missing << p; });
+        connect(&batch, &ProbeBatch::fileMissing, this,
+                [missing](const QString &p) { *missing << p; });
     QSignalSpy finished(&batch, &ProbeBatch::finished);
     batch.start();
     if (finished.isEmpty())
@@ -87,18 +88,30 @@ void TestProbe::durationRule_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("text");
-    QTest::newRow("two and a half minutes") << "150.533000" << "00:02:31";
-    QTest::newRow("half to even, down") << "2.5" << "00:00:02";
-    QTest::newRow("half to even, up") << "3.5" << "00:00:04";
-    QTest::newRow("59.5") << "59.5" << "00:01:00";
-    QTest::newRow("60.5") << "60.5" << "00:01:00";
-    QTest::newRow("61.5") << "61.5" << "00:01:02";
-    QTest::newRow("3599.4") << "3599.4" << "00:59:59";
-    QTest::newRow("day lost") << "86399.6" << "00:00:00";
-    QTest::newRow("over a day") << "90000" << "01:00:00";
-    QTest::newRow("N/A") << "N/A" << "00:00:00";
-    QTest::newRow("empty") << "" << "00:00:00";
-    QTest::newRow("garbage") << "1.5abc" << "00:00:00";
+    QTest::newRow("two and a half minutes") << "150.533000"
+                                            << "00:02:31";
+    QTest::newRow("half to even, down") << "2.5"
+                                        << "00:00:02";
+    QTest::newRow("half to even, up") << "3.5"
+                                      << "00:00:04";
+    QTest::newRow("59.5") << "59.5"
+                          << "00:01:00";
+    QTest::newRow("60.5") << "60.5"
+                          << "00:01:00";
+    QTest::newRow("61.5") << "61.5"
+                          << "00:01:02";
+    QTest::newRow("3599.4") << "3599.4"
+                            << "00:59:59";
+    QTest::newRow("day lost") << "86399.6"
+                              << "00:00:00";
+    QTest::newRow("over a day") << "90000"
+                                << "01:00:00";
+    QTest::newRow("N/A") << "N/A"
+                         << "00:00:00";
+    QTest::newRow("empty") << ""
+                           << "00:00:00";
+    QTest::newRow("garbage") << "1.5abc"
+                             << "00:00:00";
 }
 
 void TestProbe::durationRule()
@@ -127,18 +140,30 @@ void TestProbe::sizeFormat_data()
     QTest::addColumn<qint64>("bytes");
     QTest::addColumn<QString>("turkish");
     QTest::addColumn<QString>("english");
-    QTest::newRow("0") << qint64(0) << "0 KB" << "0 KB";
-    QTest::newRow("128 half up") << qint64(128) << "0,13 KB" << "0.13 KB";
-    QTest::newRow("500") << qint64(500) << "0,49 KB" << "0.49 KB";
-    QTest::newRow("1 MiB") << qint64(1048576) << "1 MB" << "1 MB";
-    QTest::newRow("999.999 KB") << qint64(1023999) << "1000 KB" << "1000 KB";
-    QTest::newRow("1000 KB") << qint64(1024000) << "0,98 MB" << "0.98 MB";
-    QTest::newRow("one and a half megabytes") << qint64(1536000) << "1,46 MB" << "1.46 MB";
-    QTest::newRow("one decimal") << qint64(1572864) << "1,5 MB" << "1.5 MB";
-    QTest::newRow("5 GB") << qint64(5000000000) << "4,66 GB" << "4.66 GB";
-    QTest::newRow("999.5 KB") << qint64(1023488) << "999,5 KB" << "999.5 KB";
-    QTest::newRow("below 1000 GB") << qint64(1073741823999) << "1000 GB" << "1000 GB";
-    QTest::newRow("1000 GB") << qint64(1073741824000) << "" << "";
+    QTest::newRow("0") << qint64(0) << "0 KB"
+                       << "0 KB";
+    QTest::newRow("128 half up") << qint64(128) << "0,13 KB"
+                                 << "0.13 KB";
+    QTest::newRow("500") << qint64(500) << "0,49 KB"
+                         << "0.49 KB";
+    QTest::newRow("1 MiB") << qint64(1048576) << "1 MB"
+                           << "1 MB";
+    QTest::newRow("999.999 KB") << qint64(1023999) << "1000 KB"
+                                << "1000 KB";
+    QTest::newRow("1000 KB") << qint64(1024000) << "0,98 MB"
+                             << "0.98 MB";
+    QTest::newRow("one and a half megabytes") << qint64(1536000) << "1,46 MB"
+                                              << "1.46 MB";
+    QTest::newRow("one decimal") << qint64(1572864) << "1,5 MB"
+                                 << "1.5 MB";
+    QTest::newRow("5 GB") << qint64(5000000000) << "4,66 GB"
+                          << "4.66 GB";
+    QTest::newRow("999.5 KB") << qint64(1023488) << "999,5 KB"
+                              << "999.5 KB";
+    QTest::newRow("below 1000 GB") << qint64(1073741823999) << "1000 GB"
+                                   << "1000 GB";
+    QTest::newRow("1000 GB") << qint64(1073741824000) << ""
+                             << "";
 }
 
 void TestProbe::sizeFormat()
@@ -152,8 +177,8 @@ void TestProbe::sizeFormat()
 
 void TestProbe::nameValueReading()
 {
-    const QStringList lines = {"[FORMAT]", "filename=a=b.mp4", "Size=12", "size=99",
-                               "duration", "TAG:title=x=y", "[/FORMAT]"};
+    const QStringList lines = {"[FORMAT]", "filename=a=b.mp4", "Size=12",  "size=99",
+                               "duration", "TAG:title=x=y",    "[/FORMAT]"};
     QCOMPARE(probeValue(lines, u"size"), QStringLiteral("12"));
     QCOMPARE(probeValue(lines, u"FILENAME"), QStringLiteral("a=b.mp4"));
     QCOMPARE(probeValue(lines, u"duration"), QString());
@@ -166,12 +191,12 @@ void TestProbe::nameValueReading()
 
 void TestProbe::workedExample()
 {
-    const VideoItem item = makeVideoItem(
-        QStringLiteral("/videolar/deniz.mp4"),
-        {"[FORMAT]", "duration=150.533000", "size=1536000", "[/FORMAT]"},
-        {"[STREAM]", "codec_type=video", "width=1280", "height=720", "r_frame_rate=25/1",
-         "[/STREAM]"},
-        777);
+    const VideoItem item =
+        makeVideoItem(QStringLiteral("/videolar/deniz.mp4"),
+                      {"[FORMAT]", "duration=150.533000", "size=1536000", "[/FORMAT]"},
+                      {"[STREAM]", "codec_type=video", "width=1280", "height=720",
+                       "r_frame_rate=25/1", "[/STREAM]"},
+                      777);
     QCOMPARE(item.caption, QStringLiteral("/videolar/deniz.mp4"));
     QCOMPARE(item.duration, QStringLiteral("00:02:31"));
     QCOMPARE(item.type, QStringLiteral("mp4"));
@@ -193,47 +218,66 @@ void TestProbe::streamFacts_data()
     QTest::addColumn<QString>("frameRate");
     QTest::addColumn<QStringList>("audioCodecs");
     QTest::newRow("audio first, then two videos")
-        << QStringList{"[STREAM]", "codec_type=audio", "codec_name=aac", "sample_rate=48000",
-                       "r_frame_rate=0/0", "[/STREAM]", "[STREAM]", "codec_type=video",
-                       "r_frame_rate=30000/1001", "width=640", "height=360", "[/STREAM]",
-                       "[STREAM]", "codec_type=video", "r_frame_rate=25/1", "width=1920",
-                       "height=1080", "[/STREAM]"}
+        << QStringList{"[STREAM]",          "codec_type=audio", "codec_name=aac",
+                       "sample_rate=48000", "r_frame_rate=0/0", "[/STREAM]",
+                       "[STREAM]",          "codec_type=video", "r_frame_rate=30000/1001",
+                       "width=640",         "height=360",       "[/STREAM]",
+                       "[STREAM]",          "codec_type=video", "r_frame_rate=25/1",
+                       "width=1920",        "height=1080",      "[/STREAM]"}
         << "640x360" << true << 0 << "30000/1001" << QStringList{"aac"};
     QTest::newRow("cover picture before the video")
-        << QStringList{"[STREAM]", "codec_type=video", "width=64", "height=64",
-                       "r_frame_rate=90000/1", "DISPOSITION:attached_pic=1", "[/STREAM]",
-                       "[STREAM]", "codec_type=video", "width=320", "height=240",
-                       "r_frame_rate=30/1", "DISPOSITION:attached_pic=0", "[/STREAM]",
-                       "[STREAM]", "codec_type=audio", "codec_name=opus", "[/STREAM]"}
+        << QStringList{"[STREAM]",
+                       "codec_type=video",
+                       "width=64",
+                       "height=64",
+                       "r_frame_rate=90000/1",
+                       "DISPOSITION:attached_pic=1",
+                       "[/STREAM]",
+                       "[STREAM]",
+                       "codec_type=video",
+                       "width=320",
+                       "height=240",
+                       "r_frame_rate=30/1",
+                       "DISPOSITION:attached_pic=0",
+                       "[/STREAM]",
+                       "[STREAM]",
+                       "codec_type=audio",
+                       "codec_name=opus",
+                       "[/STREAM]"}
         << "320x240" << true << 1 << "30/1" << QStringList{"opus"};
     // The side data section sits inside the stream; what follows it still belongs there.
     QTest::newRow("turned by the display matrix")
-        << QStringList{"[STREAM]", "codec_type=video", "width=568", "height=320",
-                       "[SIDE_DATA]", "side_data_type=Display Matrix", "displaymatrix=",
-                       "00000000:            0       65536           0", "rotation=-90",
-                       "[/SIDE_DATA]", "r_frame_rate=30/1", "[/STREAM]"}
+        << QStringList{"[STREAM]",          "codec_type=video",
+                       "width=568",         "height=320",
+                       "[SIDE_DATA]",       "side_data_type=Display Matrix",
+                       "displaymatrix=",    "00000000:            0       65536           0",
+                       "rotation=-90",      "[/SIDE_DATA]",
+                       "r_frame_rate=30/1", "[/STREAM]"}
         << "320x568" << true << 0 << "30/1" << QStringList{};
     QTest::newRow("turned by the rotate tag")
-        << QStringList{"[STREAM]", "codec_type=video", "width=568", "height=320",
+        << QStringList{"[STREAM]",       "codec_type=video",  "width=568", "height=320",
                        "TAG:rotate=270", "r_frame_rate=25/1", "[/STREAM]"}
         << "320x568" << true << 0 << "25/1" << QStringList{};
     QTest::newRow("upside down keeps its sides")
-        << QStringList{"[STREAM]", "codec_type=video", "width=568", "height=320", "[SIDE_DATA]",
-                       "rotation=180", "[/SIDE_DATA]", "[/STREAM]"}
+        << QStringList{"[STREAM]",    "codec_type=video", "width=568",    "height=320",
+                       "[SIDE_DATA]", "rotation=180",     "[/SIDE_DATA]", "[/STREAM]"}
         << "568x320" << true << 0 << "30/1" << QStringList{};
     QTest::newRow("jittering timestamps")
-        << QStringList{"[STREAM]", "codec_type=video", "width=320", "height=240",
-                       "r_frame_rate=90000/1", "avg_frame_rate=5400000/181607", "[/STREAM]"}
-        << "320x240" << true << 0 << "11537/388" << QStringList{};
-    QTest::newRow("sound only")
-        << QStringList{"[STREAM]", "codec_type=audio", "codec_name=mp3", "sample_rate=44100",
-                       "[/STREAM]", "[STREAM]", "codec_type=audio", "codec_name=pcm_s16le",
+        << QStringList{"[STREAM]",   "codec_type=video",     "width=320",
+                       "height=240", "r_frame_rate=90000/1", "avg_frame_rate=5400000/181607",
                        "[/STREAM]"}
-        << "" << false << 0 << "" << QStringList{"mp3", "pcm_s16le"};
+        << "320x240" << true << 0 << "11537/388" << QStringList{};
+    QTest::newRow("sound only") << QStringList{"[STREAM]",         "codec_type=audio",
+                                               "codec_name=mp3",   "sample_rate=44100",
+                                               "[/STREAM]",        "[STREAM]",
+                                               "codec_type=audio", "codec_name=pcm_s16le",
+                                               "[/STREAM]"}
+                                << "" << false << 0 << "" << QStringList{"mp3", "pcm_s16le"};
     QTest::newRow("only a cover picture")
-        << QStringList{"[STREAM]", "codec_type=video", "width=600", "height=600",
-                       "DISPOSITION:attached_pic=1", "[/STREAM]", "[STREAM]",
-                       "codec_type=audio", "codec_name=mp3", "[/STREAM]"}
+        << QStringList{"[STREAM]",   "codec_type=video",           "width=600",
+                       "height=600", "DISPOSITION:attached_pic=1", "[/STREAM]",
+                       "[STREAM]",   "codec_type=audio",           "codec_name=mp3",
+                       "[/STREAM]"}
         << "" << false << 0 << "" << QStringList{"mp3"};
     QTest::newRow("nothing") << QStringList{} << "" << false << 0 << "" << QStringList{};
 }
@@ -259,17 +303,36 @@ void TestProbe::plausibleRate_data()
     QTest::addColumn<QString>("real");
     QTest::addColumn<QString>("average");
     QTest::addColumn<QString>("rate");
-    QTest::newRow("constant") << "30/1" << "30/1" << "30/1";
-    QTest::newRow("film") << "24000/1001" << "24000/1001" << "24000/1001";
-    QTest::newRow("time base as rate") << "90000/1" << "30/1" << "30/1";
-    QTest::newRow("240 is still a rate") << "240/1" << "0/0" << "240/1";
-    QTest::newRow("just below one") << "1/2" << "0/0" << "30/1";
-    QTest::newRow("one frame a second") << "1/1" << "0/0" << "1/1";
-    QTest::newRow("nothing known") << "0/0" << "0/0" << "30/1";
-    QTest::newRow("not a rate") << "abc" << "" << "30/1";
-    QTest::newRow("both implausible") << "1000/1" << "500/1" << "30/1";
-    QTest::newRow("terms too large for the encoders")
-        << "90000/1" << "5400000/181607" << "11537/388";
+    QTest::newRow("constant") << "30/1"
+                              << "30/1"
+                              << "30/1";
+    QTest::newRow("film") << "24000/1001"
+                          << "24000/1001"
+                          << "24000/1001";
+    QTest::newRow("time base as rate") << "90000/1"
+                                       << "30/1"
+                                       << "30/1";
+    QTest::newRow("240 is still a rate") << "240/1"
+                                         << "0/0"
+                                         << "240/1";
+    QTest::newRow("just below one") << "1/2"
+                                    << "0/0"
+                                    << "30/1";
+    QTest::newRow("one frame a second") << "1/1"
+                                        << "0/0"
+                                        << "1/1";
+    QTest::newRow("nothing known") << "0/0"
+                                   << "0/0"
+                                   << "30/1";
+    QTest::newRow("not a rate") << "abc"
+                                << ""
+                                << "30/1";
+    QTest::newRow("both implausible") << "1000/1"
+                                      << "500/1"
+                                      << "30/1";
+    QTest::newRow("terms too large for the encoders") << "90000/1"
+                                                      << "5400000/181607"
+                                                      << "11537/388";
 }
 
 void TestProbe::plausibleRate()
@@ -280,9 +343,8 @@ void TestProbe::plausibleRate()
     const QString result = plausibleFrameRate(real, average);
     QCOMPARE(result, rate);
     // Whatever the terms, the rate stays within a hair of the source's.
-    const double source = frameRateValue(frameRateValue(real) >= 1 && frameRateValue(real) <= 240
-                                             ? real
-                                             : average);
+    const double source =
+        frameRateValue(frameRateValue(real) >= 1 && frameRateValue(real) <= 240 ? real : average);
     if (source >= 1 && source <= 240)
         QVERIFY(qAbs(frameRateValue(result) - source) < 1e-4);
 }
@@ -329,8 +391,8 @@ void TestProbe::commandLines()
              QStringLiteral("\"/iş yeri/Bin/ffprobe\"  \"/v/deniz kıyısı.mp4\" -v quiet "
                             "-show_entries format=duration,size"));
     QCOMPARE(streamProbeCommand(tools, QStringLiteral("/v/$x.mp4")),
-             QStringLiteral("\"/iş yeri/Bin/ffprobe\"  ") + quoteArg(QStringLiteral("/v/$x.mp4"))
-                 + QStringLiteral(" -v quiet -show_streams"));
+             QStringLiteral("\"/iş yeri/Bin/ffprobe\"  ") + quoteArg(QStringLiteral("/v/$x.mp4")) +
+                 QStringLiteral(" -v quiet -show_streams"));
 }
 
 void TestProbe::realProbe_data()
@@ -340,9 +402,12 @@ void TestProbe::realProbe_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("resolution");
     QTest::addColumn<bool>("hasAudio");
-    QTest::newRow("with sound, capital extension")
-        << m_withSound << "00:00:01" << "MP4" << "320x240" << true;
-    QTest::newRow("without sound") << m_silent << "00:00:02" << "mkv" << "176x144" << false;
+    QTest::newRow("with sound, capital extension") << m_withSound << "00:00:01"
+                                                   << "MP4"
+                                                   << "320x240" << true;
+    QTest::newRow("without sound") << m_silent << "00:00:02"
+                                   << "mkv"
+                                   << "176x144" << false;
 }
 
 void TestProbe::realProbe()
@@ -388,11 +453,19 @@ void TestProbe::oddProbeOutput_data()
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("duration");
     QTest::addColumn<QString>("resolution");
-    QTest::newRow("N/A duration and size") << "na" << "00:00:00" << "640x360";
-    QTest::newRow("size 0") << "zero" << "00:00:02" << "640x360";
-    QTest::newRow("size missing, name in capitals") << "nosize" << "00:01:02" << "640x360";
+    QTest::newRow("N/A duration and size") << "na"
+                                           << "00:00:00"
+                                           << "640x360";
+    QTest::newRow("size 0") << "zero"
+                            << "00:00:02"
+                            << "640x360";
+    QTest::newRow("size missing, name in capitals") << "nosize"
+                                                    << "00:01:02"
+                                                    << "640x360";
     // Nothing about any stream: the file is listed as one the probe could not read.
-    QTest::newRow("names missing") << "silent" << "00:00:00" << "okunamadı";
+    QTest::newRow("names missing") << "silent"
+                                   << "00:00:00"
+                                   << "okunamadı";
 }
 
 void TestProbe::oddProbeOutput()
@@ -474,16 +547,16 @@ void TestProbe::filesProbedSideBySideRowsInOrder()
         const QString n = QLatin1String(name);
         QCOMPARE(log.count(QStringLiteral("start format ") + n), 1);
         QCOMPARE(log.count(QStringLiteral("start streams ") + n), 1);
-        QVERIFY(log.indexOf(QStringLiteral("end format ") + n)
-                < log.indexOf(QStringLiteral("start streams ") + n));
+        QVERIFY(log.indexOf(QStringLiteral("end format ") + n) <
+                log.indexOf(QStringLiteral("start streams ") + n));
     }
     // The second file started while the first was still being probed.
-    QVERIFY(log.indexOf(QStringLiteral("start format a.mp4"))
-            < log.indexOf(QStringLiteral("end streams slow.mp4")));
+    QVERIFY(log.indexOf(QStringLiteral("start format a.mp4")) <
+            log.indexOf(QStringLiteral("end streams slow.mp4")));
     // Never more than two files at once: the third waits until one of the first two is done.
     const qsizetype thirdStart = log.indexOf(QStringLiteral("start format b.mp4"));
-    QVERIFY(thirdStart > log.indexOf(QStringLiteral("end streams a.mp4"))
-            || thirdStart > log.indexOf(QStringLiteral("end streams slow.mp4")));
+    QVERIFY(thirdStart > log.indexOf(QStringLiteral("end streams a.mp4")) ||
+            thirdStart > log.indexOf(QStringLiteral("end streams slow.mp4")));
 }
 
 QTEST_GUILESS_MAIN(TestProbe)

@@ -7,8 +7,8 @@
 #include "core/queue/renderjobs.h"
 #include "core/queue/renderqueue.h"
 #include "core/runner/shellquote.h"
-#include "support/testsupport.h"
 #include "core/videolist/videoitem.h"
+#include "support/testsupport.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -29,8 +29,8 @@ RenderJob fakeJob(const QString &steps, const QString &output)
     return job;
 }
 
-const QString kDurationStep = QStringLiteral("out 'Input #0\\n  Duration: 00:00:10.00, start: 0\\n'");
-
+const QString kDurationStep =
+    QStringLiteral("out 'Input #0\\n  Duration: 00:00:10.00, start: 0\\n'");
 
 } // namespace
 
@@ -64,8 +64,8 @@ void TestQueueCore::baseName_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("base");
     QTest::newRow("plain") << QStringLiteral("/v/clip.mp4") << QStringLiteral("clip");
-    QTest::newRow("last extension only") << QStringLiteral("/v/clip.final.mov")
-                                         << QStringLiteral("clip.final");
+    QTest::newRow("last extension only")
+        << QStringLiteral("/v/clip.final.mov") << QStringLiteral("clip.final");
     QTest::newRow("none") << QStringLiteral("/v/clip") << QStringLiteral("clip");
     QTest::newRow("dot in folder") << QStringLiteral("/v.d/clip") << QStringLiteral("clip");
     QTest::newRow("blanks") << QStringLiteral("/v/my clip.avi") << QStringLiteral("my clip");
@@ -88,17 +88,17 @@ void TestQueueCore::uniquePaths_data()
     QTest::newRow("same base name")
         << QStringList{"/o/clip.final.mkv", "/o/clip.final.mkv"} << QStringList{}
         << QStringList{"/o/clip.final.mkv", "/o/clip.final (2).mkv"};
-    QTest::newRow("three")
-        << QStringList{"/o/a.mp4", "/o/a.mp4", "/o/b.mp4", "/o/a.mp4"} << QStringList{}
-        << QStringList{"/o/a.mp4", "/o/a (2).mp4", "/o/b.mp4", "/o/a (3).mp4"};
+    QTest::newRow("three") << QStringList{"/o/a.mp4", "/o/a.mp4", "/o/b.mp4", "/o/a.mp4"}
+                           << QStringList{}
+                           << QStringList{"/o/a.mp4", "/o/a (2).mp4", "/o/b.mp4", "/o/a (3).mp4"};
     QTest::newRow("taken by a numbered one")
         << QStringList{"/o/a (2).mp4", "/o/a.mp4", "/o/a.mp4"} << QStringList{}
         << QStringList{"/o/a (2).mp4", "/o/a.mp4", "/o/a (3).mp4"};
     QTest::newRow("other spelling") << QStringList{"/o/a.mp4", "/o//x/../a.mp4"} << QStringList{}
                                     << QStringList{"/o/a.mp4", "/o//x/../a (2).mp4"};
-    QTest::newRow("a listed source") << QStringList{"/v/a.mp4", "/o/b.mp4"}
-                                     << QStringList{"/v/a.mp4", "/v/b.mp4"}
-                                     << QStringList{"/v/a (2).mp4", "/o/b.mp4"};
+    QTest::newRow("a listed source")
+        << QStringList{"/v/a.mp4", "/o/b.mp4"} << QStringList{"/v/a.mp4", "/v/b.mp4"}
+        << QStringList{"/v/a (2).mp4", "/o/b.mp4"};
     QTest::newRow("no extension, dotted folder")
         << QStringList{"/o.d/a", "/o.d/a"} << QStringList{} << QStringList{"/o.d/a", "/o.d/a (2)"};
 }
@@ -139,8 +139,8 @@ void TestQueueCore::buildJobs()
     }
     QCOMPARE(outputs, QStringList({"/o/clip.final.mkv", "/o/clip.final (2).mkv", "/o/other.mkv"}));
     QCOMPARE(renderCommandLine(QStringLiteral("/b/ffmpeg"), jobs[2]),
-             QStringLiteral("\"/b/ffmpeg\" -y ") + jobs[2].command
-                 + QStringLiteral(" \"/o/other.mkv\""));
+             QStringLiteral("\"/b/ffmpeg\" -y ") + jobs[2].command +
+                 QStringLiteral(" \"/o/other.mkv\""));
 }
 
 // Every job runs, in order, whatever became of the one before; each shows how it ended.
@@ -150,7 +150,8 @@ void TestQueueCore::outcomes()
     const QString out = dir.path() + QLatin1Char('/');
     QList<RenderJob> jobs = {
         fakeJob(kDurationStep + QStringLiteral(" err 'frame=1 time=00:00:05.00 bitrate=1\\r'"
-                                               " exit 0"), out + "ok.mp4"),
+                                               " exit 0"),
+                out + "ok.mp4"),
         fakeJob(QStringLiteral("err 'ok.mp4: Invalid data found when processing input\\n' exit 1"),
                 out + "bad.mp4"),
         fakeJob(kDurationStep + QStringLiteral(" crash"), out + "crash.mp4"),
@@ -211,8 +212,8 @@ void TestQueueCore::stopEndsTree()
                       options);
     QSignalSpy finished(&queue, &RenderQueue::finished);
     queue.start();
-    QTRY_VERIFY_WITH_TIMEOUT(queue.currentIndex() == 1 && queue.currentRun()
-                                 && queue.progress().log().contains(QLatin1String("child=")),
+    QTRY_VERIFY_WITH_TIMEOUT(queue.currentIndex() == 1 && queue.currentRun() &&
+                                 queue.progress().log().contains(QLatin1String("child=")),
                              20000);
     const qint64 group = queue.currentRun()->processId();
     QVERIFY(testsupport::groupAlive(group));
@@ -299,9 +300,10 @@ void TestQueueCore::acrossMidnight()
     QueueOptions options;
     options.encoderPath = QStringLiteral(FAKE_TOOL);
     options.workDir = dir.path();
-    RenderQueue queue({fakeJob(kDurationStep + QStringLiteral(" sleep 100 err 'time=00:00:01.00 bitrate=1\\r'"),
-                               dir.path() + "/1.mp4")},
-                      options);
+    RenderQueue queue(
+        {fakeJob(kDurationStep + QStringLiteral(" sleep 100 err 'time=00:00:01.00 bitrate=1\\r'"),
+                 dir.path() + "/1.mp4")},
+        options);
     const QDateTime start(QDate(2024, 3, 9), QTime(23, 59, 50));
     int calls = 0;
     queue.clock = [&] { return start.addSecs(15 * calls++); };
@@ -409,8 +411,7 @@ void TestQueueCore::failureReason_data()
     QTest::addColumn<QString>("reason");
     QTest::addColumn<bool>("endsRun");
     const QString killed = QStringLiteral("Kodlayıcı dışarıdan sonlandırıldı (sinyal %1).");
-    QTest::newRow("killed") << int(RunEnd::Crashed) << 9 << QStringList{} << killed.arg(9)
-                            << false;
+    QTest::newRow("killed") << int(RunEnd::Crashed) << 9 << QStringList{} << killed.arg(9) << false;
     QTest::newRow("crashed") << int(RunEnd::Crashed) << 11 << QStringList{}
                              << QStringLiteral("Kodlayıcı çöktü (sinyal 11).") << false;
     QTest::newRow("killed under the interpreter")
@@ -432,8 +433,7 @@ void TestQueueCore::failureReason_data()
         << int(RunEnd::Failed) << 1 << QStringList{"@out: Permission denied"}
         << QStringLiteral("Çıkış klasörüne yazılamıyor.") << false;
     QTest::newRow("other") << int(RunEnd::Failed) << 1 << QStringList{"Invalid argument"}
-                           << QStringLiteral("Kodlayıcı hata ile bitti (çıkış kodu 1).")
-                           << false;
+                           << QStringLiteral("Kodlayıcı hata ile bitti (çıkış kodu 1).") << false;
 }
 
 void TestQueueCore::failureReason()
@@ -461,19 +461,27 @@ void TestQueueCore::inputRefused_data()
     QTest::addColumn<int>("speed");
     QTest::addColumn<QString>("bitrate");
     QTest::addColumn<QString>("control");
-    QTest::newRow("fine") << "00:00:10" << 3 << 6 << 100 << "5000" << "";
-    QTest::newRow("negative cuts are ignored") << "00:00:10" << -5 << -5 << 100 << "5000" << "";
-    QTest::newRow("end cut as long as the video")
-        << "00:00:10" << 0 << 10 << 100 << "5000" << "edTimeEnd";
-    QTest::newRow("both cuts longer") << "00:00:10" << 4 << 7 << 100 << "5000" << "edTimeEnd";
-    QTest::newRow("start cut past the end")
-        << "00:00:10" << 12 << 0 << 100 << "5000" << "edTimeStart";
+    QTest::newRow("fine") << "00:00:10" << 3 << 6 << 100 << "5000"
+                          << "";
+    QTest::newRow("negative cuts are ignored") << "00:00:10" << -5 << -5 << 100 << "5000"
+                                               << "";
+    QTest::newRow("end cut as long as the video") << "00:00:10" << 0 << 10 << 100 << "5000"
+                                                  << "edTimeEnd";
+    QTest::newRow("both cuts longer") << "00:00:10" << 4 << 7 << 100 << "5000"
+                                      << "edTimeEnd";
+    QTest::newRow("start cut past the end") << "00:00:10" << 12 << 0 << 100 << "5000"
+                                            << "edTimeStart";
     QTest::newRow("start cut past the end with an end cut")
-        << "00:00:10" << 12 << 1 << 100 << "5000" << "edTimeStart";
-    QTest::newRow("a second left, slowed") << "00:00:10" << 9 << 0 << 5 << "5000" << "";
-    QTest::newRow("empty bitrate") << "00:00:10" << 0 << 0 << 100 << "" << "cbBitrate";
-    QTest::newRow("blank bitrate") << "00:00:10" << 0 << 0 << 100 << "  " << "cbBitrate";
-    QTest::newRow("zero bitrate") << "00:00:10" << 0 << 0 << 100 << "000" << "cbBitrate";
+        << "00:00:10" << 12 << 1 << 100 << "5000"
+        << "edTimeStart";
+    QTest::newRow("a second left, slowed") << "00:00:10" << 9 << 0 << 5 << "5000"
+                                           << "";
+    QTest::newRow("empty bitrate") << "00:00:10" << 0 << 0 << 100 << ""
+                                   << "cbBitrate";
+    QTest::newRow("blank bitrate") << "00:00:10" << 0 << 0 << 100 << "  "
+                                   << "cbBitrate";
+    QTest::newRow("zero bitrate") << "00:00:10" << 0 << 0 << 100 << "000"
+                                  << "cbBitrate";
 }
 
 void TestQueueCore::inputRefused()

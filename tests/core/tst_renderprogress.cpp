@@ -97,8 +97,8 @@ void TestRenderProgress::pieces_data()
                        QStringLiteral("1:40.52, start: 0.000000\r\n"), report}
         << 100 << qint64(100) << 1 << qint64(25);
     QTest::newRow("value cut before its comma")
-        << QStringList{QStringLiteral("  Duration: 00:01:40.52"),
-                       QStringLiteral(", start: 0.0\n"), report}
+        << QStringList{QStringLiteral("  Duration: 00:01:40.52"), QStringLiteral(", start: 0.0\n"),
+                       report}
         << 100 << qint64(100) << 1 << qint64(25);
     // A keyword cut in two is still the first report; the picture's own report must not win.
     QTest::newRow("keyword cut in two")
@@ -114,8 +114,8 @@ void TestRenderProgress::pieces_data()
                        report}
         << 100 << qint64(100) << 1 << qint64(25);
     QTest::newRow("speed 150")
-        << QStringList{QStringLiteral("  Duration: 00:01:40.52, start: 0.0\n"), report}
-        << 150 << qint64(67) << 1 << qint64(37);
+        << QStringList{QStringLiteral("  Duration: 00:01:40.52, start: 0.0\n"), report} << 150
+        << qint64(67) << 1 << qint64(37);
     QTest::newRow("report cut before bitrate")
         << QStringList{QStringLiteral("  Duration: 00:01:40.52, start: 0.0\n"),
                        QStringLiteral("frame=  750 time=00:00:25.00 bi"),
@@ -128,21 +128,20 @@ void TestRenderProgress::pieces_data()
                        QStringLiteral("frame=  900 time=00:00:50.00 bitrate= 600.0kbits/s\r")}
         << 100 << qint64(100) << 1 << qint64(50);
     QTest::newRow("duration and report in one piece")
-        << QStringList{QStringLiteral("  Duration: 00:01:40.52, start: 0.0\n") + report}
-        << 100 << qint64(100) << 0 << qint64(0);
+        << QStringList{QStringLiteral("  Duration: 00:01:40.52, start: 0.0\n") + report} << 100
+        << qint64(100) << 0 << qint64(0);
     QTest::newRow("unreadable duration")
-        << QStringList{QStringLiteral("  Duration: N/A, start: 0.0\n"), report, report}
-        << 100 << qint64(0) << 0 << qint64(0);
+        << QStringList{QStringLiteral("  Duration: N/A, start: 0.0\n"), report, report} << 100
+        << qint64(0) << 0 << qint64(0);
     QTest::newRow("unreadable position")
         << QStringList{QStringLiteral("  Duration: 00:01:40.52, start: 0.0\n"),
                        QStringLiteral("frame=    0 time=N/A bitrate=N/A speed=N/A\r")}
         << 100 << qint64(100) << 1 << qint64(0);
     QTest::newRow("no duration yet")
         << QStringList{head, report} << 100 << qint64(0) << 0 << qint64(0);
-    QTest::newRow("hours")
-        << QStringList{QStringLiteral("  Duration: 02:00:00.00, start: 0.0\n"),
-                       QStringLiteral("time=01:30:00.00 bitrate=1\r")}
-        << 100 << qint64(7200) << 1 << qint64(75);
+    QTest::newRow("hours") << QStringList{QStringLiteral("  Duration: 02:00:00.00, start: 0.0\n"),
+                                          QStringLiteral("time=01:30:00.00 bitrate=1\r")}
+                           << 100 << qint64(7200) << 1 << qint64(75);
 }
 
 void TestRenderProgress::pieces()
@@ -178,24 +177,26 @@ void TestRenderProgress::realEncoderOutput()
     const QString clip = dir.filePath(QStringLiteral("clip.mp4"));
     RunResult made = getDosOutput(
         QStringLiteral("ffmpeg"),
-        ffmpeg + QStringLiteral(" -v error -y -f lavfi -i testsrc=size=160x120:rate=30:duration=3 "
-                                "-c:v mpeg4 ") + quoteArg(clip),
+        ffmpeg +
+            QStringLiteral(" -v error -y -f lavfi -i testsrc=size=160x120:rate=30:duration=3 "
+                           "-c:v mpeg4 ") +
+            quoteArg(clip),
         dir.path());
     QVERIFY2(made.succeeded(), qPrintable(made.lines.join(QLatin1Char('\n'))));
 
     QStringList pieces;
     RenderProgress live(1, 0, 100);
     qint64 lastPercent = -1;
-    const RunResult run = getDosOutput(
-        QStringLiteral("ffmpeg"),
-        ffmpeg + QStringLiteral(" -y -i ") + quoteArg(clip)
-            + QStringLiteral(" -c:v mpeg4 -stats_period 0.05 ") + quoteArg(dir.filePath(QStringLiteral("out.mp4"))),
-        dir.path(), [&](const QString &piece, bool &) {
-            pieces << piece;
-            const RenderProgress::Step step = live.feed(piece);
-            if (step.progress)
-                lastPercent = step.percent;
-        });
+    const RunResult run = getDosOutput(QStringLiteral("ffmpeg"),
+                                       ffmpeg + QStringLiteral(" -y -i ") + quoteArg(clip) +
+                                           QStringLiteral(" -c:v mpeg4 -stats_period 0.05 ") +
+                                           quoteArg(dir.filePath(QStringLiteral("out.mp4"))),
+                                       dir.path(), [&](const QString &piece, bool &) {
+                                           pieces << piece;
+                                           const RenderProgress::Step step = live.feed(piece);
+                                           if (step.progress)
+                                               lastPercent = step.percent;
+                                       });
     QVERIFY2(run.succeeded(), qPrintable(run.lines.join(QLatin1Char('\n'))));
     // 3 seconds less the one cut from the start.
     QCOMPARE(live.expectedSeconds(), qint64(2));

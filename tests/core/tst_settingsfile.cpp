@@ -35,13 +35,13 @@ void TestSettingsFile::load_data()
         << QByteArray("outputfolder =/x\r\n") << QString();
     QTest::newRow("first matching line wins")
         << QByteArray("x=1\r\noutputfolder=/one\r\noutputfolder=/two\r\n") << "/one";
-    QTest::newRow("LF and CR line ends")
-        << QByteArray("a=1\routputfolder=/cr\nb=2") << "/cr";
+    QTest::newRow("LF and CR line ends") << QByteArray("a=1\routputfolder=/cr\nb=2") << "/cr";
     QTest::newRow("no key") << QByteArray("other=1\r\n") << QString();
     QTest::newRow("empty file") << QByteArray() << QString();
     QTest::newRow("value kept untrimmed") << QByteArray("outputfolder= /x \r\n") << " /x ";
-    QTest::newRow("UTF-8 with BOM")
-        << QByteArray("\xEF\xBB\xBFoutputfolder=/V\xC4\xB1" "deo\r\n") << QStringLiteral("/Vıdeo");
+    QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBFoutputfolder=/V\xC4\xB1"
+                                                  "deo\r\n")
+                                    << QStringLiteral("/Vıdeo");
     {
         QStringEncoder enc(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
         QTest::newRow("UTF-16 LE with BOM")
@@ -82,7 +82,8 @@ void TestSettingsFile::saveBytes_data()
     QTest::newRow("empty folder gives zero bytes") << QString() << QByteArray();
     QTest::newRow("plain") << "D:\\Out" << QByteArray("outputfolder=D:\\Out\r\n");
     QTest::newRow("turkish in the system encoding")
-        << QStringLiteral("/home/ş/Çıktı") << QByteArray("outputfolder=/home/\xC5\x9F/\xC3\x87\xC4\xB1kt\xC4\xB1\r\n");
+        << QStringLiteral("/home/ş/Çıktı")
+        << QByteArray("outputfolder=/home/\xC5\x9F/\xC3\x87\xC4\xB1kt\xC4\xB1\r\n");
 }
 
 void TestSettingsFile::saveBytes()

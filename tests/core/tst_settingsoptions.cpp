@@ -29,26 +29,59 @@ LibraryEntries library()
 QString dump(const RenderSettings &s)
 {
     QStringList out;
-    const auto i = [&out](const char *n, int v) { out << QLatin1String(n) + QLatin1Char('=') + QString::number(v); };
-    const auto t = [&out](const char *n, const QString &v) { out << QLatin1String(n) + QLatin1Char('=') + v; };
-    i("cbRenderScale", s.cbRenderScale); t("cbBitrate", s.cbBitrate); t("cbExtension", s.cbExtension);
-    i("cbPreset", s.cbPreset); i("btnFullCPU", s.btnFullCPU); i("cbFlipVideo", s.cbFlipVideo);
-    i("edTimeStart", s.edTimeStart); i("edTimeEnd", s.edTimeEnd); i("edCropLeft", s.edCropLeft);
-    i("edCropTop", s.edCropTop); i("tbZoom", s.tbZoom); i("tbVideoSpeed", s.tbVideoSpeed);
+    const auto i = [&out](const char *n, int v) {
+        out << QLatin1String(n) + QLatin1Char('=') + QString::number(v);
+    };
+    const auto t = [&out](const char *n, const QString &v) {
+        out << QLatin1String(n) + QLatin1Char('=') + v;
+    };
+    i("cbRenderScale", s.cbRenderScale);
+    t("cbBitrate", s.cbBitrate);
+    t("cbExtension", s.cbExtension);
+    i("cbPreset", s.cbPreset);
+    i("btnFullCPU", s.btnFullCPU);
+    i("cbFlipVideo", s.cbFlipVideo);
+    i("edTimeStart", s.edTimeStart);
+    i("edTimeEnd", s.edTimeEnd);
+    i("edCropLeft", s.edCropLeft);
+    i("edCropTop", s.edCropTop);
+    i("tbZoom", s.tbZoom);
+    i("tbVideoSpeed", s.tbVideoSpeed);
     i("cbKeepAspect", s.cbKeepAspect);
-    i("cbFilter", s.cbFilter); t("cbFilterText", s.cbFilterText); i("cbFrame", s.cbFrame);
-    t("cbFrameText", s.cbFrameText); i("edVideoFront", s.edVideoFront); t("cbVideoScale", s.cbVideoScale);
-    i("cbVideoPosition", s.cbVideoPosition); i("edVideoPositionX", s.edVideoPositionX);
-    i("edVideoPositionY", s.edVideoPositionY); i("cbLogo", s.cbLogo); t("cbLogoText", s.cbLogoText);
-    i("cbLogoPosition", s.cbLogoPosition); i("edLogoPositionX", s.edLogoPositionX);
-    i("edLogoPositionY", s.edLogoPositionY); t("cbLogoScale", s.cbLogoScale);
-    i("cbGreyscale", s.cbGreyscale); i("cbSepia", s.cbSepia); i("cbNegative", s.cbNegative);
-    i("cbThermography", s.cbThermography); i("cbBadDream", s.cbBadDream); i("cbPosterize", s.cbPosterize);
-    i("cbLSD", s.cbLSD); i("cbVintage", s.cbVintage); i("cbVignette", s.cbVignette);
-    i("tbContrast", s.tbContrast); i("tbBrightness", s.tbBrightness); i("tbSaturation", s.tbSaturation);
-    i("tbGamma", s.tbGamma); i("tbGammaRed", s.tbGammaRed); i("tbGammaGreen", s.tbGammaGreen);
-    i("tbGammaBlue", s.tbGammaBlue); i("tbFilterOpacity", s.tbFilterOpacity);
-    i("cbPreviewScale", s.cbPreviewScale); i("cbPreviewNoAudio", s.cbPreviewNoAudio);
+    i("cbFilter", s.cbFilter);
+    t("cbFilterText", s.cbFilterText);
+    i("cbFrame", s.cbFrame);
+    t("cbFrameText", s.cbFrameText);
+    i("edVideoFront", s.edVideoFront);
+    t("cbVideoScale", s.cbVideoScale);
+    i("cbVideoPosition", s.cbVideoPosition);
+    i("edVideoPositionX", s.edVideoPositionX);
+    i("edVideoPositionY", s.edVideoPositionY);
+    i("cbLogo", s.cbLogo);
+    t("cbLogoText", s.cbLogoText);
+    i("cbLogoPosition", s.cbLogoPosition);
+    i("edLogoPositionX", s.edLogoPositionX);
+    i("edLogoPositionY", s.edLogoPositionY);
+    t("cbLogoScale", s.cbLogoScale);
+    i("cbGreyscale", s.cbGreyscale);
+    i("cbSepia", s.cbSepia);
+    i("cbNegative", s.cbNegative);
+    i("cbThermography", s.cbThermography);
+    i("cbBadDream", s.cbBadDream);
+    i("cbPosterize", s.cbPosterize);
+    i("cbLSD", s.cbLSD);
+    i("cbVintage", s.cbVintage);
+    i("cbVignette", s.cbVignette);
+    i("tbContrast", s.tbContrast);
+    i("tbBrightness", s.tbBrightness);
+    i("tbSaturation", s.tbSaturation);
+    i("tbGamma", s.tbGamma);
+    i("tbGammaRed", s.tbGammaRed);
+    i("tbGammaGreen", s.tbGammaGreen);
+    i("tbGammaBlue", s.tbGammaBlue);
+    i("tbFilterOpacity", s.tbFilterOpacity);
+    i("cbPreviewScale", s.cbPreviewScale);
+    i("cbPreviewNoAudio", s.cbPreviewNoAudio);
     return out.join(QLatin1Char('\n'));
 }
 
@@ -59,7 +92,9 @@ void TestSettingsOptions::accepted_data()
     QTest::addColumn<QString>("assignment");
     QTest::addColumn<QStringList>("changed"); // the dump lines that differ from the defaults
 
-    const auto row = [](const char *a, QStringList changed) { QTest::newRow(a) << QString::fromUtf8(a) << changed; };
+    const auto row = [](const char *a, QStringList changed) {
+        QTest::newRow(a) << QString::fromUtf8(a) << changed;
+    };
     row("cbRenderScale=2", {"cbRenderScale=2"});
     row("cbRenderScale=8", {"cbRenderScale=8"});
     row("cbKeepAspect=1", {"cbKeepAspect=1"});
@@ -114,21 +149,33 @@ void TestSettingsOptions::refused_data()
                             "numarası bekleniyor)");
     row("cbRenderScale=720p", "cbRenderScale için geçersiz değer: \"720p\" (0 ile 12 arasında bir "
                               "sıra numarası bekleniyor)");
-    row("edVideoFront=-1", "edVideoFront için geçersiz değer: \"-1\" (0 ile 1 arasında bir sıra numarası bekleniyor)");
-    row("cbBitrate=3000;id", "cbBitrate için geçersiz değer: \"3000;id\" (yalnızca rakam bekleniyor)");
+    row("edVideoFront=-1",
+        "edVideoFront için geçersiz değer: \"-1\" (0 ile 1 arasında bir sıra numarası bekleniyor)");
+    row("cbBitrate=3000;id",
+        "cbBitrate için geçersiz değer: \"3000;id\" (yalnızca rakam bekleniyor)");
     row("cbBitrate=", "cbBitrate için geçersiz değer: \"\" (yalnızca rakam bekleniyor)");
-    row("cbLogoScale=10x", "cbLogoScale için geçersiz değer: \"10x\" (rakamlar ya da genişlik x yükseklik bekleniyor, örneğin 100x100)");
-    row("cbLogoScale=10X10", "cbLogoScale için geçersiz değer: \"10X10\" (rakamlar ya da genişlik x yükseklik bekleniyor, örneğin 100x100)");
-    row("cbExtension=mov", "cbExtension için geçersiz değer: \"mov\" (şunlardan biri bekleniyor: mp4, mkv, avi, flv)");
-    row("cbVideoScale=100%", "cbVideoScale için geçersiz değer: \"100%\" (1% ile 99% arasında bir oran bekleniyor)");
-    row("cbVideoScale=30", "cbVideoScale için geçersiz değer: \"30\" (1% ile 99% arasında bir oran bekleniyor)");
-    row("cbFrame=Fulmaro Özel 5", "cbFrame için geçersiz değer: \"Fulmaro Özel 5\" (\"Yok\" ya da listedeki bir ad bekleniyor)");
-    row("cbFilter=kanal", "cbFilter için geçersiz değer: \"kanal\" (\"Yok\" ya da listedeki bir ad bekleniyor)");
+    row("cbLogoScale=10x", "cbLogoScale için geçersiz değer: \"10x\" (rakamlar ya da genişlik x "
+                           "yükseklik bekleniyor, örneğin 100x100)");
+    row("cbLogoScale=10X10", "cbLogoScale için geçersiz değer: \"10X10\" (rakamlar ya da genişlik "
+                             "x yükseklik bekleniyor, örneğin 100x100)");
+    row("cbExtension=mov",
+        "cbExtension için geçersiz değer: \"mov\" (şunlardan biri bekleniyor: mp4, mkv, avi, flv)");
+    row("cbVideoScale=100%",
+        "cbVideoScale için geçersiz değer: \"100%\" (1% ile 99% arasında bir oran bekleniyor)");
+    row("cbVideoScale=30",
+        "cbVideoScale için geçersiz değer: \"30\" (1% ile 99% arasında bir oran bekleniyor)");
+    row("cbFrame=Fulmaro Özel 5", "cbFrame için geçersiz değer: \"Fulmaro Özel 5\" (\"Yok\" ya da "
+                                  "listedeki bir ad bekleniyor)");
+    row("cbFilter=kanal",
+        "cbFilter için geçersiz değer: \"kanal\" (\"Yok\" ya da listedeki bir ad bekleniyor)");
     row("cbSepia=yes", "cbSepia için geçersiz değer: \"yes\" (0 ya da 1 bekleniyor)");
     row("edTimeEnd=1.5", "edTimeEnd için geçersiz değer: \"1.5\" (tam sayı bekleniyor)");
-    row("edCropLeft=99999999999", "edCropLeft için geçersiz değer: \"99999999999\" (tam sayı bekleniyor)");
-    row("tbVideoSpeed=201", "tbVideoSpeed için geçersiz değer: \"201\" (5 ile 200 arasında bir tam sayı bekleniyor)");
-    row("tbZoom=9", "tbZoom için geçersiz değer: \"9\" (10 ile 100 arasında bir tam sayı bekleniyor)");
+    row("edCropLeft=99999999999",
+        "edCropLeft için geçersiz değer: \"99999999999\" (tam sayı bekleniyor)");
+    row("tbVideoSpeed=201",
+        "tbVideoSpeed için geçersiz değer: \"201\" (5 ile 200 arasında bir tam sayı bekleniyor)");
+    row("tbZoom=9",
+        "tbZoom için geçersiz değer: \"9\" (10 ile 100 arasında bir tam sayı bekleniyor)");
     row("tbColour=1", "Bilinmeyen ayar: \"tbColour\"");
     row("cbEraseAudio=1", "Bilinmeyen ayar: \"cbEraseAudio\"");
     row("tbZoom", "Geçersiz ayar: \"tbZoom\" (AD=DEĞER biçiminde olmalı)");

@@ -31,10 +31,11 @@ void TestThumbnail::grabCommand_data()
     QTest::addColumn<int>("seconds");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("plain") << "/videolar/deniz.mp4" << 65
-                           << "\"/data/Fulmaro/Bin/ffmpeg\" -y  -ss 65 -i \"/videolar/deniz.mp4\" -f "
-                              "image2 -vframes 1 -preset ultrafast "
-                              "\"/data/Fulmaro/Temp/deniz_65.jpg\"";
+    QTest::newRow("plain")
+        << "/videolar/deniz.mp4" << 65
+        << "\"/data/Fulmaro/Bin/ffmpeg\" -y  -ss 65 -i \"/videolar/deniz.mp4\" -f "
+           "image2 -vframes 1 -preset ultrafast "
+           "\"/data/Fulmaro/Temp/deniz_65.jpg\"";
     QTest::newRow("dots and blanks") << "/v/yaz tatili.2024.mkv" << 0
                                      << "\"/data/Fulmaro/Bin/ffmpeg\" -y  -ss 0 -i \"/v/yaz "
                                         "tatili.2024.mkv\" -f image2 -vframes 1 -preset ultrafast "
@@ -42,7 +43,8 @@ void TestThumbnail::grabCommand_data()
     // Shell characters in a name stay text in both the input and the scratch path.
     QTest::newRow("shell characters")
         << "/v/a\"$(id)`b`.mp4" << 7
-        << "\"/data/Fulmaro/Bin/ffmpeg\" -y  -ss 7 -i \"/v/a\\\"\\$(id)\\`b\\`.mp4\" -f image2 -vframes "
+        << "\"/data/Fulmaro/Bin/ffmpeg\" -y  -ss 7 -i \"/v/a\\\"\\$(id)\\`b\\`.mp4\" -f image2 "
+           "-vframes "
            "1 -preset ultrafast \"/data/Fulmaro/Temp/a\\\"\\$(id)\\`b\\`_7.jpg\"";
 }
 
@@ -54,8 +56,8 @@ void TestThumbnail::grabCommand()
     ToolSet tools;
     tools.binDir = QStringLiteral("/data/Fulmaro/Bin/");
     tools.ffMpeg = QStringLiteral("ffmpeg");
-    const QString scratch = thumbnailScratchPath(QStringLiteral("/data/Fulmaro/Temp/"), fileName,
-                                                 seconds);
+    const QString scratch =
+        thumbnailScratchPath(QStringLiteral("/data/Fulmaro/Temp/"), fileName, seconds);
     QCOMPARE(thumbnailGrabCommand(tools, fileName, seconds, scratch), expected);
 }
 
@@ -63,10 +65,12 @@ void TestThumbnail::proposedName_data()
 {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << "/Videolar/deniz.mp4" << "deniz.jpg";
+    QTest::newRow("plain") << "/Videolar/deniz.mp4"
+                           << "deniz.jpg";
     QTest::newRow("inner dots, Turkish letters") << "/v/arşiv.2024.Çekim.MOV"
                                                  << "arşiv.2024.Çekim.jpg";
-    QTest::newRow("no extension") << "/v/klip" << "klip.jpg";
+    QTest::newRow("no extension") << "/v/klip"
+                                  << "klip.jpg";
 }
 
 void TestThumbnail::proposedName()

@@ -5,10 +5,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTest>
 #include <QTimer>
 
@@ -85,7 +84,8 @@ void TestToolRun::statusLinesAndNul()
     QString seen;
     const RunResult r = getDosOutput(
         QStringLiteral("fake_tool"),
-        fake(QStringLiteral("out 'frame=1\\rframe=2\\rframe=3\\r' sleep 100 out 'ok\\0junk\\nend\\n'")),
+        fake(QStringLiteral(
+            "out 'frame=1\\rframe=2\\rframe=3\\r' sleep 100 out 'ok\\0junk\\nend\\n'")),
         m_dir.path(), [&](const QString &piece, bool &) { seen += piece; });
     QCOMPARE(r.lines, QStringList({"frame=1", "frame=2", "frame=3", "ok", "end"}));
     QVERIFY2(!seen.contains(QStringLiteral("junk")), qPrintable(seen));
@@ -116,12 +116,12 @@ void TestToolRun::largeOutputGivesManyCallbacks()
 {
     int calls = 0;
     qsizetype chars = 0;
-    const RunResult r = getDosOutput(QStringLiteral("fake_tool"),
-                                     fake(QStringLiteral("bytes 2000000")), m_dir.path(),
-                                     [&](const QString &piece, bool &) {
-                                         ++calls;
-                                         chars += piece.size();
-                                     });
+    const RunResult r =
+        getDosOutput(QStringLiteral("fake_tool"), fake(QStringLiteral("bytes 2000000")),
+                     m_dir.path(), [&](const QString &piece, bool &) {
+                         ++calls;
+                         chars += piece.size();
+                     });
     QCOMPARE(chars, 2000000);
     QCOMPARE(r.lines.size(), 25000);
     QCOMPARE(r.lines.first(), QString(79, QLatin1Char('a')));
@@ -236,13 +236,12 @@ void TestToolRun::quoting()
 {
     QFETCH(QString, name);
     // The interpreter hands the quoted text back unchanged, and runs nothing of it.
-    const RunResult r = getDosOutput(QStringLiteral("printf"),
-                                     QStringLiteral("printf '%s\\n' ") + quoteArg(name),
-                                     m_dir.path());
+    const RunResult r = getDosOutput(
+        QStringLiteral("printf"), QStringLiteral("printf '%s\\n' ") + quoteArg(name), m_dir.path());
     QCOMPARE(r.lines, QStringList{name});
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("pwned"))));
-    if (!name.contains(QLatin1Char('$')) && !name.contains(QLatin1Char('`'))
-        && !name.contains(QLatin1Char('"')) && !name.contains(QLatin1Char('\\')))
+    if (!name.contains(QLatin1Char('$')) && !name.contains(QLatin1Char('`')) &&
+        !name.contains(QLatin1Char('"')) && !name.contains(QLatin1Char('\\')))
         QCOMPARE(quoteArg(name), QLatin1Char('"') + name + QLatin1Char('"'));
 }
 
@@ -268,7 +267,8 @@ void TestToolRun::toolsGetTheUsersEnvironment()
     QVERIFY(child.waitForFinished(20000));
     const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
     QVERIFY2(out.contains(QLatin1String("restarted: yes")), qPrintable(out));
-    const QString expected = QStringLiteral("tool: %1|unset").arg(users.isEmpty() ? "unset" : users);
+    const QString expected =
+        QStringLiteral("tool: %1|unset").arg(users.isEmpty() ? "unset" : users);
     QVERIFY2(out.contains(expected), qPrintable(out));
 }
 

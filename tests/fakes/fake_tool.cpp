@@ -28,17 +28,27 @@ static std::string unescape(const char *s)
         }
         ++s;
         switch (*s) {
-        case 'r': r += '\r'; break;
-        case 'n': r += '\n'; break;
-        case '0': r += '\0'; break;
-        case 't': r += '\t'; break;
+        case 'r':
+            r += '\r';
+            break;
+        case 'n':
+            r += '\n';
+            break;
+        case '0':
+            r += '\0';
+            break;
+        case 't':
+            r += '\t';
+            break;
         case 'x': {
             char hex[3] = {s[1], s[1] ? s[2] : '\0', '\0'};
             r += static_cast<char>(std::strtol(hex, nullptr, 16));
             s += 2;
             break;
         }
-        default: r += *s; break;
+        default:
+            r += *s;
+            break;
         }
     }
     return r;
@@ -93,8 +103,8 @@ int main(int argc, char **argv)
             const char *path = argv[argc - 1];
             FILE *file = std::fopen(path, "wb");
             const std::string data(size_t(std::atoll(arg)), 'v');
-            if (!file || std::fwrite(data.data(), 1, data.size(), file) != data.size()
-                || std::fclose(file) != 0) {
+            if (!file || std::fwrite(data.data(), 1, data.size(), file) != data.size() ||
+                std::fclose(file) != 0) {
                 const std::string reason = std::strerror(errno);
                 writeAll(2, std::string(path) + ": " + reason + "\n");
                 return 1;

@@ -60,8 +60,8 @@ inline bool groupAlive(qint64 group)
         const QByteArray text = stat.readAll();
         // state, parent, group, ... after the name in parentheses
         const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 2 && fields.at(2).toLongLong() == group && fields.at(0) != "Z"
-            && processAlive(pid))
+        if (fields.size() > 2 && fields.at(2).toLongLong() == group && fields.at(0) != "Z" &&
+            processAlive(pid))
             return true;
     }
     return false;
@@ -72,12 +72,21 @@ inline bool groupAlive(qint64 group)
 inline bool makeClip(const QString &path, int seconds, bool sound = true,
                      const QString &size = QStringLiteral("320x240"))
 {
-    QStringList args{"-v", "error", "-y", "-f", "lavfi", "-i",
+    QStringList args{"-v",
+                     "error",
+                     "-y",
+                     "-f",
+                     "lavfi",
+                     "-i",
                      QStringLiteral("testsrc=size=%1:rate=30:duration=%2").arg(size).arg(seconds)};
     if (sound)
-        args << "-f" << "lavfi" << "-i" << QStringLiteral("sine=duration=%1").arg(seconds)
-             << "-c:a" << "aac" << "-shortest";
-    args << "-c:v" << "mpeg4" << path;
+        args << "-f"
+             << "lavfi"
+             << "-i" << QStringLiteral("sine=duration=%1").arg(seconds) << "-c:a"
+             << "aac"
+             << "-shortest";
+    args << "-c:v"
+         << "mpeg4" << path;
     QProcess p;
     p.start(QStringLiteral(TOOLS_DIR "/ffmpeg"), args);
     return p.waitForFinished(180000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
@@ -102,8 +111,7 @@ struct ShellRun
 };
 
 // Runs a command line through the interpreter, as the program's runner does, and waits for it.
-inline ShellRun runShell(const QString &commandLine, const QString &workDir,
-                         int timeoutMs = 180000)
+inline ShellRun runShell(const QString &commandLine, const QString &workDir, int timeoutMs = 180000)
 {
     QProcess process;
     process.setWorkingDirectory(workDir);

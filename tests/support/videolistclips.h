@@ -12,8 +12,12 @@ namespace clips {
 inline bool make(const QString &path, double seconds, const QString &size, bool withAudio)
 {
     const QString d = QString::number(seconds);
-    QStringList args = {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                        QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+    QStringList args = {QStringLiteral("-v"),
+                        QStringLiteral("error"),
+                        QStringLiteral("-y"),
+                        QStringLiteral("-f"),
+                        QStringLiteral("lavfi"),
+                        QStringLiteral("-i"),
                         QStringLiteral("testsrc=size=%1:rate=30:duration=%2").arg(size, d)};
     if (withAudio)
         args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
@@ -25,7 +29,7 @@ inline bool make(const QString &path, double seconds, const QString &size, bool 
     const QString lower = path.toLower();
     args << QStringLiteral("-f")
          << (lower.endsWith(QLatin1String(".mkv")) ? QStringLiteral("matroska")
-                                                    : QStringLiteral("mp4"))
+                                                   : QStringLiteral("mp4"))
          << path;
     QProcess p;
     p.start(QStringLiteral(TOOLS_DIR "/ffmpeg"), args);

@@ -1,12 +1,12 @@
 // The overlay and clip pickers over their library folders: the fillers' selection rules, adding
 // and deleting files, and choosing in the picture window.
 
-#include "ui/mainform.h"
+#include "support/testsupport.h"
 #include "ui/assets/assetlibrary.h"
 #include "ui/assets/imagepreviewform.h"
 #include "ui/dialogs/msgform.h"
+#include "ui/mainform.h"
 #include "ui/render/settingspanel.h"
-#include "support/testsupport.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,17 +1,16 @@
+#include "core/base/pathtext.h"
+#include "core/render/commandbuilder.h"
+#include "core/runner/shellquote.h"
+#include "core/runner/toolrun.h"
+#include "core/videolist/videoitem.h"
+#include "support/testsupport.h"
 #include "ui/appstyle.h"
 #include "ui/mainform.h"
 #include "ui/queue/previewslot.h"
-#include "core/runner/shellquote.h"
-#include "core/runner/toolrun.h"
-#include "core/base/pathtext.h"
-#include "core/render/commandbuilder.h"
-#include "core/videolist/videoitem.h"
 #include "ui/render/settingspanel.h"
-#include "support/testsupport.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QStyle>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -20,13 +19,14 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
-#include <QTemporaryDir>
 
 using namespace fulmaro;
 
@@ -143,8 +143,8 @@ void TestMainForm::toolbarAndActions()
             QCOMPARE(a->isEnabled(), expected[i].enabled);
         QCOMPARE(a->property("category").toString(), QStringLiteral("Toolbar"));
         QVERIFY(!a->icon().pixmap(32, 32, QIcon::Normal).isNull());
-        QVERIFY(a->icon().pixmap(32, 32, QIcon::Disabled).toImage()
-                != a->icon().pixmap(32, 32, QIcon::Normal).toImage());
+        QVERIFY(a->icon().pixmap(32, 32, QIcon::Disabled).toImage() !=
+                a->icon().pixmap(32, 32, QIcon::Normal).toImage());
         if (expected[i].visible) {
             auto *button = qobject_cast<QToolButton *>(form.toolBar->widgetForAction(a));
             QVERIFY(button);
@@ -206,9 +206,9 @@ void TestMainForm::settingsFeedTheBuilder()
     VideoItem item;
     item.caption = QStringLiteral("/v/a.mp4");
     item.hasAudio = true;
-    const QString text = buildCommandLine(&item, PreviewMode, s,
-                                          BuildFolders::from(form.folders, form.tools), 1)
-                             .text;
+    const QString text =
+        buildCommandLine(&item, PreviewMode, s, BuildFolders::from(form.folders, form.tools), 1)
+            .text;
     QVERIFY(text.contains(QStringLiteral("color=size=426x240 [base1]; [0:a]atempo=1.5 [audio]; "
                                          "[0:v] setpts=(1/1.5)*PTS, scale=426x240, "
                                          "colorchannelmixer=")));

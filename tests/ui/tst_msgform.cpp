@@ -1,12 +1,12 @@
 #include "ui/dialogs/msgform.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
-#include <QElapsedTimer>
-#include <QApplication>
 
 using namespace fulmaro;
 
@@ -44,11 +44,16 @@ void TestMsgForm::layoutByType_data()
     QTest::addColumn<QString>("first");
     QTest::addColumn<int>("firstLeft");
     QTest::addColumn<bool>("twoButtons");
-    QTest::newRow("warning") << MsgDlgType::mtWarning << "Uyarı" << "Tamam" << 334 << false;
-    QTest::newRow("error") << MsgDlgType::mtError << "Hata" << "Tamam" << 334 << false;
-    QTest::newRow("information") << MsgDlgType::mtInformation << "Bilgi" << "Tamam" << 334 << false;
-    QTest::newRow("confirmation") << MsgDlgType::mtConfirmation << "Onay" << "Evet" << 253 << true;
-    QTest::newRow("custom") << MsgDlgType::mtCustom << "" << "Tamam" << 334 << false;
+    QTest::newRow("warning") << MsgDlgType::mtWarning << "Uyarı"
+                             << "Tamam" << 334 << false;
+    QTest::newRow("error") << MsgDlgType::mtError << "Hata"
+                           << "Tamam" << 334 << false;
+    QTest::newRow("information") << MsgDlgType::mtInformation << "Bilgi"
+                                 << "Tamam" << 334 << false;
+    QTest::newRow("confirmation") << MsgDlgType::mtConfirmation << "Onay"
+                                  << "Evet" << 253 << true;
+    QTest::newRow("custom") << MsgDlgType::mtCustom << ""
+                            << "Tamam" << 334 << false;
 }
 
 void TestMsgForm::layoutByType()
@@ -182,8 +187,8 @@ void TestMsgForm::longTextShownWhole_data()
         << QStringLiteral("Seçili logo [%1] listeden çıkartılsın mı?").arg(QString(200, u'ş'));
     QTest::newRow("a path without blanks")
         << MsgDlgType::mtError
-        << QStringLiteral("Çıkış klasörüne yazılamıyor: ")
-               + QStringLiteral("/çok/uzun/bir/klasör/adı").repeated(12);
+        << QStringLiteral("Çıkış klasörüne yazılamıyor: ") +
+               QStringLiteral("/çok/uzun/bir/klasör/adı").repeated(12);
     QTest::newRow("lines") << MsgDlgType::mtWarning
                            << QStringLiteral("Birinci satır\n").repeated(9) + QStringLiteral("Son");
 }
@@ -201,8 +206,8 @@ void TestMsgForm::longTextShownWhole()
     QVERIFY(label->wordWrap());
     // What the label shows is the text, with at most invisible break chances added.
     QCOMPARE(label->text().remove(QChar(0x200B)), text);
-    const QRect needed = label->fontMetrics().boundingRect(
-        QRect(0, 0, label->width(), 1000000), Qt::TextWordWrap, label->text());
+    const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 1000000),
+                                                           Qt::TextWordWrap, label->text());
     QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height(),
              qPrintable(QStringLiteral("%1x%2 in %3x%4")
                             .arg(needed.width())

@@ -2,12 +2,12 @@
 // builder and the scratch copies into the real encoder, and the pixels of the result show the
 // frame, the filter and the logo where each belongs.
 
-#include "ui/mainform.h"
 #include "core/render/commandbuilder.h"
-#include "ui/render/settingspanel.h"
 #include "core/runner/shellquote.h"
-#include "support/testsupport.h"
 #include "core/videolist/videoitem.h"
+#include "support/testsupport.h"
+#include "ui/mainform.h"
+#include "ui/render/settingspanel.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -19,8 +19,6 @@
 using namespace fulmaro;
 
 namespace {
-
-
 
 bool near(QColor actual, QColor expected)
 {
@@ -124,15 +122,15 @@ void TestOverlays::overlaysInRender()
 
     const QString tempDir = m_form->folders.tempDir;
     const QString output = tempDir + QStringLiteral("sonuç.mp4");
-    const testsupport::ShellRun render = testsupport::runShell(m_ffmpeg + QStringLiteral(" -y") + built.text +
-                                         QLatin1Char(' ') + quoteArg(output),
-                                     tempDir);
+    const testsupport::ShellRun render = testsupport::runShell(
+        m_ffmpeg + QStringLiteral(" -y") + built.text + QLatin1Char(' ') + quoteArg(output),
+        tempDir);
     QVERIFY2(render.exitCode == 0, qPrintable(built.text + QLatin1Char('\n') + render.output));
     const QString still = tempDir + QStringLiteral("kare.png");
-    const testsupport::ShellRun grab =
-        testsupport::runShell(m_ffmpeg + QStringLiteral(" -v error -y -ss 0.5 -i ") + quoteArg(output) +
-                     QStringLiteral(" -frames:v 1 ") + quoteArg(still),
-                 tempDir);
+    const testsupport::ShellRun grab = testsupport::runShell(
+        m_ffmpeg + QStringLiteral(" -v error -y -ss 0.5 -i ") + quoteArg(output) +
+            QStringLiteral(" -frames:v 1 ") + quoteArg(still),
+        tempDir);
     QVERIFY2(grab.exitCode == 0, qPrintable(grab.output));
     const QImage picture(still);
     QCOMPARE(picture.size(), QSize(426, 240));

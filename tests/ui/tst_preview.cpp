@@ -2,17 +2,17 @@
 // stays open: one preview at a time, closed by the next preview, by a render and by closing the
 // main window; and the clip previews of the intro and outro pickers.
 
-#include "ui/mainform.h"
-#include "ui/queue/previewslot.h"
-#include "ui/dialogs/msgform.h"
-#include "ui/queue/renderactions.h"
 #include "core/render/commandbuilder.h"
-#include "ui/render/settingspanel.h"
+#include "core/videolist/videolistmodel.h"
 #include "support/corpus.h"
 #include "support/testsupport.h"
+#include "ui/dialogs/msgform.h"
+#include "ui/mainform.h"
+#include "ui/queue/previewslot.h"
+#include "ui/queue/renderactions.h"
+#include "ui/render/settingspanel.h"
 #include "ui/thumbnail/thumbnailform.h"
 #include "ui/videolist/videolistcontroller.h"
-#include "core/videolist/videolistmodel.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -101,7 +101,8 @@ void TestPreview::initTestCase()
 
 void TestPreview::init()
 {
-    m_log = m_dir.filePath(QStringLiteral("player-%1.log").arg(QDateTime::currentMSecsSinceEpoch()));
+    m_log =
+        m_dir.filePath(QStringLiteral("player-%1.log").arg(QDateTime::currentMSecsSinceEpoch()));
     qputenv("FAKE_PLAYER_LOG", m_log.toUtf8());
     m_messages.clear();
 }
@@ -158,8 +159,8 @@ void TestPreview::onePreviewAtATime()
     form->actRenderPreview->trigger();
     QVERIFY(waitForStarts(1));
     const PlayerStart first = playerStarts(m_log).at(0);
-    QCOMPARE(first.args, QStringList({"-", "-window_title", "Fulmaro: Önizleme", "-autoexit",
-                                      "-framedrop"}));
+    QCOMPARE(first.args,
+             QStringList({"-", "-window_title", "Fulmaro: Önizleme", "-autoexit", "-framedrop"}));
     QVERIFY(testsupport::processAlive(first.pid));
 
     // A second preview closes the first and shows the settings of its own moment.
@@ -208,9 +209,9 @@ void TestPreview::clipPreviews()
     QTest::mouseClick(form->renderSettings->btnIntroPreview, Qt::LeftButton);
     QVERIFY(waitForStarts(1));
     const PlayerStart clip = playerStarts(m_log).at(0);
-    QCOMPARE(clip.args, QStringList({"-i", form->folders.introDir + name + ".mp4",
-                                     "-window_title", "Fulmaro: " + name + ".mp4", "-autoexit",
-                                     "-framedrop", "-vf", "scale=-1:480"}));
+    QCOMPARE(clip.args, QStringList({"-i", form->folders.introDir + name + ".mp4", "-window_title",
+                                     "Fulmaro: " + name + ".mp4", "-autoexit", "-framedrop", "-vf",
+                                     "scale=-1:480"}));
 
     // A settings preview leaves the clip playing.
     form->actRenderPreview->trigger();
@@ -238,8 +239,10 @@ void TestPreview::refusedRowsSayWhy_data()
 {
     QTest::addColumn<QString>("sample");
     QTest::addColumn<QString>("message");
-    QTest::newRow("sound only") << "sound only flv" << "Bu dosya işlenemez: görüntü yok";
-    QTest::newRow("empty file") << "empty file" << "Bu dosya işlenemez: okunamadı";
+    QTest::newRow("sound only") << "sound only flv"
+                                << "Bu dosya işlenemez: görüntü yok";
+    QTest::newRow("empty file") << "empty file"
+                                << "Bu dosya işlenemez: okunamadı";
 }
 
 // The preview and the thumbnail window say why a row cannot be shown instead of starting.

@@ -2,19 +2,19 @@
 // time: a full run, a stop, the output-folder checks, a failing tool check, a broken source and
 // a close request during a run.
 
-#include "ui/mainform.h"
-#include "ui/dialogs/msgform.h"
 #include "core/desktop/sleepinhibitor.h"
-#include "core/thumbnail/stillgrabber.h"
 #include "core/queue/renderprogress.h"
-#include "ui/queue/videorenderform.h"
-#include "ui/render/settingspanel.h"
 #include "core/runner/shellquote.h"
+#include "core/thumbnail/stillgrabber.h"
+#include "core/videolist/videolistmodel.h"
 #include "support/corpus.h"
 #include "support/fakedesktopbus.h"
 #include "support/testsupport.h"
+#include "ui/dialogs/msgform.h"
+#include "ui/mainform.h"
+#include "ui/queue/videorenderform.h"
+#include "ui/render/settingspanel.h"
 #include "ui/videolist/videolistcontroller.h"
-#include "core/videolist/videolistmodel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,9 +41,6 @@ namespace {
 
 const QString kFfmpeg = QStringLiteral(TOOLS_DIR "/ffmpeg");
 const QString kFfprobe = QStringLiteral(TOOLS_DIR "/ffprobe");
-
-
-
 
 struct Row
 {
@@ -208,8 +205,8 @@ void TestQueueWindow::fullRun()
         QStringList captions;
         for (int c = 0; c < header->columnCount(); ++c)
             captions << header->text(c);
-        QCOMPARE(captions, QStringList({"Dosya Adı", "Başlangıç", "Bitiş", "Süre", "İşlem", "Hız",
-                                        "Kalan"}));
+        QCOMPARE(captions,
+                 QStringList({"Dosya Adı", "Başlangıç", "Bitiş", "Süre", "İşlem", "Hız", "Kalan"}));
         QCOMPARE(w->logListView->header()->sectionSize(1), 60);
         QVERIFY(w->btnStart->isEnabled());
         QVERIFY(!w->btnFinish->isEnabled());
@@ -267,8 +264,8 @@ void TestQueueWindow::stopDuringSecondJob()
         QTest::mouseClick(w->btnStart, Qt::LeftButton);
         const bool progressing = waitFor([w] {
             RenderQueue *q = w->queue();
-            return q && q->currentIndex() == 1 && q->currentRun()
-                   && !w->logListView->topLevelItem(1)->text(4).isEmpty();
+            return q && q->currentIndex() == 1 && q->currentRun() &&
+                   !w->logListView->topLevelItem(1)->text(4).isEmpty();
         });
         if (!progressing)
             return;
@@ -286,12 +283,12 @@ void TestQueueWindow::stopDuringSecondJob()
     QVERIFY(groupGone);
     QCOMPARE(after.size(), 3);
     QCOMPARE(after[0].progress, QStringLiteral("100%"));
-    QVERIFY(readsAsTime(after[1].start) && readsAsTime(after[1].end)
-            && readsAsTime(after[1].duration));
+    QVERIFY(readsAsTime(after[1].start) && readsAsTime(after[1].end) &&
+            readsAsTime(after[1].duration));
     QVERIFY2(after[1].progress.endsWith(QLatin1Char('%')) && after[1].progress != "100%",
              qPrintable(after[1].progress));
-    QVERIFY(after[2].start.isEmpty() && after[2].end.isEmpty() && after[2].duration.isEmpty()
-            && after[2].progress.isEmpty());
+    QVERIFY(after[2].start.isEmpty() && after[2].end.isEmpty() && after[2].duration.isEmpty() &&
+            after[2].progress.isEmpty());
     // The focus mark still reached the skipped row.
     QCOMPARE(focusedAfter, 2);
     // Only the finished job's output is there: the stopped one left nothing, not even in part.
@@ -318,8 +315,8 @@ void TestQueueWindow::outputFolderChecks()
     QList<Row> after;
     QVERIFY(render(*form, [&](VideoRenderForm *w) {
         QTest::mouseClick(w->btnStart, Qt::LeftButton);
-        ready = w->btnStart->isEnabled() && !w->btnFinish->isEnabled()
-                && w->btnFinish->text() == QLatin1String("Durdur") && !w->queue();
+        ready = w->btnStart->isEnabled() && !w->btnFinish->isEnabled() &&
+                w->btnFinish->text() == QLatin1String("Durdur") && !w->queue();
         after = rows(w);
         w->showMinimized();
         mainMinimized = form->isMinimized();
@@ -428,12 +425,21 @@ void TestQueueWindow::inputRefusedBeforeAnythingRuns_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message");
     QTest::newRow("trim as long as the video")
-        << "edTimeEnd" << "1" << "Kırpma sonrası videodan geriye bir şey kalmıyor: a.mp4";
-    QTest::newRow("start past the end") << "edTimeStart" << "5" << "Kırpma sonrası";
-    QTest::newRow("empty bitrate") << "cbBitrate" << "" << "Bit hızı girilmemiş.";
-    QTest::newRow("zero bitrate") << "cbBitrate" << "0" << "Bit hızı sıfır olamaz.";
-    QTest::newRow("read-only output folder")
-        << "edOutputFolder" << "" << "Çıkış klasörüne yazılamıyor";
+        << "edTimeEnd"
+        << "1"
+        << "Kırpma sonrası videodan geriye bir şey kalmıyor: a.mp4";
+    QTest::newRow("start past the end") << "edTimeStart"
+                                        << "5"
+                                        << "Kırpma sonrası";
+    QTest::newRow("empty bitrate") << "cbBitrate"
+                                   << ""
+                                   << "Bit hızı girilmemiş.";
+    QTest::newRow("zero bitrate") << "cbBitrate"
+                                  << "0"
+                                  << "Bit hızı sıfır olamaz.";
+    QTest::newRow("read-only output folder") << "edOutputFolder"
+                                             << ""
+                                             << "Çıkış klasörüne yazılamıyor";
 }
 
 void TestQueueWindow::inputRefusedBeforeAnythingRuns()
@@ -457,7 +463,8 @@ void TestQueueWindow::inputRefusedBeforeAnythingRuns()
         // Permissions do not stop this user: a read-only view of the folder does.
         QProcess bind;
         bind.start("sh", {"-c", QStringLiteral("mount --bind '%1' '%1' && mount -o "
-                                               "remount,bind,ro '%1'").arg(m_out)});
+                                               "remount,bind,ro '%1'")
+                                    .arg(m_out)});
         mounted = bind.waitForFinished(20000) && bind.exitCode() == 0;
         if (!mounted)
             QSKIP("no read-only folder can be made here");
@@ -483,8 +490,8 @@ namespace {
 // Seconds of a span written by elapsedText (hours, minutes, seconds).
 qint64 spanSeconds(const QString &text)
 {
-    const QStringList parts = text.split(QRegularExpression(QStringLiteral("\\D+")),
-                                         Qt::SkipEmptyParts);
+    const QStringList parts =
+        text.split(QRegularExpression(QStringLiteral("\\D+")), Qt::SkipEmptyParts);
     if (parts.size() != 3)
         return -1;
     return parts[0].toLongLong() * 3600 + parts[1].toLongLong() * 60 + parts[2].toLongLong();
@@ -545,12 +552,12 @@ void TestQueueWindow::speedAndTimeLeft()
     QVERIFY2(samples.size() >= 3, qPrintable(QString::number(samples.size())));
     QVERIFY(!left.contains(-1));
     QVERIFY2(left.constLast() < left.constFirst(),
-             qPrintable(QString::number(left.constFirst()) + QStringLiteral(" -> ")
-                        + QString::number(left.constLast())));
+             qPrintable(QString::number(left.constFirst()) + QStringLiteral(" -> ") +
+                        QString::number(left.constLast())));
 
     QCOMPARE(leftAfter, QStringList({elapsedText(0), elapsedText(0)}));
-    QCOMPARE(captionAfter, QStringLiteral("%100 · 2/2 · kalan ") + elapsedText(0)
-                               + QStringLiteral(" — Video Render"));
+    QCOMPARE(captionAfter, QStringLiteral("%100 · 2/2 · kalan ") + elapsedText(0) +
+                               QStringLiteral(" — Video Render"));
 }
 
 void TestQueueWindow::noticeAndSleepLock_data()
@@ -564,9 +571,9 @@ void TestQueueWindow::noticeAndSleepLock_data()
     QTest::newRow("looked at") << shortRun << true << false << QString() << QString();
     QTest::newRow("elsewhere") << shortRun << false << false << "Video Render bitti"
                                << "2 iş başarılı, 0 iş başarısız.";
-    QTest::newRow("stopped elsewhere")
-        << QStringList{"a.mp4", "long.mp4", "clip.final.mov"} << false << true
-        << "Video Render durduruldu" << "1 iş başarılı, 0 iş başarısız, 2 iş çalıştırılmadı.";
+    QTest::newRow("stopped elsewhere") << QStringList{"a.mp4", "long.mp4", "clip.final.mov"}
+                                       << false << true << "Video Render durduruldu"
+                                       << "1 iş başarılı, 0 iş başarısız, 2 iş çalıştırılmadı.";
 }
 
 // At a run's end one notice, only when the window is not the one in use; the sleep lock is held
@@ -602,8 +609,8 @@ void TestQueueWindow::noticeAndSleepLock()
         if (stop) {
             const bool progressing = waitFor([w] {
                 RenderQueue *q = w->queue();
-                return q && q->currentIndex() == 1
-                       && !w->logListView->topLevelItem(1)->text(4).isEmpty();
+                return q && q->currentIndex() == 1 &&
+                       !w->logListView->topLevelItem(1)->text(4).isEmpty();
             });
             QVERIFY(progressing);
             QTRY_VERIFY(w->sleepLock()->isHeld());

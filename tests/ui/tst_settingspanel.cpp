@@ -1,6 +1,6 @@
-#include "ui/render/settingspanel.h"
 #include "support/settingsdump.h"
 #include "support/testsupport.h"
+#include "ui/render/settingspanel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -90,25 +90,29 @@ void TestSettingsPanel::controlsAndDefaults()
                           "1080x1920 (9:16)", "720x1280 (9:16)", "360x640 (9:16)",
                           "1080x1080 (1:1)", "720x720 (1:1)", "360x360 (1:1)"}));
     QCOMPARE(current("cbRenderScale"), 3);
-    QCOMPARE(items("cbBitrate"), QStringList({"5000", "4500", "4000", "3500", "3000", "2500", "2000", "1500",
-                                              "1000", "900", "850", "750", "700", "650", "600", "550", "500"}));
+    QCOMPARE(items("cbBitrate"),
+             QStringList({"5000", "4500", "4000", "3500", "3000", "2500", "2000", "1500", "1000",
+                          "900", "850", "750", "700", "650", "600", "550", "500"}));
     QCOMPARE(p->cbBitrate->currentText(), QStringLiteral("5000"));
     QVERIFY(p->cbBitrate->isEditable());
     QCOMPARE(items("cbExtension"), QStringList({"mp4", "mkv", "avi", "flv"}));
     QCOMPARE(items("cbPreset"), QStringList({"En Hızlı", "Hızlı", "Normal", "Yavaş", "En Yavaş"}));
     QCOMPARE(current("cbPreset"), 0);
     QCOMPARE(items("cbFlipVideo"), QStringList({"Yok", "Yatay", "Dikey", "Yatay + Dikey"}));
-    QCOMPARE(items("edVideoFront"), QStringList({"Video çerçevenin arkasında kalsın", "Video çerçevenin önüne geçsin"}));
+    QCOMPARE(items("edVideoFront"),
+             QStringList({"Video çerçevenin arkasında kalsın", "Video çerçevenin önüne geçsin"}));
     QCOMPARE(current("edVideoFront"), 1);
-    const QStringList positions = {"Koordinat", "Sol Üst", "Orta Üst", "Sağ Üst", "Sol Orta", "Orta",
-                                   "Sağ Orta", "Sol Alt", "Orta Alt", "Sağ Alt"};
+    const QStringList positions = {"Koordinat", "Sol Üst",  "Orta Üst", "Sağ Üst",  "Sol Orta",
+                                   "Orta",      "Sağ Orta", "Sol Alt",  "Orta Alt", "Sağ Alt"};
     QCOMPARE(items("cbVideoPosition"), positions);
     QCOMPARE(current("cbVideoPosition"), 5);
     QCOMPARE(items("cbLogoPosition"), positions);
     QCOMPARE(current("cbLogoPosition"), 1);
-    QCOMPARE(items("cbLogoScale"), QStringList({"250x250", "200x200", "150x150", "100x100", "50x50", "25x25"}));
+    QCOMPARE(items("cbLogoScale"),
+             QStringList({"250x250", "200x200", "150x150", "100x100", "50x50", "25x25"}));
     QCOMPARE(p->cbLogoScale->currentText(), QStringLiteral("50x50"));
-    QCOMPARE(items("cbFrame").mid(0, 5), QStringList({"Yok", "Fulmaro Özel 1", "Fulmaro Özel 2", "Fulmaro Özel 3", "Fulmaro Özel 4"}));
+    QCOMPARE(items("cbFrame").mid(0, 5), QStringList({"Yok", "Fulmaro Özel 1", "Fulmaro Özel 2",
+                                                      "Fulmaro Özel 3", "Fulmaro Özel 4"}));
     QCOMPARE(items("cbFilter").value(0), QStringLiteral("Yok"));
     QCOMPARE(items("cbLogo").value(0), QStringLiteral("Yok"));
     QCOMPARE(p->cbVideoScale->currentText(), QStringLiteral("30%"));
@@ -124,11 +128,16 @@ void TestSettingsPanel::controlsAndDefaults()
     QVERIFY(!p->findChild<QWidget *>(QStringLiteral("cbPreviewScale")));
     QVERIFY(!p->findChild<QWidget *>(QStringLiteral("cbPreviewNoAudio")));
 
-    const struct { const char *name; int min, max, value; } sliders[] = {
-        {"tbZoom", 10, 100, 10}, {"tbVideoSpeed", 5, 200, 100}, {"tbFilterOpacity", 0, 100, 50},
-        {"tbContrast", -20, 20, 10}, {"tbBrightness", -10, 10, 0}, {"tbSaturation", 0, 30, 10},
-        {"tbGamma", 1, 100, 10}, {"tbGammaRed", 1, 100, 100}, {"tbGammaGreen", 1, 100, 100},
-        {"tbGammaBlue", 1, 100, 100}, {"TrackBar1", 0, 100, 100}};
+    const struct
+    {
+        const char *name;
+        int min, max, value;
+    } sliders[] = {{"tbZoom", 10, 100, 10},         {"tbVideoSpeed", 5, 200, 100},
+                   {"tbFilterOpacity", 0, 100, 50}, {"tbContrast", -20, 20, 10},
+                   {"tbBrightness", -10, 10, 0},    {"tbSaturation", 0, 30, 10},
+                   {"tbGamma", 1, 100, 10},         {"tbGammaRed", 1, 100, 100},
+                   {"tbGammaGreen", 1, 100, 100},   {"tbGammaBlue", 1, 100, 100},
+                   {"TrackBar1", 0, 100, 100}};
     for (const auto &s : sliders) {
         auto *slider = p->findChild<QSlider *>(QLatin1String(s.name));
         QVERIFY2(slider, s.name);
@@ -137,8 +146,9 @@ void TestSettingsPanel::controlsAndDefaults()
         QCOMPARE(slider->value(), s.value);
         QCOMPARE(slider->tickPosition(), QSlider::NoTicks);
     }
-    for (const char *name : {"edTimeStart", "edTimeEnd", "edCropLeft", "edCropTop", "edVideoPositionX",
-                             "edVideoPositionY", "edLogoPositionX", "edLogoPositionY"}) {
+    for (const char *name :
+         {"edTimeStart", "edTimeEnd", "edCropLeft", "edCropTop", "edVideoPositionX",
+          "edVideoPositionY", "edLogoPositionX", "edLogoPositionY"}) {
         auto *spin = p->findChild<QSpinBox *>(QLatin1String(name));
         QVERIFY2(spin, name);
         QCOMPARE(spin->value(), 0);
@@ -150,8 +160,9 @@ void TestSettingsPanel::controlsAndDefaults()
         auto *box = p->findChild<QCheckBox *>(QLatin1String(name));
         QVERIFY2(box && !box->isChecked(), name);
     }
-    for (const char *name : {"btnFilterPreview", "btnFilterNew", "btnFilterDelete", "btnFramePreview",
-                             "btnFrameNew", "btnFrameDelete", "btnLogoPreview", "btnLogoNew", "btnLogoDelete"})
+    for (const char *name :
+         {"btnFilterPreview", "btnFilterNew", "btnFilterDelete", "btnFramePreview", "btnFrameNew",
+          "btnFrameDelete", "btnLogoPreview", "btnLogoNew", "btnLogoDelete"})
         QVERIFY2(p->findChild<QWidget *>(QLatin1String(name)), name);
     QCOMPARE(p->btnFramePreview->toolTip(), QStringLiteral("Çerçeve Önizleme"));
     QCOMPARE(p->btnLogoNew->toolTip(), QStringLiteral("Yeni Logo"));
@@ -179,9 +190,9 @@ void TestSettingsPanel::defaultsAreTheSettingsDefaults()
 
 void TestSettingsPanel::settingsRoundTrip()
 {
-    for (const QString &file : QStringList{m_folders.filterDir + "mavi.png",
-                                           m_folders.frameDir + "ahşap.png",
-                                           m_folders.logoDir + "kanal.png"})
+    for (const QString &file :
+         QStringList{m_folders.filterDir + "mavi.png", m_folders.frameDir + "ahşap.png",
+                     m_folders.logoDir + "kanal.png"})
         QVERIFY(QImage(4, 4, QImage::Format_ARGB32).save(file));
     p->fillPickers();
 
@@ -189,7 +200,7 @@ void TestSettingsPanel::settingsRoundTrip()
     const RenderSettings s = testsupport::everySettingChanged();
     const RenderSettings defaults;
     for (const SettingControl &c : settingControls()) {
-        const bool same = c.flag ? s.*c.flag == defaults.*c.flag
+        const bool same = c.flag     ? s.*c.flag == defaults.*c.flag
                           : c.number ? s.*c.number == defaults.*c.number
                                      : s.*c.text == defaults.*c.text;
         QVERIFY2(!same, qPrintable(c.name));
@@ -203,9 +214,9 @@ void TestSettingsPanel::settingsRoundTrip()
     QCOMPARE(p->settings(), expected);
     QCOMPARE(p->cbFrame->currentText(), QStringLiteral("ahşap"));
     QCOMPARE(p->lblVideoSpeedResult->text(), QStringLiteral("(1,50x)"));
-    for (QWidget *w : std::initializer_list<QWidget *>{p->edVideoFront, p->cbVideoScale,
-                                                       p->cbVideoPosition, p->edLogoPositionY,
-                                                       p->cbLogoScale})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{p->edVideoFront, p->cbVideoScale, p->cbVideoPosition,
+                                          p->edLogoPositionY, p->cbLogoScale})
         QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
 
     p->setSettings(RenderSettings());
@@ -218,14 +229,15 @@ void TestSettingsPanel::hiddenControls()
 {
     p->show();
     QVERIFY(p->cbBitrate->isVisible());
-    for (const char *name : {"btnFullCPU", "tbFilterOpacity", "lblFiterOpacityResult", "cbEraseAudio",
-                             "cbEraseVideo", "TrackBar1"}) {
+    for (const char *name : {"btnFullCPU", "tbFilterOpacity", "lblFiterOpacityResult",
+                             "cbEraseAudio", "cbEraseVideo", "TrackBar1"}) {
         auto *w = p->findChild<QWidget *>(QLatin1String(name));
         QVERIFY2(w && w->isHidden(), name);
     }
     QCOMPARE(p->btnFullCPU->text(), QStringLiteral("%100 CPU"));
     QVERIFY(p->btnFullCPU->isChecked());
-    for (const char *name : {"cbIntro", "btnIntroNew", "btnIntroPreview", "cbOutro", "btnOutroNew", "btnOutroPreview"}) {
+    for (const char *name : {"cbIntro", "btnIntroNew", "btnIntroPreview", "cbOutro", "btnOutroNew",
+                             "btnOutroPreview"}) {
         auto *w = p->findChild<QWidget *>(QLatin1String(name));
         QVERIFY2(w && !w->isEnabled(), name);
     }
@@ -253,12 +265,18 @@ void TestSettingsPanel::labelsFollowAnySlider_data()
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("text");
-    QTest::newRow("speed 150") << "tbVideoSpeed" << 150 << "lblVideoSpeedResult" << "(1,50x)";
-    QTest::newRow("zoom 25") << "tbZoom" << 25 << "lblZoomResult" << "(2,5x)";
-    QTest::newRow("red 57") << "tbGammaRed" << 57 << "lblGammaRedResult" << "0,6";
-    QTest::newRow("brightness -3") << "tbBrightness" << -3 << "lblBrightnessResult" << "-0,3";
-    QTest::newRow("opacity 70") << "tbFilterOpacity" << 70 << "lblFiterOpacityResult" << "(70%)";
-    QTest::newRow("hidden slider") << "TrackBar1" << 10 << "lblVideoSpeedResult" << "(1,00x)";
+    QTest::newRow("speed 150") << "tbVideoSpeed" << 150 << "lblVideoSpeedResult"
+                               << "(1,50x)";
+    QTest::newRow("zoom 25") << "tbZoom" << 25 << "lblZoomResult"
+                             << "(2,5x)";
+    QTest::newRow("red 57") << "tbGammaRed" << 57 << "lblGammaRedResult"
+                            << "0,6";
+    QTest::newRow("brightness -3") << "tbBrightness" << -3 << "lblBrightnessResult"
+                                   << "-0,3";
+    QTest::newRow("opacity 70") << "tbFilterOpacity" << 70 << "lblFiterOpacityResult"
+                                << "(70%)";
+    QTest::newRow("hidden slider") << "TrackBar1" << 10 << "lblVideoSpeedResult"
+                                   << "(1,00x)";
 }
 
 void TestSettingsPanel::labelsFollowAnySlider()
@@ -282,14 +300,22 @@ void TestSettingsPanel::resets_data()
     QTest::addColumn<QString>("slider");
     QTest::addColumn<int>("moved");
     QTest::addColumn<int>("reset");
-    QTest::newRow("Hızlandırma") << "lblVideoSpeed" << "tbVideoSpeed" << 40 << 100;
-    QTest::newRow("Kontrast") << "lblContrast" << "tbContrast" << -4 << 10;
-    QTest::newRow("Parlaklık") << "lblBrightness" << "tbBrightness" << 7 << 0;
-    QTest::newRow("Canlılık") << "lblSaturation" << "tbSaturation" << 25 << 10;
-    QTest::newRow("Gama") << "lblGamma" << "tbGamma" << 60 << 10;
-    QTest::newRow("Kırmızı") << "lblGammaRed" << "tbGammaRed" << 3 << 100;
-    QTest::newRow("Yeşil") << "lblGammaGreen" << "tbGammaGreen" << 3 << 100;
-    QTest::newRow("Mavi") << "lblGammaBlue" << "tbGammaBlue" << 3 << 100;
+    QTest::newRow("Hızlandırma") << "lblVideoSpeed"
+                                 << "tbVideoSpeed" << 40 << 100;
+    QTest::newRow("Kontrast") << "lblContrast"
+                              << "tbContrast" << -4 << 10;
+    QTest::newRow("Parlaklık") << "lblBrightness"
+                               << "tbBrightness" << 7 << 0;
+    QTest::newRow("Canlılık") << "lblSaturation"
+                              << "tbSaturation" << 25 << 10;
+    QTest::newRow("Gama") << "lblGamma"
+                          << "tbGamma" << 60 << 10;
+    QTest::newRow("Kırmızı") << "lblGammaRed"
+                             << "tbGammaRed" << 3 << 100;
+    QTest::newRow("Yeşil") << "lblGammaGreen"
+                           << "tbGammaGreen" << 3 << 100;
+    QTest::newRow("Mavi") << "lblGammaBlue"
+                          << "tbGammaBlue" << 3 << 100;
 }
 
 void TestSettingsPanel::resets()
@@ -335,7 +361,8 @@ void TestSettingsPanel::frameEnabling()
 
 void TestSettingsPanel::logoEnabling()
 {
-    const QList<QWidget *> subs = {p->cbLogoPosition, p->edLogoPositionX, p->edLogoPositionY, p->cbLogoScale};
+    const QList<QWidget *> subs = {p->cbLogoPosition, p->edLogoPositionX, p->edLogoPositionY,
+                                   p->cbLogoScale};
     for (QWidget *w : subs)
         QVERIFY(!w->isEnabled());
     p->cbLogo->addItem(QStringLiteral("kanal"));
@@ -400,7 +427,8 @@ void TestSettingsPanel::typedTextsAreDigits()
 void TestSettingsPanel::pickersListLibraries()
 {
     for (const char *name : {"b kuş", "A deniz", "c", "notpng"}) {
-        QFile f(m_folders.frameDir + QString::fromUtf8(name) + (qstrcmp(name, "notpng") ? ".png" : ".jpg"));
+        QFile f(m_folders.frameDir + QString::fromUtf8(name) +
+                (qstrcmp(name, "notpng") ? ".png" : ".jpg"));
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
     p->fillPickers();

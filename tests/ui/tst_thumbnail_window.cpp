@@ -1,12 +1,12 @@
 // The thumbnail window with the real encoder and probe on clips made at test time.
-#include "ui/mainform.h"
-#include "ui/dialogs/msgform.h"
-#include "support/testsupport.h"
-#include "ui/widgets/picturebox.h"
 #include "core/thumbnail/thumbnailcommand.h"
+#include "core/videolist/videolistmodel.h"
+#include "support/testsupport.h"
+#include "ui/dialogs/msgform.h"
+#include "ui/mainform.h"
 #include "ui/thumbnail/thumbnailform.h"
 #include "ui/videolist/videolistcontroller.h"
-#include "core/videolist/videolistmodel.h"
+#include "ui/widgets/picturebox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -317,7 +317,8 @@ void TestThumbnailWindow::pastEndReportsAndRecovers()
     QVERIFY(waitForPicture(*form, spy, false));
     QCOMPARE(m_messages.size(), 1);
     const QString message = m_messages.constFirst();
-    QVERIFY2(message.startsWith(QStringLiteral("1|") + scratch + QStringLiteral(" ")), qPrintable(message));
+    QVERIFY2(message.startsWith(QStringLiteral("1|") + scratch + QStringLiteral(" ")),
+             qPrintable(message));
     // The reason follows the name.
     const QString reason = message.section(QStringLiteral(": "), -1);
     QVERIFY2(!reason.trimmed().isEmpty() && !reason.contains(scratch), qPrintable(message));

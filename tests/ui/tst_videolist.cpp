@@ -1,13 +1,13 @@
-#include "ui/mainform.h"
-#include "ui/dialogs/addfromwebform.h"
-#include "ui/dialogs/msgform.h"
-#include "support/testsupport.h"
-#include "support/videolistclips.h"
 #include "core/base/pathtext.h"
 #include "core/thumbnail/stillgrabber.h"
+#include "core/videolist/videolistmodel.h"
+#include "support/testsupport.h"
+#include "support/videolistclips.h"
+#include "ui/dialogs/addfromwebform.h"
+#include "ui/dialogs/msgform.h"
+#include "ui/mainform.h"
 #include "ui/videolist/stilldelegate.h"
 #include "ui/videolist/videolistcontroller.h"
-#include "core/videolist/videolistmodel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -66,8 +66,8 @@ void TestVideoList::initTestCase()
     QVERIFY(testsupport::linkRealTools(WorkFolders::standard().binDir));
     for (const char *name : {"bir.mp4", "iki klip.MKV", "üç.avi"}) {
         m_clips << m_dir.filePath(QString::fromUtf8(name));
-        QVERIFY(clips::make(m_clips.constLast(), 0.5, QStringLiteral("160x120"),
-                            m_clips.size() != 2));
+        QVERIFY(
+            clips::make(m_clips.constLast(), 0.5, QStringLiteral("160x120"), m_clips.size() != 2));
     }
 }
 
@@ -121,7 +121,8 @@ void TestVideoList::columns()
     opt.initFrom(view);
     opt.rect = rect;
     opt.features |= QStyleOptionViewItem::HasCheckIndicator;
-    const QRect box = view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, view);
+    const QRect box =
+        view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, view);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
     QCOMPARE(names(f->model), QStringList({"0", "1*"}));
 }
@@ -171,12 +172,18 @@ void TestVideoList::move_data()
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QStringList>("order");
     QTest::addColumn<int>("selectedAfter");
-    QTest::newRow("up from the top") << 0 << QStringList{"up"} << QStringList{"0", "1*", "2", "3"} << 0;
-    QTest::newRow("down from the bottom") << 3 << QStringList{"down"} << QStringList{"0", "1*", "2", "3"} << 3;
-    QTest::newRow("nothing selected") << -1 << QStringList{"up", "down"} << QStringList{"0", "1*", "2", "3"} << -1;
-    QTest::newRow("marked row up") << 1 << QStringList{"up"} << QStringList{"1*", "0", "2", "3"} << 0;
-    QTest::newRow("down twice") << 0 << QStringList{"down", "down"} << QStringList{"1*", "2", "0", "3"} << 2;
-    QTest::newRow("down, up") << 2 << QStringList{"down", "up"} << QStringList{"0", "1*", "2", "3"} << 2;
+    QTest::newRow("up from the top")
+        << 0 << QStringList{"up"} << QStringList{"0", "1*", "2", "3"} << 0;
+    QTest::newRow("down from the bottom")
+        << 3 << QStringList{"down"} << QStringList{"0", "1*", "2", "3"} << 3;
+    QTest::newRow("nothing selected")
+        << -1 << QStringList{"up", "down"} << QStringList{"0", "1*", "2", "3"} << -1;
+    QTest::newRow("marked row up")
+        << 1 << QStringList{"up"} << QStringList{"1*", "0", "2", "3"} << 0;
+    QTest::newRow("down twice") << 0 << QStringList{"down", "down"}
+                                << QStringList{"1*", "2", "0", "3"} << 2;
+    QTest::newRow("down, up") << 2 << QStringList{"down", "up"} << QStringList{"0", "1*", "2", "3"}
+                              << 2;
 }
 
 void TestVideoList::move()
@@ -212,7 +219,11 @@ void TestVideoList::grouping()
 {
     auto f = makeForm(4, {1, 3});
     QVERIFY(f);
-    f->model->append([] { VideoItem i; i.caption = QStringLiteral("/v/yaz tatili.mp4"); return i; }());
+    f->model->append([] {
+        VideoItem i;
+        i.caption = QStringLiteral("/v/yaz tatili.mp4");
+        return i;
+    }());
     f->list->selectPosition(3);
     f->form.actGroupCreate->trigger();
     QCOMPARE(f->model->groups().size(), 2);
@@ -251,7 +262,8 @@ void TestVideoList::multiFileAddKeepsPathOrder()
     QSignalSpy started(&f->form, &MainForm::startupDone);
     QVERIFY(f->form.startupHandled() || started.wait());
     const QString missing = m_dir.filePath(QStringLiteral("yok.mp4"));
-    const QStringList chosen = {m_clips.at(2), missing, m_clips.at(0), m_clips.at(1), m_clips.at(0)};
+    const QStringList chosen = {m_clips.at(2), missing, m_clips.at(0), m_clips.at(1),
+                                m_clips.at(0)};
     f->list->chooseVideoFiles = [&](QWidget *) { return chosen; };
     QSignalSpy finished(f->list, &VideoListController::addFinished);
     f->form.actVideoLocal->trigger();
@@ -278,7 +290,10 @@ void TestVideoList::cancelledDialogAddsNothing()
     auto f = makeForm(1);
     QVERIFY(f);
     bool asked = false;
-    f->list->chooseVideoFiles = [&](QWidget *) { asked = true; return QStringList(); };
+    f->list->chooseVideoFiles = [&](QWidget *) {
+        asked = true;
+        return QStringList();
+    };
     f->form.actVideoLocal->trigger();
     QVERIFY(asked);
     QVERIFY(!f->list->isAdding());
@@ -292,7 +307,8 @@ void TestVideoList::dialogFilters()
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     QDir().mkpath(m_dir.filePath(QStringLiteral("süzgeç")));
     for (const char *n : {"a.mp4", "b.mkv", "c.avi", "d.flv", "e.txt", "f.mov"})
-        QFile(m_dir.filePath(QStringLiteral("süzgeç/") + QLatin1String(n))).open(QIODevice::WriteOnly);
+        QFile(m_dir.filePath(QStringLiteral("süzgeç/") + QLatin1String(n)))
+            .open(QIODevice::WriteOnly);
     dialog.setDirectory(m_dir.filePath(QStringLiteral("süzgeç")));
     dialog.setNameFilters(videoDialogNameFilters());
     dialog.selectNameFilter(videoDialogNameFilters().constFirst());
@@ -302,8 +318,8 @@ void TestVideoList::dialogFilters()
     QStringList shown;
     for (int i = 0; i < types->count(); ++i)
         shown << types->itemText(i);
-    QCOMPARE(shown, QStringList({"Video Dosyaları (*.mp4;*.mkv;*.avi;*.flv)", "mp4", "mkv",
-                                 "avi", "flv"}));
+    QCOMPARE(shown, QStringList(
+                        {"Video Dosyaları (*.mp4;*.mkv;*.avi;*.flv)", "mp4", "mkv", "avi", "flv"}));
     auto *files = dialog.findChild<QFileSystemModel *>();
     QVERIFY(files);
     QCOMPARE(files->nameFilters(), QStringList({"*.mp4", "*.mkv", "*.avi", "*.flv"}));
@@ -413,9 +429,8 @@ void TestVideoList::stillsFollowTheRows()
     QVERIFY(clips::make(wide, 2, QStringLiteral("320x180"), true));
     QVERIFY(clips::make(tall, 2, QStringLiteral("120x160"), false));
     QProcess makeSound;
-    makeSound.start(QStringLiteral(TOOLS_DIR "/ffmpeg"),
-                    {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac",
-                     sound});
+    makeSound.start(QStringLiteral(TOOLS_DIR "/ffmpeg"), {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                                          "sine=duration=1", "-c:a", "aac", sound});
     QVERIFY(makeSound.waitForFinished(60000) && makeSound.exitCode() == 0);
 
     ToolSet tools = ToolSet::configured(folders.binDir);
@@ -429,8 +444,8 @@ void TestVideoList::stillsFollowTheRows()
     QCOMPARE(model->count(), 3);
     QCOMPARE(model->item(1).stillState, StillState::None); // known from the probe alone
 
-    QTRY_VERIFY_WITH_TIMEOUT(model->item(0).stillState != StillState::Pending
-                                 && model->item(2).stillState != StillState::Pending,
+    QTRY_VERIFY_WITH_TIMEOUT(model->item(0).stillState != StillState::Pending &&
+                                 model->item(2).stillState != StillState::Pending,
                              60000);
     QTRY_VERIFY(list.stills()->isIdle());
     const QPixmap widePicture = StillDelegate::stillPixmap(model->indexOfPosition(0));

@@ -6,8 +6,9 @@ namespace {
 qsizetype lastSeparator(const QString &path)
 {
 #ifdef Q_OS_WIN
-    return std::max(path.lastIndexOf(QLatin1Char('\\')),
-                    std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char(':'))));
+    return std::max(
+        path.lastIndexOf(QLatin1Char('\\')),
+        std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char(':'))));
 #else
     return path.lastIndexOf(QLatin1Char('/'));
 #endif

@@ -73,8 +73,8 @@ QString loadOutputFolder(const QString &path)
 bool saveOutputFolder(const QString &path, const QString &outputFolder, QString *errorText)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(encodeSettings(outputFolder)) < 0
-        || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(encodeSettings(outputFolder)) < 0 ||
+        !file.commit()) {
         if (errorText)
             *errorText = file.errorString();
         return false;

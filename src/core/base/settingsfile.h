@@ -22,6 +22,7 @@ QByteArray encodeSettings(const QString &outputFolder);
 // Reads the output folder from the file at path; empty text when the file or the key is missing.
 QString loadOutputFolder(const QString &path);
 // Replaces the file at path atomically, so a crash never leaves it half written.
-bool saveOutputFolder(const QString &path, const QString &outputFolder, QString *errorText = nullptr);
+bool saveOutputFolder(const QString &path, const QString &outputFolder,
+                      QString *errorText = nullptr);
 
 } // namespace fulmaro

@@ -94,7 +94,8 @@ QStringList renderOutputPaths(const QStringList &inputs, const QString &extensio
 RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettings &settings,
                          const BuildFolders &folders, const QString &outputPath)
 {
-    const BuiltCommand built = buildCommandLine(&item, RenderMode, settings, folders, scratchTick());
+    const BuiltCommand built =
+        buildCommandLine(&item, RenderMode, settings, folders, scratchTick());
     RenderJob job;
     job.name = item.caption;
     job.refusal = problemText(item.problem);
@@ -114,16 +115,16 @@ QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSett
     const QStringList outputs = renderOutputPaths(inputs, settings.cbExtension, outputFolder);
     QList<RenderJob> jobs;
     for (int position = 0; position < items.size(); ++position)
-        jobs.append(buildRenderJob(items.at(position), position, settings, folders,
-                                   outputs.at(position)));
+        jobs.append(
+            buildRenderJob(items.at(position), position, settings, folders, outputs.at(position)));
     return jobs;
 }
 
 QString renderCommandLine(const QString &encoderPath, const RenderJob &job,
                           const QString &writePath)
 {
-    return quoteArg(encoderPath) + QStringLiteral(" -y ") + job.command + QLatin1Char(' ')
-           + quoteArg(writePath.isEmpty() ? job.outputPath : writePath);
+    return quoteArg(encoderPath) + QStringLiteral(" -y ") + job.command + QLatin1Char(' ') +
+           quoteArg(writePath.isEmpty() ? job.outputPath : writePath);
 }
 
 QString previewCommandLine(const QString &encoderPath, const BuiltCommand &built)

@@ -51,8 +51,8 @@ qint64 progressPercent(qint64 positionSeconds, qint64 expectedSeconds)
 {
     if (expectedSeconds == 0)
         return 0;
-    const long double quotient = static_cast<long double>(positionSeconds)
-                                 / static_cast<long double>(expectedSeconds);
+    const long double quotient =
+        static_cast<long double>(positionSeconds) / static_cast<long double>(expectedSeconds);
     const long double percent = quotient * 100.0L;
     return static_cast<qint64>(percent);
 }
@@ -61,8 +61,7 @@ RenderProgress::RenderProgress(qint64 timeStart, qint64 timeEnd, int speedPercen
     : m_timeStart(timeStart)
     , m_timeEnd(timeEnd)
     , m_speed(speedPercent)
-{
-}
+{}
 
 void RenderProgress::reset()
 {
@@ -148,8 +147,8 @@ double timeTextSeconds(const QString &text)
     if (fields.size() != 3)
         return durationToSeconds(text);
     const double seconds = fields.at(2).toDouble();
-    return fields.at(0).toInt() * 3600.0 + fields.at(1).toInt() * 60.0
-           + (std::isfinite(seconds) && seconds > 0 ? seconds : 0.0);
+    return fields.at(0).toInt() * 3600.0 + fields.at(1).toInt() * 60.0 +
+           (std::isfinite(seconds) && seconds > 0 ? seconds : 0.0);
 }
 
 std::optional<double> parseSpeed(const QString &value)
@@ -182,8 +181,8 @@ QString elapsedText(qint64 seconds, const QLocale &locale)
         seconds = 0;
     // A span is no time of day: no AM/PM marker, hours counted from 0 to 23.
     QString format = stripFormat(longTimeFormat(locale), [](QChar c) {
-        return c != QLatin1Char('A') && c != QLatin1Char('a') && c != QLatin1Char('P')
-               && c != QLatin1Char('p');
+        return c != QLatin1Char('A') && c != QLatin1Char('a') && c != QLatin1Char('P') &&
+               c != QLatin1Char('p');
     });
     format.replace(QLatin1Char('h'), QLatin1Char('H'));
     const QString text = locale.toString(QTime(0, 0).addSecs(int(seconds % 86400)), format);

@@ -3,8 +3,8 @@
 #include "core/queue/jobreason.h"
 #include "core/queue/outputfiles.h"
 
-#include <QDir>
 #include "core/runner/tooloutput.h"
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -17,8 +17,7 @@ RenderQueue::RenderQueue(QList<RenderJob> jobs, QueueOptions options, QObject *p
     , m_status(m_jobs.size())
     , m_options(std::move(options))
     , m_progress(m_options.timeStart, m_options.timeEnd, m_options.speedPercent)
-{
-}
+{}
 
 RenderQueue::~RenderQueue()
 {
@@ -76,7 +75,8 @@ void RenderQueue::next()
     m_current = index;
     Q_EMIT jobStarting(index);
     // Pending events (a repaint, a click on the stop button) are handled before the check.
-    QMetaObject::invokeMethod(this, [this, index] { checkAndRun(index); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, index] { checkAndRun(index); }, Qt::QueuedConnection);
 }
 
 void RenderQueue::endWithoutRun(int index, JobState state)
@@ -118,10 +118,9 @@ void RenderQueue::checkAndRun(int index)
     m_progress.reset();
     status.state = JobState::Running;
     status.started = clock();
-    auto *run = new ToolRun(renderCommandLine(m_options.encoderPath, job, status.partPath),
-                            m_options.workDir,
-                            [this](const QString &piece, bool &stop) { onOutput(piece, stop); },
-                            this);
+    auto *run = new ToolRun(
+        renderCommandLine(m_options.encoderPath, job, status.partPath), m_options.workDir,
+        [this](const QString &piece, bool &stop) { onOutput(piece, stop); }, this);
     m_run = run;
     connect(run, &ToolRun::done, this, &RenderQueue::onDone);
     Q_EMIT jobStarted(index);

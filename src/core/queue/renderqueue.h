@@ -15,7 +15,7 @@
 namespace fulmaro {
 
 enum class JobState {
-    Waiting,   // not reached yet
+    Waiting, // not reached yet
     Running,
     Succeeded, // the encoder ended well
     Failed,    // the encoder could not start, exited with an error or crashed
@@ -28,17 +28,17 @@ struct JobStatus
     JobState state = JobState::Waiting;
     QDateTime started;
     QDateTime ended;
-    qint64 expectedSeconds = 0;     // the output's length, once the encoder has reported it
-    std::optional<qint64> percent;  // the last progress; 100 once the job has succeeded
-    qint64 elapsedSeconds = 0;      // while running: up to the last progress; then start to end
+    qint64 expectedSeconds = 0;    // the output's length, once the encoder has reported it
+    std::optional<qint64> percent; // the last progress; 100 once the job has succeeded
+    qint64 elapsedSeconds = 0;     // while running: up to the last progress; then start to end
     RunEnd runEnd = RunEnd::FailedToStart;
     int exitCode = -1;
-    QStringList lastLines;          // the end of the encoder's output when the job failed
-    QString reason;                 // why a failed or skipped job gave no output, in Turkish
-    QString partPath;               // the temporary name the encoder writes to while it runs
-    double positionSeconds = 0;     // the output time the encoder last reported, with its fraction
-    QDateTime progressAt;           // when that report came
-    std::optional<double> speed;    // the encoder's speed in that report
+    QStringList lastLines;       // the end of the encoder's output when the job failed
+    QString reason;              // why a failed or skipped job gave no output, in Turkish
+    QString partPath;            // the temporary name the encoder writes to while it runs
+    double positionSeconds = 0;  // the output time the encoder last reported, with its fraction
+    QDateTime progressAt;        // when that report came
+    std::optional<double> speed; // the encoder's speed in that report
 };
 
 struct QueueOptions

@@ -291,8 +291,7 @@ SpeedPlan planSpeedAndAudio(const RenderSettings &s, const VideoItem &item, bool
         plan.chainHead = video + QLatin1Char(' ');
         // Optional, so a source without sound renders too.
         plan.audioMap = QStringLiteral(" -map 0:a? -c:a ") +
-                        audioCodecOption(item.audioStreams, container, false) +
-                        QLatin1Char(' ');
+                        audioCodecOption(item.audioStreams, container, false) + QLatin1Char(' ');
         return plan;
     }
     const QString retime =
@@ -474,8 +473,7 @@ QString overlayInputChains(const Choices &c, const Geometry &g, const VideoItem 
         chain(picture(), c.hasFrame() ? g.videoSize : g.outSize, "filter");
     if (c.hasFrame()) {
         // A built-in frame is the source again: its video stream, not a cover picture.
-        const QString source =
-            isBuiltInFrame(c.frame) ? videoStreamLabel(input, item) : picture();
+        const QString source = isBuiltInFrame(c.frame) ? videoStreamLabel(input, item) : picture();
         // A frame made from the video keeps the video's shape too: it covers the canvas and its
         // overflow is cut away, centred.
         if (c.keepAspect && isBuiltInFrame(c.frame))

@@ -74,11 +74,11 @@ const QStringList &videoScaleItems()
 
 const QStringList &positionItems()
 {
-    static const QStringList items = {
-        QStringLiteral("Koordinat"), QStringLiteral("Sol Üst"),  QStringLiteral("Orta Üst"),
-        QStringLiteral("Sağ Üst"),   QStringLiteral("Sol Orta"), QStringLiteral("Orta"),
-        QStringLiteral("Sağ Orta"),  QStringLiteral("Sol Alt"),  QStringLiteral("Orta Alt"),
-        QStringLiteral("Sağ Alt")};
+    static const QStringList items = {QStringLiteral("Koordinat"), QStringLiteral("Sol Üst"),
+                                      QStringLiteral("Orta Üst"),  QStringLiteral("Sağ Üst"),
+                                      QStringLiteral("Sol Orta"),  QStringLiteral("Orta"),
+                                      QStringLiteral("Sağ Orta"),  QStringLiteral("Sol Alt"),
+                                      QStringLiteral("Orta Alt"),  QStringLiteral("Sağ Alt")};
     return items;
 }
 
@@ -92,10 +92,9 @@ const QStringList &logoScaleItems()
 
 const QStringList &builtInFrames()
 {
-    static const QStringList items = {QStringLiteral("Fulmaro Özel 1"),
-                                      QStringLiteral("Fulmaro Özel 2"),
-                                      QStringLiteral("Fulmaro Özel 3"),
-                                      QStringLiteral("Fulmaro Özel 4")};
+    static const QStringList items = {
+        QStringLiteral("Fulmaro Özel 1"), QStringLiteral("Fulmaro Özel 2"),
+        QStringLiteral("Fulmaro Özel 3"), QStringLiteral("Fulmaro Özel 4")};
     return items;
 }
 

@@ -10,33 +10,33 @@ namespace fulmaro {
 // The initial values are the controls' defaults (core/render/settingstable.h lists the controls).
 struct RenderSettings
 {
-    int cbRenderScale = 3;          // index into the size table ("720p")
+    int cbRenderScale = 3; // index into the size table ("720p")
     QString cbBitrate = QStringLiteral("5000");
     QString cbExtension = QStringLiteral("mp4");
-    int cbPreset = 0;               // "En Hızlı"
+    int cbPreset = 0; // "En Hızlı"
     bool btnFullCPU = true;
-    int cbFlipVideo = 0;            // none, horizontal, vertical, both
+    int cbFlipVideo = 0; // none, horizontal, vertical, both
     int edTimeStart = 0;
     int edTimeEnd = 0;
     int edCropLeft = 0;
     int edCropTop = 0;
-    int tbZoom = 10;                // zoom x 10
-    int tbVideoSpeed = 100;         // speed x 100
-    bool cbKeepAspect = false;      // "Oranı koru": fit the video into its box unstretched
+    int tbZoom = 10;           // zoom x 10
+    int tbVideoSpeed = 100;    // speed x 100
+    bool cbKeepAspect = false; // "Oranı koru": fit the video into its box unstretched
 
     // Overlay pickers: the selected index and the text of that item (0 / "Yok" = none).
     int cbFilter = 0;
     QString cbFilterText;
-    int cbFrame = 0;                // 1..4 built-in frames, 5.. frame pictures
+    int cbFrame = 0; // 1..4 built-in frames, 5.. frame pictures
     QString cbFrameText;
-    int edVideoFront = 1;           // 0 video behind the frame, 1 video in front
+    int edVideoFront = 1; // 0 video behind the frame, 1 video in front
     QString cbVideoScale = QStringLiteral("30%");
-    int cbVideoPosition = 5;        // "Orta"
+    int cbVideoPosition = 5; // "Orta"
     int edVideoPositionX = 0;
     int edVideoPositionY = 0;
     int cbLogo = 0;
     QString cbLogoText;
-    int cbLogoPosition = 1;         // "Sol Üst"
+    int cbLogoPosition = 1; // "Sol Üst"
     int edLogoPositionX = 0;
     int edLogoPositionY = 0;
     QString cbLogoScale = QStringLiteral("50x50");
@@ -58,9 +58,9 @@ struct RenderSettings
     int tbGammaRed = 100;
     int tbGammaGreen = 100;
     int tbGammaBlue = 100;
-    int tbFilterOpacity = 50;       // kept for the panel; no command reads it
+    int tbFilterOpacity = 50; // kept for the panel; no command reads it
 
-    int cbPreviewScale = 5;         // "360p"
+    int cbPreviewScale = 5; // "360p"
     bool cbPreviewNoAudio = true;
 
     bool operator==(const RenderSettings &) const = default;
@@ -70,17 +70,17 @@ struct RenderSettings
 inline constexpr int kSpinLimit = 1000000000;
 
 // The items the panel shows, in order.
-const QStringList &scaleItems();       // "2160p" .. "240p", then the upright and square sizes
-const QStringList &bitrateItems();     // suggestions "5000" .. "500"
-const QStringList &extensionItems();   // "mp4", "mkv", "avi", "flv"
-const QStringList &presetItems();      // "En Hızlı" .. "En Yavaş"
-const QStringList &flipItems();        // "Yok" .. "Yatay + Dikey"
-const QStringList &videoFrontItems();  // behind, in front
-const QStringList &videoScaleItems();  // "99%" .. "1%"
-const QStringList &positionItems();    // "Koordinat" .. "Sağ Alt"
-const QStringList &logoScaleItems();   // suggestions "250x250" .. "25x25"
-const QStringList &builtInFrames();    // "Fulmaro Özel 1" .. "Fulmaro Özel 4"
-QString noneItem();                    // "Yok"
+const QStringList &scaleItems();      // "2160p" .. "240p", then the upright and square sizes
+const QStringList &bitrateItems();    // suggestions "5000" .. "500"
+const QStringList &extensionItems();  // "mp4", "mkv", "avi", "flv"
+const QStringList &presetItems();     // "En Hızlı" .. "En Yavaş"
+const QStringList &flipItems();       // "Yok" .. "Yatay + Dikey"
+const QStringList &videoFrontItems(); // behind, in front
+const QStringList &videoScaleItems(); // "99%" .. "1%"
+const QStringList &positionItems();   // "Koordinat" .. "Sağ Alt"
+const QStringList &logoScaleItems();  // suggestions "250x250" .. "25x25"
+const QStringList &builtInFrames();   // "Fulmaro Özel 1" .. "Fulmaro Özel 4"
+QString noneItem();                   // "Yok"
 
 // Typed texts that end up in a command line accept only what the encoder can take.
 bool isValidBitrate(const QString &text);   // digits only

@@ -17,8 +17,8 @@ QString quoteArg(const QString &text)
 #else
     // Inside double quotes the POSIX shell still interprets \ " $ and `; escape exactly those.
     for (QChar c : text) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('$')
-            || c == QLatin1Char('`'))
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('$') ||
+            c == QLatin1Char('`'))
             quoted += QLatin1Char('\\');
         quoted += c;
     }

@@ -107,8 +107,7 @@ ToolRun::ToolRun(QString commandLine, QString workDir, OutputCallback callback, 
     , m_workDir(std::move(workDir))
     , m_callback(std::move(callback))
     , m_decoder(QStringDecoder::System)
-{
-}
+{}
 
 ToolRun::~ToolRun()
 {

@@ -18,17 +18,17 @@ QString pictureBaseName(const QString &fileName)
 
 QString thumbnailScratchPath(const QString &tempDir, const QString &fileName, int seconds)
 {
-    return tempDir + pictureBaseName(fileName) + QLatin1Char('_') + QString::number(seconds)
-           + QStringLiteral(".jpg");
+    return tempDir + pictureBaseName(fileName) + QLatin1Char('_') + QString::number(seconds) +
+           QStringLiteral(".jpg");
 }
 
 QString thumbnailGrabCommand(const ToolSet &tools, const QString &fileName, int seconds,
                              const QString &scratchPath)
 {
-    return quoteArg(tools.path(tools.ffMpeg)) + QStringLiteral(" -y ") + QStringLiteral(" -ss ")
-           + QString::number(seconds) + QStringLiteral(" -i ") + quoteArg(fileName)
-           + QStringLiteral(" -f image2") + QStringLiteral(" -vframes 1")
-           + QStringLiteral(" -preset ultrafast") + QLatin1Char(' ') + quoteArg(scratchPath);
+    return quoteArg(tools.path(tools.ffMpeg)) + QStringLiteral(" -y ") + QStringLiteral(" -ss ") +
+           QString::number(seconds) + QStringLiteral(" -i ") + quoteArg(fileName) +
+           QStringLiteral(" -f image2") + QStringLiteral(" -vframes 1") +
+           QStringLiteral(" -preset ultrafast") + QLatin1Char(' ') + quoteArg(scratchPath);
 }
 
 int thumbnailSliderMaximum(const QStringList &formatLines, const QLocale &locale)

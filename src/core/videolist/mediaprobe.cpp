@@ -14,14 +14,14 @@ namespace fulmaro {
 
 QString formatProbeCommand(const ToolSet &tools, const QString &path)
 {
-    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path)
-           + QStringLiteral(" -v quiet -show_entries format=duration,size");
+    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path) +
+           QStringLiteral(" -v quiet -show_entries format=duration,size");
 }
 
 QString streamProbeCommand(const ToolSet &tools, const QString &path)
 {
-    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path)
-           + QStringLiteral(" -v quiet -show_streams");
+    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path) +
+           QStringLiteral(" -v quiet -show_streams");
 }
 
 QString probeValue(const QStringList &lines, QStringView name)
@@ -73,8 +73,8 @@ QString timeSeparator(const QLocale &locale)
         while (i < format.size() && format.at(i).toLower() == QLatin1Char('h'))
             ++i;
         qsizetype end = i;
-        while (end < format.size() && !format.at(end).isLetter()
-               && format.at(end) != QLatin1Char('\''))
+        while (end < format.size() && !format.at(end).isLetter() &&
+               format.at(end) != QLatin1Char('\''))
             ++end;
         if (end > i)
             return format.mid(i, end - i).trimmed().isEmpty() ? format.mid(i, end - i)
@@ -99,8 +99,8 @@ QString twoDecimals(double value, const QLocale &locale)
     const qint64 hundredths = std::llround(value * 100.0);
     const qint64 whole = hundredths / 100;
     qint64 frac = std::abs(hundredths % 100);
-    QString text = (hundredths < 0 && whole == 0 ? QStringLiteral("-") : QString())
-                   + QString::number(whole);
+    QString text =
+        (hundredths < 0 && whole == 0 ? QStringLiteral("-") : QString()) + QString::number(whole);
     if (frac != 0) {
         QString digits = QStringLiteral("%1").arg(frac, 2, 10, QLatin1Char('0'));
         if (digits.endsWith(QLatin1Char('0')))

@@ -49,12 +49,12 @@ struct StreamFacts
     bool anyStream = false; // the probe listed at least one stream
     bool hasVideo = false;  // a video stream that is not an attached picture
     // The video stream: the first one that is not an attached picture (cover art).
-    int videoOrdinal = 0;   // its place among all video streams
-    QString width;          // as stored
+    int videoOrdinal = 0; // its place among all video streams
+    QString width;        // as stored
     QString height;
-    int rotation = 0;       // degrees, 0 to 359, from the display matrix or the rotate tag
-    QString resolution;     // width "x" height as shown: swapped when turned by 90 or 270
-    QString frameRate;      // the plausible canvas rate
+    int rotation = 0;   // degrees, 0 to 359, from the display matrix or the rotate tag
+    QString resolution; // width "x" height as shown: swapped when turned by 90 or 270
+    QString frameRate;  // the plausible canvas rate
     bool hasAudio = false;
     QList<AudioStream> audioStreams;
 };

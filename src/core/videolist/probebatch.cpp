@@ -1,7 +1,7 @@
 #include "core/videolist/probebatch.h"
 
-#include "core/videolist/mediaprobe.h"
 #include "core/runner/toolrun.h"
+#include "core/videolist/mediaprobe.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -16,8 +16,7 @@ ProbeBatch::ProbeBatch(ToolSet tools, QString workDir, QStringList paths, QObjec
     , m_paths(std::move(paths))
     , m_entries(static_cast<size_t>(m_paths.size()))
     , m_parallel(defaultParallelFiles())
-{
-}
+{}
 
 // Runs still going are children of the batch; their destructors end their process trees.
 ProbeBatch::~ProbeBatch() = default;

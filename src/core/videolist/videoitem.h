@@ -2,8 +2,8 @@
 
 #include "core/render/audiocodecs.h"
 
-#include <QList>
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace fulmaro {

@@ -141,8 +141,8 @@ bool VideoListModel::exchangeItems(int first, int second)
 
 int VideoListModel::checkedCount() const
 {
-    return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(),
-                                          [](const VideoItem &r) { return r.checked; }));
+    return static_cast<int>(
+        std::count_if(m_rows.begin(), m_rows.end(), [](const VideoItem &r) { return r.checked; }));
 }
 
 int VideoListModel::removeChecked()
@@ -237,8 +237,9 @@ int VideoListModel::positionOf(const QModelIndex &index) const
     if (index.internalId() == 0)
         return -1;
     const auto &positions = m_groupPositions[static_cast<size_t>(index.internalId() - 1)];
-    return index.row() < static_cast<int>(positions.size()) ? positions[static_cast<size_t>(index.row())]
-                                                              : -1;
+    return index.row() < static_cast<int>(positions.size())
+               ? positions[static_cast<size_t>(index.row())]
+               : -1;
 }
 
 bool VideoListModel::isGroupHeader(const QModelIndex &index) const

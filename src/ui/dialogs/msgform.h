@@ -8,7 +8,13 @@ class QTimer;
 
 namespace fulmaro {
 
-enum class MsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3, mtCustom = 4 };
+enum class MsgDlgType {
+    mtWarning = 0,
+    mtError = 1,
+    mtInformation = 2,
+    mtConfirmation = 3,
+    mtCustom = 4
+};
 
 // Results of showMsg: a button press, "Hayır", or a close through the window frame.
 inline constexpr int kMsgYes = 6;

@@ -1,16 +1,16 @@
 #include "ui/queue/renderactions.h"
 
-#include "ui/dialogs/msgform.h"
 #include "core/queue/rendercheck.h"
 #include "core/queue/renderjobs.h"
 #include "core/queue/renderprogress.h"
-#include "ui/queue/videorenderform.h"
 #include "core/render/commandbuilder.h"
-#include "ui/queue/previewslot.h"
 #include "core/runner/shellquote.h"
 #include "core/runner/toolrun.h"
-#include "ui/videolist/videolistcontroller.h"
 #include "core/videolist/videolistmodel.h"
+#include "ui/dialogs/msgform.h"
+#include "ui/queue/previewslot.h"
+#include "ui/queue/videorenderform.h"
+#include "ui/videolist/videolistcontroller.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -23,9 +23,9 @@ namespace fulmaro {
 QString clipPreviewCommand(const QString &playerPath, const QString &folder, const QString &name)
 {
     const QString file = name + QStringLiteral(".mp4");
-    return quoteArg(playerPath) + QStringLiteral(" -i ") + quoteArg(folder + file)
-           + QStringLiteral(" -window_title ") + quoteArg(QStringLiteral("Fulmaro: ") + file)
-           + QStringLiteral(" -autoexit -framedrop -vf \"scale=-1:480\"");
+    return quoteArg(playerPath) + QStringLiteral(" -i ") + quoteArg(folder + file) +
+           QStringLiteral(" -window_title ") + quoteArg(QStringLiteral("Fulmaro: ") + file) +
+           QStringLiteral(" -autoexit -framedrop -vf \"scale=-1:480\"");
 }
 
 RenderActions::RenderActions(QAction *actRender, QAction *actRenderPreview,
@@ -59,19 +59,19 @@ void RenderActions::actRenderExecute()
     if (showInputProblem(m_context.dialogParent,
                          checkRenderInput(list->model()->items(), settings, outputFolder)))
         return;
-    QList<RenderJob> jobs = buildRenderJobs(list->model()->items(), settings,
-                                            BuildFolders::from(m_context.folders, tools),
-                                            outputFolder);
+    QList<RenderJob> jobs =
+        buildRenderJobs(list->model()->items(), settings,
+                        BuildFolders::from(m_context.folders, tools), outputFolder);
     for (const RenderJob &job : std::as_const(jobs))
         makeScratchCopies(job.copies);
 
     const std::unique_ptr<VideoRenderForm> window(new VideoRenderForm(m_context.dialogParent));
     for (const RenderJob &job : std::as_const(jobs)) {
         const qint64 input = durationToSeconds(list->model()->item(job.position).duration);
-        window->plannedSeconds.append(
-            input > 0 ? expectedOutputSeconds(input, settings.edTimeStart, settings.edTimeEnd,
-                                              settings.tbVideoSpeed)
-                      : 0);
+        window->plannedSeconds.append(input > 0 ? expectedOutputSeconds(input, settings.edTimeStart,
+                                                                        settings.edTimeEnd,
+                                                                        settings.tbVideoSpeed)
+                                                : 0);
     }
     window->renderList = std::move(jobs);
     window->outputFolder = outputFolder;
@@ -122,9 +122,9 @@ void RenderActions::videoPreviewClick(const QComboBox *picker, const QString &fo
         return;
     // A clip plays on its own: no settings preview or render closes it.
     const ToolSet &tools = m_context.tools;
-    auto *run = new ToolRun(
-        clipPreviewCommand(tools.path(tools.ffPlay), folder, picker->currentText()),
-        m_context.folders.workDir, {}, this);
+    auto *run =
+        new ToolRun(clipPreviewCommand(tools.path(tools.ffPlay), folder, picker->currentText()),
+                    m_context.folders.workDir, {}, this);
     run->setObjectName(QStringLiteral("ClipPreviewRun"));
     connect(run, &ToolRun::done, run, &QObject::deleteLater);
     run->start();

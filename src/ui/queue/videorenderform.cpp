@@ -1,10 +1,10 @@
 #include "ui/queue/videorenderform.h"
 
-#include "core/queue/rendercheck.h"
-#include "ui/dialogs/msgform.h"
 #include "core/desktop/desktopnotifier.h"
 #include "core/desktop/sleepinhibitor.h"
+#include "core/queue/rendercheck.h"
 #include "core/queue/runestimate.h"
+#include "ui/dialogs/msgform.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -62,9 +62,9 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     setObjectName(QStringLiteral("VideoRenderForm"));
     setWindowTitle(QStringLiteral("Video Render"));
     // Fixed size: a minimize button and the system menu, no maximize.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                   | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
 
     logListView = new QTreeWidget(this);
     logListView->setObjectName(QStringLiteral("LogListView"));
@@ -196,8 +196,8 @@ void VideoRenderForm::showRunFigures()
             item->setText(ColLeft, left ? elapsedText(*left, locale) : QString());
         }
     }
-    setWindowTitle(runCaption(runFigures(statuses, plannedSeconds, now), locale)
-                   + QStringLiteral(" — Video Render"));
+    setWindowTitle(runCaption(runFigures(statuses, plannedSeconds, now), locale) +
+                   QStringLiteral(" — Video Render"));
 }
 
 void VideoRenderForm::onRunFinished()
@@ -331,9 +331,8 @@ bool showInputProblem(QWidget *form, const InputProblem &problem)
         return true;
     // A control on a settings page that is not shown: show its page first.
     for (QWidget *child = control; child && child != form; child = child->parentWidget()) {
-        if (auto *tabs = qobject_cast<QTabWidget *>(child->parentWidget()
-                                                        ? child->parentWidget()->parentWidget()
-                                                        : nullptr)) {
+        if (auto *tabs = qobject_cast<QTabWidget *>(
+                child->parentWidget() ? child->parentWidget()->parentWidget() : nullptr)) {
             if (tabs->indexOf(child) >= 0)
                 tabs->setCurrentWidget(child);
         }

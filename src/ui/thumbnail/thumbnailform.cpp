@@ -1,12 +1,12 @@
 #include "ui/thumbnail/thumbnailform.h"
 
-#include "ui/dialogs/msgform.h"
 #include "core/runner/toolrun.h"
-#include "ui/widgets/picturebox.h"
 #include "core/thumbnail/thumbnailcommand.h"
 #include "core/videolist/mediaprobe.h"
-#include "ui/videolist/videolistcontroller.h"
 #include "core/videolist/videolistmodel.h"
+#include "ui/dialogs/msgform.h"
+#include "ui/videolist/videolistcontroller.h"
+#include "ui/widgets/picturebox.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -135,8 +135,8 @@ void ThumbnailForm::setSliderMaximum(int maximum)
 
 void ThumbnailForm::prepareForm()
 {
-    const RunResult probe = getDosOutput(m_tools.ffProbe, formatProbeCommand(m_tools, fileName),
-                                         m_folders.workDir);
+    const RunResult probe =
+        getDosOutput(m_tools.ffProbe, formatProbeCommand(m_tools, fileName), m_folders.workDir);
     setSliderMaximum(thumbnailSliderMaximum(probe.lines));
     button3Click();
     m_proposedFileName = proposedPictureName(fileName);
@@ -213,8 +213,8 @@ void ThumbnailForm::button1Click()
         return;
     // The encoder's bytes as they are, whatever extension the chosen name has.
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) || out.write(m_pictureData) != m_pictureData.size()
-        || !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly) || out.write(m_pictureData) != m_pictureData.size() ||
+        !out.commit()) {
         showMsg(MsgDlgType::mtError, QStringLiteral("%1 dosyası yazılamadı: %2")
                                          .arg(QDir::toNativeSeparators(target), out.errorString()));
     }
@@ -227,7 +227,8 @@ void ThumbnailForm::button2Click()
 
 void ThumbnailForm::button3Click()
 {
-    positionSlider->setValue(randomThumbnailPosition(positionSlider->maximum(), *QRandomGenerator::global()));
+    positionSlider->setValue(
+        randomThumbnailPosition(positionSlider->maximum(), *QRandomGenerator::global()));
 }
 
 void ThumbnailForm::keyPressEvent(QKeyEvent *event)

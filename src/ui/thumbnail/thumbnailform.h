@@ -33,9 +33,9 @@ public:
     PictureBox *pictureBox;
     QSlider *positionSlider;
     QPushButton *randomButton; // "Rastgele"
-    QPushButton *saveButton; // "Kaydet"
-    QPushButton *closeButton; // "Çıkış"
-    QTimer *delayTimer;       // the delay after the last slider change
+    QPushButton *saveButton;   // "Kaydet"
+    QPushButton *closeButton;  // "Çıkış"
+    QTimer *delayTimer;        // the delay after the last slider change
 
     // Probes the video's length, sets the slider's range, picks a random start and presets the
     // save name. Runs before the window is shown.
@@ -79,8 +79,8 @@ class ThumbnailAction : public QObject
 {
     Q_OBJECT
 public:
-    ThumbnailAction(QAction *actThumbnail, VideoListController *list,
-                    const FeatureContext &context, QObject *parent = nullptr);
+    ThumbnailAction(QAction *actThumbnail, VideoListController *list, const FeatureContext &context,
+                    QObject *parent = nullptr);
 
     void actThumbnailExecute();
 

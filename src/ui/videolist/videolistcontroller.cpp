@@ -1,12 +1,12 @@
 #include "ui/videolist/videolistcontroller.h"
 
 #include "core/base/pathtext.h"
-#include "ui/dialogs/addfromwebform.h"
-#include "ui/dialogs/msgform.h"
-#include "core/videolist/probebatch.h"
-#include "core/videolist/videolistmodel.h"
 #include "core/render/commandbuilder.h"
 #include "core/thumbnail/stillgrabber.h"
+#include "core/videolist/probebatch.h"
+#include "core/videolist/videolistmodel.h"
+#include "ui/dialogs/addfromwebform.h"
+#include "ui/dialogs/msgform.h"
 #include "ui/videolist/stilldelegate.h"
 
 #include <QAction>
@@ -46,8 +46,8 @@ protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (index.column() == VideoListModel::ColResolution
-            && index.data(VideoListModel::RefusedRole).toBool()) {
+        if (index.column() == VideoListModel::ColResolution &&
+            index.data(VideoListModel::RefusedRole).toBool()) {
             const QColor grey = option->palette.color(QPalette::Disabled, QPalette::Text);
             option->palette.setColor(QPalette::Text, grey);
             option->palette.setColor(QPalette::HighlightedText, grey);
@@ -207,13 +207,14 @@ void VideoListController::selectPosition(int position)
     const QModelIndex index = m_model->indexOfPosition(position);
     if (!index.isValid())
         return;
-    m_view->selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
 }
 
 void VideoListController::actVideoLocalExecute()
 {
-    const QStringList paths = chooseVideoFiles ? chooseVideoFiles(m_context.dialogParent) : QStringList();
+    const QStringList paths =
+        chooseVideoFiles ? chooseVideoFiles(m_context.dialogParent) : QStringList();
     addVideoFiles(paths);
 }
 
@@ -222,8 +223,7 @@ void VideoListController::actVideoDeleteExecute()
     if (m_model->checkedCount() == 0)
         return;
     if (showMsg(MsgDlgType::mtConfirmation,
-                QStringLiteral("Seçili videolar listeden çıkartılsın mı?"), 0)
-        == kMsgNo)
+                QStringLiteral("Seçili videolar listeden çıkartılsın mı?"), 0) == kMsgNo)
         return;
     // The question ran an event loop: marks may have changed meanwhile, so look again.
     int selected = selectedPosition();
