@@ -120,6 +120,9 @@ MsgForm::MsgForm(QWidget *parent)
 
     m_closeTimer = new QTimer(this);
     m_closeTimer->setObjectName(QStringLiteral("CloseTimer"));
+    // A coarse timer may fire up to 5% early, so a countdown of n seconds could end before n
+    // seconds have passed.
+    m_closeTimer->setTimerType(Qt::PreciseTimer);
     connect(m_closeTimer, &QTimer::timeout, this, &MsgForm::closeTimerTimer);
 }
 
