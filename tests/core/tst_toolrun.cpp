@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
+
 #include <sched.h>
 
 using namespace fulmaro;
@@ -38,6 +40,8 @@ private Q_SLOTS:
     void cannotStart();
     void missingTool();
     void stopEndsOnlyOwnTree();
+    void endedBeforeItStarted_data();
+    void endedBeforeItStarted();
     void interfaceRespondsWhileSilent();
     void quoting_data();
     void quoting();
@@ -209,6 +213,45 @@ void TestToolRun::stopEndsOnlyOwnTree()
     unrelated.waitForFinished();
 }
 
+// The process starts after start() has returned; a stop or a delete that comes first still leaves
+// nothing running, and a stopped run still reports its end.
+void TestToolRun::endedBeforeItStarted_data()
+{
+    QTest::addColumn<bool>("deleteRun");
+    QTest::newRow("stopped") << false;
+    QTest::newRow("deleted") << true;
+}
+
+void TestToolRun::endedBeforeItStarted()
+{
+    QFETCH(bool, deleteRun);
+    const QString pidFile = m_dir.filePath(QStringLiteral("early.pid"));
+    QFile::remove(pidFile);
+    auto run = std::make_unique<ToolRun>(QStringLiteral("echo $$ > ") + quoteArg(pidFile) +
+                                             QStringLiteral("; exec sleep 30"),
+                                         m_dir.path());
+    QSignalSpy done(run.get(), &ToolRun::done);
+    run->start();
+    if (deleteRun) {
+        run.reset();
+    } else {
+        run->stop();
+        QTRY_COMPARE(done.size(), 1);
+        QCOMPARE(run->result().end, RunEnd::Stopped);
+    }
+    // Tools start in order: once a later run is through, the first one's start and end have
+    // been dealt with.
+    const RunResult later =
+        getDosOutput(QStringLiteral("echo"), QStringLiteral("echo later"), m_dir.path());
+    QCOMPARE(later.lines, QStringList{QStringLiteral("later")});
+    QFile file(pidFile);
+    if (file.open(QIODevice::ReadOnly)) {
+        const qint64 pid = file.readAll().trimmed().toLongLong();
+        QVERIFY(pid > 0);
+        QTRY_VERIFY(!testsupport::processAlive(pid));
+    }
+}
+
 void TestToolRun::interfaceRespondsWhileSilent()
 {
     int ticks = 0;
@@ -279,8 +322,8 @@ void TestToolRun::backgroundRunsIdle()
     ToolRun run(QStringLiteral("sleep 30; true"), m_dir.path());
     run.setBackground(true);
     run.start();
+    QTRY_VERIFY(run.processId() > 0);
     const qint64 group = run.processId();
-    QVERIFY(group > 0);
     // nice and policy of every process of the run's group (fields 19 and 41 of stat).
     auto members = [group] {
         QList<QPair<int, int>> found;

@@ -1,49 +1,19 @@
 #include "core/runner/toolrun.h"
 
-#include <QCoreApplication>
+#include "core/runner/toolprocess.h"
+
 #include <QEventLoop>
-#include <QPointer>
-#include <QThread>
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <QDir>
 #include <QFile>
-
-#include <csignal>
-#include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
-#ifdef Q_OS_WIN
-#include <QDir>
 #endif
 
 namespace fulmaro {
 
 #ifdef Q_OS_UNIX
 namespace {
-// A background run takes only the processor time nothing else wants. This is done here, after the
-// start, and not in the child before its exec: QProcess waits for that exec, and a child already
-// in the idle class can wait long for a processor on a busy machine, holding the interface
-// thread all that time. The nice value covers the whole group, now and whatever it starts later;
-// the idle class is given to the interpreter and to the tool it may already have started.
-void lowerPriority(qint64 group)
-{
-    ::setpriority(PRIO_PGRP, id_t(group), 19);
-#ifdef SCHED_IDLE
-    const sched_param param{};
-    ::sched_setscheduler(pid_t(group), SCHED_IDLE, &param);
-    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(group));
-    if (children.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &child : children.readAll().split(' ')) {
-            if (const pid_t pid = pid_t(child.trimmed().toLongLong()); pid > 0)
-                ::sched_setscheduler(pid, SCHED_IDLE, &param);
-        }
-    }
-#endif
-}
-
 // Whether a process of the group is still running (zombies waiting to be reaped do not count).
 bool groupHasLiveMembers(qint64 group)
 {
@@ -67,40 +37,6 @@ bool groupHasLiveMembers(qint64 group)
 } // namespace
 #endif
 
-namespace {
-// Keeps the processes of run objects deleted while their tool was still running until the killed
-// tree has been reaped, so deleting a run never waits on it. Whatever is left when the program
-// ends is waited for then; it has been killed already, so that takes no time.
-class ProcessReaper : public QObject
-{
-public:
-    using QObject::QObject;
-    ~ProcessReaper() override
-    {
-        for (QProcess *process : findChildren<QProcess *>(Qt::FindDirectChildrenOnly))
-            process->waitForFinished(5000);
-    }
-    void adopt(QProcess *process)
-    {
-        process->setParent(this);
-        connect(process, &QProcess::finished, process, &QObject::deleteLater);
-        if (process->state() == QProcess::NotRunning)
-            process->deleteLater();
-    }
-};
-
-ProcessReaper *processReaper()
-{
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() != app->thread())
-        return nullptr;
-    static QPointer<ProcessReaper> reaper;
-    if (!reaper)
-        reaper = new ProcessReaper(app);
-    return reaper;
-}
-} // namespace
-
 ToolRun::ToolRun(QString commandLine, QString workDir, OutputCallback callback, QObject *parent)
     : QObject(parent)
     , m_commandLine(std::move(commandLine))
@@ -111,36 +47,28 @@ ToolRun::ToolRun(QString commandLine, QString workDir, OutputCallback callback, 
 
 ToolRun::~ToolRun()
 {
-    if (isRunning()) {
-        // Never leave a tool running behind a run object that is gone.
-        m_callback = {};
-        killTree();
-        if (m_process) {
-            m_process->disconnect(this);
-            if (ProcessReaper *reaper = processReaper())
-                reaper->adopt(m_process.release());
-            else
-                m_process->waitForFinished(5000);
-        }
+    // Never leave a tool running behind a run object that is gone; its tree is ended on the tool
+    // thread, without waiting here.
+    releaseProcess();
+}
+
+void ToolRun::releaseProcess()
+{
+    if (ToolProcess *process = m_process) {
+        process->disconnect(this);
+        process->release();
     }
+    m_process = nullptr;
 }
 
 QString ToolRun::interpreter()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("cmd.exe");
-#else
-    return QStringLiteral("/bin/sh");
-#endif
+    return ToolProcess::interpreter();
 }
 
 QStringList ToolRun::interpreterArguments(const QString &commandLine)
 {
-#ifdef Q_OS_WIN
-    return {QStringLiteral("/C"), commandLine};
-#else
-    return {QStringLiteral("-c"), commandLine};
-#endif
+    return ToolProcess::interpreterArguments(commandLine);
 }
 
 void ToolRun::start()
@@ -148,47 +76,28 @@ void ToolRun::start()
     if (m_started)
         return;
     m_started = true;
-    m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    m_process->setWorkingDirectory(m_workDir);
-    m_process->setProgram(interpreter());
-#ifdef Q_OS_WIN
-    m_process->setNativeArguments(QStringLiteral("/C ") + m_commandLine);
-#else
-    m_process->setArguments(interpreterArguments(m_commandLine));
-    // A process group of its own: stopping the run ends exactly this tree.
-    m_process->setChildProcessModifier([] { ::setsid(); });
-#endif
-    connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &ToolRun::readOutput);
-    connect(m_process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
+    auto *process = new ToolProcess(m_commandLine, m_workDir, m_background);
+    process->moveToThread(ToolProcess::toolThread());
+    m_process = process;
+    connect(process, &ToolProcess::started, this, [this](qint64 pid) { m_pid = pid; });
+    connect(process, &ToolProcess::output, this, &ToolRun::readOutput);
+    connect(process, &ToolProcess::ended, this, [this](ToolProcess::Exit exit, int exitCode) {
+        releaseProcess();
+        if (exit == ToolProcess::Exit::FailedToStart)
             finish(RunEnd::FailedToStart, -1);
+        else if (m_stopRequested)
+            finish(RunEnd::Stopped, exitCode);
+        else if (exit == ToolProcess::Exit::Crashed)
+            finish(RunEnd::Crashed, exitCode);
+        else
+            finish(exitCode == 0 ? RunEnd::Succeeded : RunEnd::Failed, exitCode);
     });
-    connect(m_process.get(), &QProcess::finished, this,
-            [this](int exitCode, QProcess::ExitStatus status) {
-                readOutput();
-                if (m_stopRequested)
-                    finish(RunEnd::Stopped, exitCode);
-                else if (status == QProcess::CrashExit)
-                    finish(RunEnd::Crashed, exitCode);
-                else
-                    finish(exitCode == 0 ? RunEnd::Succeeded : RunEnd::Failed, exitCode);
-            });
-    m_process->start();
-    m_pid = m_process->processId();
-#ifdef Q_OS_UNIX
-    if (m_background && m_pid > 0)
-        lowerPriority(m_pid);
-#endif
+    QMetaObject::invokeMethod(process, &ToolProcess::start, Qt::QueuedConnection);
 }
 
-void ToolRun::readOutput()
+void ToolRun::readOutput(const QByteArray &bytes)
 {
-    if (!m_process || m_finished)
-        return;
-    const QByteArray bytes = m_process->readAllStandardOutput();
-    if (bytes.isEmpty() || m_stopRequested)
+    if (m_finished || m_stopRequested || bytes.isEmpty())
         return;
     // Decode into one reused buffer: a fresh buffer per read would cost a page fault for every
     // page of output.
@@ -215,22 +124,8 @@ void ToolRun::stop()
     if (!isRunning() || m_stopRequested)
         return;
     m_stopRequested = true;
-    killTree();
-}
-
-void ToolRun::killTree()
-{
-    if (!m_process || m_process->state() == QProcess::NotRunning)
-        return;
-#ifdef Q_OS_UNIX
-    if (m_pid > 0)
-        ::kill(-static_cast<pid_t>(m_pid), SIGKILL);
-#else
-    QProcess::startDetached(QStringLiteral("taskkill.exe"),
-                            {QStringLiteral("/F"), QStringLiteral("/T"), QStringLiteral("/PID"),
-                             QString::number(m_pid)});
-    m_process->kill();
-#endif
+    if (m_process)
+        QMetaObject::invokeMethod(m_process, &ToolProcess::killTree, Qt::QueuedConnection);
 }
 
 void ToolRun::finish(RunEnd end, int exitCode)

@@ -3,13 +3,15 @@
 #include "core/runner/linesplitter.h"
 
 #include <QObject>
-#include <QProcess>
+#include <QPointer>
 #include <QStringDecoder>
 
 #include <functional>
 #include <memory>
 
 namespace fulmaro {
+
+class ToolProcess;
 
 // How a tool run ended.
 enum class RunEnd {
@@ -35,7 +37,9 @@ using OutputCallback = std::function<void(const QString &piece, bool &stop)>;
 
 // One run of a command line through the system's command interpreter, with standard output and
 // standard error merged. The child runs in a process group of its own, so stopping it ends the
-// interpreter, the tool and everything they started, and nothing else.
+// interpreter, the tool and everything they started, and nothing else. The process itself is
+// started and read on a thread of its own, so neither the start nor the reading ever holds the
+// caller's thread; what it prints and its end come back to the caller's thread, in order.
 class ToolRun : public QObject
 {
     Q_OBJECT
@@ -48,8 +52,9 @@ public:
     // processor time that other work leaves (probing ahead while an encoder runs).
     void setBackground(bool background) { m_background = background; }
 
+    // Returns at once; processId() is known once the process has been started.
     void start();
-    // Ends the child's process tree; done() follows once the interpreter has gone.
+    // Ends the child's process tree; done() follows once the whole tree has gone.
     void stop();
 
     bool isRunning() const { return m_started && !m_finished; }
@@ -67,15 +72,15 @@ Q_SIGNALS:
     void done();
 
 private:
-    void readOutput();
+    void readOutput(const QByteArray &bytes);
     void finish(RunEnd end, int exitCode);
     void complete(RunEnd end, int exitCode);
-    void killTree();
+    void releaseProcess();
 
     QString m_commandLine;
     QString m_workDir;
     OutputCallback m_callback;
-    std::unique_ptr<QProcess> m_process;
+    QPointer<ToolProcess> m_process;
     QStringDecoder m_decoder;
     QString m_text;
     LineSplitter m_splitter;
