@@ -1,19 +1,52 @@
 #include "core/runner/toolrun.h"
 
-#include "core/runner/toolprocess.h"
+#include "core/runner/toolthread.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QMutex>
+#include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <QDir>
 #include <QFile>
+
+#include <csignal>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <QDir>
 #endif
 
 namespace fulmaro {
 
 #ifdef Q_OS_UNIX
 namespace {
+// A background run takes only the processor time nothing else wants. This is done here, after the
+// start, and not in the child before its exec: the start waits for that exec, and a child
+// already in the idle class can wait long for a processor on a busy machine. The nice value covers
+// the whole group, now and whatever it starts later; the idle class is given to the interpreter and
+// to the tool it may already have started.
+void lowerPriority(qint64 group)
+{
+    ::setpriority(PRIO_PGRP, id_t(group), 19);
+#ifdef SCHED_IDLE
+    const sched_param param{};
+    ::sched_setscheduler(pid_t(group), SCHED_IDLE, &param);
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(group));
+    if (children.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &child : children.readAll().split(' ')) {
+            if (const pid_t pid = pid_t(child.trimmed().toLongLong()); pid > 0)
+                ::sched_setscheduler(pid, SCHED_IDLE, &param);
+        }
+    }
+#endif
+}
+
 // Whether a process of the group is still running (zombies waiting to be reaped do not count).
 bool groupHasLiveMembers(qint64 group)
 {
@@ -37,6 +70,69 @@ bool groupHasLiveMembers(qint64 group)
 } // namespace
 #endif
 
+namespace {
+// Ends the process tree of a started run: its process group on Unix, everything below the
+// interpreter on Windows.
+void killProcessTree(QProcess *process, qint64 pid)
+{
+    if (pid <= 0)
+        return;
+#ifdef Q_OS_UNIX
+    Q_UNUSED(process)
+    ::kill(-static_cast<pid_t>(pid), SIGKILL);
+#else
+    QProcess::startDetached(
+        QStringLiteral("taskkill.exe"),
+        {QStringLiteral("/F"), QStringLiteral("/T"), QStringLiteral("/PID"), QString::number(pid)});
+    process->kill();
+#endif
+}
+
+// Keeps the processes of run objects deleted while their tool was still running until the killed
+// tree has been reaped, so deleting a run never waits on it. Whatever is left when the program
+// ends is waited for then; it has been killed already, so that takes no time.
+class ProcessReaper : public QObject
+{
+public:
+    using QObject::QObject;
+    ~ProcessReaper() override
+    {
+        for (QProcess *process : findChildren<QProcess *>(Qt::FindDirectChildrenOnly))
+            process->waitForFinished(5000);
+    }
+    void adopt(QProcess *process)
+    {
+        process->setParent(this);
+        connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        if (process->state() == QProcess::NotRunning)
+            process->deleteLater();
+    }
+};
+
+ProcessReaper *processReaper()
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return nullptr;
+    static QPointer<ProcessReaper> reaper;
+    if (!reaper)
+        reaper = new ProcessReaper(app);
+    return reaper;
+}
+} // namespace
+
+// Shared by a run and the start on the tool thread. The lock is held for the whole start, so the
+// run sees the process either not yet started (and can still cancel it) or started and back on
+// its own thread.
+struct ToolRun::Launch
+{
+    QMutex lock;
+    std::atomic<qint64> pid = 0;
+    bool home = false;      // started and handed back to the run's thread
+    bool abandoned = false; // the run went first: the start deletes the process unstarted
+    bool stop = false;      // a stop came first: the start ends the tree at once
+};
+
 ToolRun::ToolRun(QString commandLine, QString workDir, OutputCallback callback, QObject *parent)
     : QObject(parent)
     , m_commandLine(std::move(commandLine))
@@ -47,28 +143,45 @@ ToolRun::ToolRun(QString commandLine, QString workDir, OutputCallback callback, 
 
 ToolRun::~ToolRun()
 {
-    // Never leave a tool running behind a run object that is gone; its tree is ended on the tool
-    // thread, without waiting here.
-    releaseProcess();
-}
-
-void ToolRun::releaseProcess()
-{
-    if (ToolProcess *process = m_process) {
-        process->disconnect(this);
-        process->release();
+    if (m_launch) {
+        const QMutexLocker lock(&m_launch->lock);
+        if (!m_launch->home) {
+            m_process->disconnect(this);
+            m_launch->abandoned = true;
+            static_cast<void>(m_process.release()); // the start deletes it
+            return;
+        }
     }
-    m_process = nullptr;
+    if (isRunning()) {
+        // Never leave a tool running behind a run object that is gone.
+        m_callback = {};
+        killTree();
+        if (m_process) {
+            m_process->disconnect(this);
+            if (ProcessReaper *reaper = processReaper())
+                reaper->adopt(m_process.release());
+            else
+                m_process->waitForFinished(5000);
+        }
+    }
 }
 
 QString ToolRun::interpreter()
 {
-    return ToolProcess::interpreter();
+#ifdef Q_OS_WIN
+    return QStringLiteral("cmd.exe");
+#else
+    return QStringLiteral("/bin/sh");
+#endif
 }
 
 QStringList ToolRun::interpreterArguments(const QString &commandLine)
 {
-    return ToolProcess::interpreterArguments(commandLine);
+#ifdef Q_OS_WIN
+    return {QStringLiteral("/C"), commandLine};
+#else
+    return {QStringLiteral("-c"), commandLine};
+#endif
 }
 
 void ToolRun::start()
@@ -76,28 +189,75 @@ void ToolRun::start()
     if (m_started)
         return;
     m_started = true;
-    auto *process = new ToolProcess(m_commandLine, m_workDir, m_background);
-    process->moveToThread(ToolProcess::toolThread());
-    m_process = process;
-    connect(process, &ToolProcess::started, this, [this](qint64 pid) { m_pid = pid; });
-    connect(process, &ToolProcess::output, this, &ToolRun::readOutput);
-    connect(process, &ToolProcess::ended, this, [this](ToolProcess::Exit exit, int exitCode) {
-        releaseProcess();
-        if (exit == ToolProcess::Exit::FailedToStart)
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_process->setStandardInputFile(QProcess::nullDevice());
+    m_process->setWorkingDirectory(m_workDir);
+    m_process->setProgram(interpreter());
+#ifdef Q_OS_WIN
+    m_process->setNativeArguments(QStringLiteral("/C ") + m_commandLine);
+#else
+    m_process->setArguments(interpreterArguments(m_commandLine));
+    // A process group of its own: stopping the run ends exactly this tree.
+    m_process->setChildProcessModifier([] { ::setsid(); });
+#endif
+    connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &ToolRun::readOutput);
+    connect(m_process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
             finish(RunEnd::FailedToStart, -1);
-        else if (m_stopRequested)
-            finish(RunEnd::Stopped, exitCode);
-        else if (exit == ToolProcess::Exit::Crashed)
-            finish(RunEnd::Crashed, exitCode);
-        else
-            finish(exitCode == 0 ? RunEnd::Succeeded : RunEnd::Failed, exitCode);
     });
-    QMetaObject::invokeMethod(process, &ToolProcess::start, Qt::QueuedConnection);
+    connect(m_process.get(), &QProcess::finished, this,
+            [this](int exitCode, QProcess::ExitStatus status) {
+                readOutput();
+                if (m_stopRequested)
+                    finish(RunEnd::Stopped, exitCode);
+                else if (status == QProcess::CrashExit)
+                    finish(RunEnd::Crashed, exitCode);
+                else
+                    finish(exitCode == 0 ? RunEnd::Succeeded : RunEnd::Failed, exitCode);
+            });
+    auto launch = std::make_shared<Launch>();
+    m_launch = launch;
+    QProcess *process = m_process.get();
+    QThread *home = thread();
+    const bool background = m_background;
+    process->moveToThread(toolThread());
+    QMetaObject::invokeMethod(
+        process,
+        [process, launch, home, background] {
+            const QMutexLocker lock(&launch->lock);
+            if (launch->abandoned) {
+                delete process;
+                return;
+            }
+            process->start();
+            const qint64 pid = process->processId();
+            launch->pid = pid;
+            if (launch->stop)
+                killProcessTree(process, pid);
+#ifdef Q_OS_UNIX
+            else if (background && pid > 0)
+                lowerPriority(pid);
+#else
+            Q_UNUSED(background)
+#endif
+            process->moveToThread(home);
+            launch->home = true;
+        },
+        Qt::QueuedConnection);
 }
 
-void ToolRun::readOutput(const QByteArray &bytes)
+qint64 ToolRun::processId() const
 {
-    if (m_finished || m_stopRequested || bytes.isEmpty())
+    return m_launch ? m_launch->pid.load() : 0;
+}
+
+void ToolRun::readOutput()
+{
+    if (!m_process || m_finished)
+        return;
+    const QByteArray bytes = m_process->readAllStandardOutput();
+    if (bytes.isEmpty() || m_stopRequested)
         return;
     // Decode into one reused buffer: a fresh buffer per read would cost a page fault for every
     // page of output.
@@ -124,8 +284,21 @@ void ToolRun::stop()
     if (!isRunning() || m_stopRequested)
         return;
     m_stopRequested = true;
-    if (m_process)
-        QMetaObject::invokeMethod(m_process, &ToolProcess::killTree, Qt::QueuedConnection);
+    if (m_launch) {
+        const QMutexLocker lock(&m_launch->lock);
+        if (!m_launch->home) {
+            m_launch->stop = true;
+            return;
+        }
+    }
+    killTree();
+}
+
+void ToolRun::killTree()
+{
+    if (!m_process || m_process->state() == QProcess::NotRunning)
+        return;
+    killProcessTree(m_process.get(), processId());
 }
 
 void ToolRun::finish(RunEnd end, int exitCode)
@@ -133,7 +306,8 @@ void ToolRun::finish(RunEnd end, int exitCode)
     if (m_finished || m_reaping)
         return;
 #ifdef Q_OS_UNIX
-    if (m_stopRequested && m_pid > 0 && groupHasLiveMembers(m_pid)) {
+    const qint64 group = processId();
+    if (m_stopRequested && group > 0 && groupHasLiveMembers(group)) {
         // The interpreter is gone; its killed children may take a moment longer. A stop is
         // reported once the whole tree has ended, so nothing keeps writing the job's output; the
         // event loop goes on meanwhile.
@@ -141,8 +315,8 @@ void ToolRun::finish(RunEnd end, int exitCode)
         auto *timer = new QTimer(this);
         timer->setInterval(5);
         auto polls = std::make_shared<int>(0);
-        connect(timer, &QTimer::timeout, this, [this, timer, polls, end, exitCode] {
-            if (groupHasLiveMembers(m_pid) && ++*polls < 600)
+        connect(timer, &QTimer::timeout, this, [this, timer, polls, group, end, exitCode] {
+            if (groupHasLiveMembers(group) && ++*polls < 600)
                 return;
             timer->stop();
             timer->deleteLater();

@@ -3,15 +3,14 @@
 #include "core/runner/linesplitter.h"
 
 #include <QObject>
-#include <QPointer>
+#include <QProcess>
 #include <QStringDecoder>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
 namespace fulmaro {
-
-class ToolProcess;
 
 // How a tool run ended.
 enum class RunEnd {
@@ -37,9 +36,9 @@ using OutputCallback = std::function<void(const QString &piece, bool &stop)>;
 
 // One run of a command line through the system's command interpreter, with standard output and
 // standard error merged. The child runs in a process group of its own, so stopping it ends the
-// interpreter, the tool and everything they started, and nothing else. The process itself is
-// started and read on a thread of its own, so neither the start nor the reading ever holds the
-// caller's thread; what it prints and its end come back to the caller's thread, in order.
+// interpreter, the tool and everything they started, and nothing else. The process is started on
+// the tool thread and then handed back, so the start never holds the caller's thread; its output
+// and its end are read on the caller's thread.
 class ToolRun : public QObject
 {
     Q_OBJECT
@@ -52,7 +51,7 @@ public:
     // processor time that other work leaves (probing ahead while an encoder runs).
     void setBackground(bool background) { m_background = background; }
 
-    // Returns at once; processId() is known once the process has been started.
+    // Returns at once; processId() is known once the tool thread has started the process.
     void start();
     // Ends the child's process tree; done() follows once the whole tree has gone.
     void stop();
@@ -61,7 +60,7 @@ public:
     bool isFinished() const { return m_finished; }
     const RunResult &result() const { return m_result; }
     RunResult takeResult() { return std::move(m_result); }
-    qint64 processId() const { return m_pid; }
+    qint64 processId() const;
     const QString &commandLine() const { return m_commandLine; }
 
     // The interpreter and the arguments that run a command line on this platform.
@@ -72,20 +71,22 @@ Q_SIGNALS:
     void done();
 
 private:
-    void readOutput(const QByteArray &bytes);
+    void readOutput();
     void finish(RunEnd end, int exitCode);
     void complete(RunEnd end, int exitCode);
-    void releaseProcess();
+    void killTree();
+
+    struct Launch;
 
     QString m_commandLine;
     QString m_workDir;
     OutputCallback m_callback;
-    QPointer<ToolProcess> m_process;
+    std::unique_ptr<QProcess> m_process;
+    std::shared_ptr<Launch> m_launch;
     QStringDecoder m_decoder;
     QString m_text;
     LineSplitter m_splitter;
     RunResult m_result;
-    qint64 m_pid = 0;
     bool m_background = false;
     bool m_started = false;
     bool m_stopRequested = false;
