@@ -17,6 +17,8 @@
 #endif
 #ifdef Q_OS_WIN
 #include <QDir>
+
+#include <windows.h>
 #endif
 
 namespace fulmaro {
@@ -63,6 +65,38 @@ bool groupHasLiveMembers(qint64 group)
             return true;
     }
     return false;
+}
+} // namespace
+#endif
+
+#ifdef Q_OS_WIN
+namespace {
+// A job object holds the run's whole tree: the interpreter, the tool and whatever they start.
+// Closing its last handle ends whatever is still in it, so no tree outlives its run; a
+// background run's job holds its processes at the idle priority.
+HANDLE createJob(bool background)
+{
+    HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+    if (!job)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (background) {
+        limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_PRIORITY_CLASS;
+        limits.BasicLimitInformation.PriorityClass = IDLE_PRIORITY_CLASS;
+    }
+    ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return job;
+}
+
+// Whether a process of the job is still running.
+bool jobHasLiveMembers(HANDLE job)
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+    if (!::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info,
+                                     nullptr))
+        return false;
+    return info.ActiveProcesses > 0;
 }
 } // namespace
 #endif
@@ -123,12 +157,22 @@ ToolRun::~ToolRun()
                 m_process->waitForFinished(5000);
         }
     }
+#ifdef Q_OS_WIN
+    if (m_job)
+        ::CloseHandle(m_job);
+#endif
 }
 
 QString ToolRun::interpreter()
 {
 #ifdef Q_OS_WIN
-    return QStringLiteral("cmd.exe");
+    // The system's own cmd.exe: a bare name would be looked for in the program's and the
+    // working folder first.
+    wchar_t system[MAX_PATH];
+    const UINT size = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (size == 0 || size >= MAX_PATH)
+        return QStringLiteral("cmd.exe");
+    return QString::fromWCharArray(system, int(size)) + QStringLiteral("\\cmd.exe");
 #else
     return QStringLiteral("/bin/sh");
 #endif
@@ -137,7 +181,8 @@ QString ToolRun::interpreter()
 QStringList ToolRun::interpreterArguments(const QString &commandLine)
 {
 #ifdef Q_OS_WIN
-    return {QStringLiteral("/C"), commandLine};
+    return {QStringLiteral("/D"), QStringLiteral("/V:OFF"), QStringLiteral("/S"),
+            QStringLiteral("/C"), QLatin1Char('"') + commandLine + QLatin1Char('"')};
 #else
     return {QStringLiteral("-c"), commandLine};
 #endif
@@ -154,7 +199,21 @@ void ToolRun::start()
     m_process->setWorkingDirectory(m_workDir);
     m_process->setProgram(interpreter());
 #ifdef Q_OS_WIN
-    m_process->setNativeArguments(QStringLiteral("/C ") + m_commandLine);
+    // /D: no AutoRun commands of the registry (their output would mix with the tool's);
+    // /V:OFF: no delayed expansion, so a "!" in a file name is a letter; /S /C "line": the line
+    // runs exactly as it stands between the outer quotes, whatever quotes it starts with.
+    m_process->setNativeArguments(interpreterArguments(m_commandLine).join(QLatin1Char(' ')));
+    // The interpreter starts suspended and joins the run's job before it runs, so everything it
+    // starts is in the job too, and a stop ends exactly that tree.
+    m_job = createJob(m_background);
+    void **startInfo = &m_startInfo;
+    if (m_job) {
+        m_process->setCreateProcessArgumentsModifier(
+            [startInfo](QProcess::CreateProcessArguments *args) {
+                args->flags |= CREATE_SUSPENDED;
+                *startInfo = args->processInformation;
+            });
+    }
 #else
     m_process->setArguments(interpreterArguments(m_commandLine));
     // A process group of its own: stopping the run ends exactly this tree.
@@ -177,6 +236,18 @@ void ToolRun::start()
             });
     m_process->start();
     m_pid = m_process->processId();
+#ifdef Q_OS_WIN
+    if (m_startInfo && m_process->state() != QProcess::NotRunning) {
+        const auto *info = static_cast<const PROCESS_INFORMATION *>(m_startInfo);
+        if (!::AssignProcessToJobObject(m_job, info->hProcess)) {
+            // Not in the job (an old system refusing nested jobs): stops fall back on taskkill.
+            ::CloseHandle(m_job);
+            m_job = nullptr;
+        }
+        ::ResumeThread(info->hThread);
+    }
+    m_startInfo = nullptr;
+#endif
 #ifdef Q_OS_UNIX
     if (m_background && m_pid > 0)
         lowerPriority(m_pid);
@@ -226,6 +297,10 @@ void ToolRun::killTree()
     if (m_pid > 0)
         ::kill(-static_cast<pid_t>(m_pid), SIGKILL);
 #else
+    if (m_job) {
+        ::TerminateJobObject(m_job, 1);
+        return;
+    }
     QProcess::startDetached(QStringLiteral("taskkill.exe"),
                             {QStringLiteral("/F"), QStringLiteral("/T"), QStringLiteral("/PID"),
                              QString::number(m_pid)});
@@ -233,12 +308,22 @@ void ToolRun::killTree()
 #endif
 }
 
+bool ToolRun::treeAlive() const
+{
+#ifdef Q_OS_UNIX
+    return m_pid > 0 && groupHasLiveMembers(m_pid);
+#elif defined(Q_OS_WIN)
+    return m_job && jobHasLiveMembers(m_job);
+#else
+    return false;
+#endif
+}
+
 void ToolRun::finish(RunEnd end, int exitCode)
 {
     if (m_finished || m_reaping)
         return;
-#ifdef Q_OS_UNIX
-    if (m_stopRequested && m_pid > 0 && groupHasLiveMembers(m_pid)) {
+    if (m_stopRequested && treeAlive()) {
         // The interpreter is gone; its killed children may take a moment longer. A stop is
         // reported once the whole tree has ended, so nothing keeps writing the job's output; the
         // event loop goes on meanwhile.
@@ -247,7 +332,7 @@ void ToolRun::finish(RunEnd end, int exitCode)
         timer->setInterval(5);
         auto polls = std::make_shared<int>(0);
         connect(timer, &QTimer::timeout, this, [this, timer, polls, end, exitCode] {
-            if (groupHasLiveMembers(m_pid) && ++*polls < 600)
+            if (treeAlive() && ++*polls < 600)
                 return;
             timer->stop();
             timer->deleteLater();
@@ -256,7 +341,6 @@ void ToolRun::finish(RunEnd end, int exitCode)
         timer->start();
         return;
     }
-#endif
     complete(end, exitCode);
 }
 

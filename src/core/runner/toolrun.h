@@ -34,7 +34,8 @@ struct RunResult
 using OutputCallback = std::function<void(const QString &piece, bool &stop)>;
 
 // One run of a command line through the system's command interpreter, with standard output and
-// standard error merged. The child runs in a process group of its own, so stopping it ends the
+// standard error merged. The child runs in a process group of its own (a job object on Windows),
+// so stopping it ends the
 // interpreter, the tool and everything they started, and nothing else.
 class ToolRun : public QObject
 {
@@ -71,6 +72,8 @@ private:
     void finish(RunEnd end, int exitCode);
     void complete(RunEnd end, int exitCode);
     void killTree();
+    // Whether a process of the run's tree is still running.
+    bool treeAlive() const;
 
     QString m_commandLine;
     QString m_workDir;
@@ -81,6 +84,10 @@ private:
     LineSplitter m_splitter;
     RunResult m_result;
     qint64 m_pid = 0;
+#ifdef Q_OS_WIN
+    void *m_job = nullptr;       // the job object holding the tree (a HANDLE)
+    void *m_startInfo = nullptr; // the suspended interpreter's PROCESS_INFORMATION while starting
+#endif
     bool m_background = false;
     bool m_started = false;
     bool m_stopRequested = false;
