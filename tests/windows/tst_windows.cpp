@@ -212,11 +212,10 @@ void TestWindows::quotedArgumentsArriveWhole()
 {
     QFETCH(QString, text);
     QTemporaryDir work;
-    const RunResult r =
-        getDosOutput(QStringLiteral("win_fake.exe"),
-                     quoteArg(winFake) + QStringLiteral(" args ") +
-                         quoteArg(text) + QLatin1Char(' ') + quoteArg(QStringLiteral("z")),
-                     work.path());
+    const RunResult r = getDosOutput(QStringLiteral("win_fake.exe"),
+                                     quoteArg(winFake) + QStringLiteral(" args ") + quoteArg(text) +
+                                         QLatin1Char(' ') + quoteArg(QStringLiteral("z")),
+                                     work.path());
     QVERIFY2(r.succeeded(), qPrintable(r.lines.join('|')));
     QCOMPARE(r.lines, QStringList({QStringLiteral("arg=") + hexOf(text),
                                    QStringLiteral("arg=") + hexOf(QStringLiteral("z"))}));
@@ -271,8 +270,8 @@ void TestWindows::stopEndsTheTreeOnly()
     QVERIFY(bystander.waitForStarted());
 
     QStringList lines;
-    ToolRun run(quoteArg(winFake) + QStringLiteral(" pid spawn hang"),
-                m_folders.tempDir, [&](const QString &piece, bool &) { lines << piece; });
+    ToolRun run(quoteArg(winFake) + QStringLiteral(" pid spawn hang"), m_folders.tempDir,
+                [&](const QString &piece, bool &) { lines << piece; });
     QSignalSpy done(&run, &ToolRun::done);
     run.start();
     QTRY_VERIFY_WITH_TIMEOUT(lines.join(QString()).contains(QStringLiteral("child=")), 20000);
