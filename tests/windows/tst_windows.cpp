@@ -217,7 +217,8 @@ void TestWindows::quotedArgumentsArriveWhole()
                                          QLatin1Char(' ') + quoteArg(QStringLiteral("z")),
                                      work.path());
     QVERIFY2(r.succeeded(), qPrintable(r.lines.join('|')));
-    QCOMPARE(r.lines, QStringList({QStringLiteral("arg=") + hexOf(text),
+    // A double quote, which no Windows file name holds, is dropped rather than end the quoting.
+    QCOMPARE(r.lines, QStringList({QStringLiteral("arg=") + hexOf(QString(text).remove('"')),
                                    QStringLiteral("arg=") + hexOf(QStringLiteral("z"))}));
     QVERIFY(!QFileInfo::exists(work.filePath(QStringLiteral("isaret"))));
 }

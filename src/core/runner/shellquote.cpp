@@ -10,25 +10,18 @@ QString quoteArg(const QString &text)
 #ifdef Q_OS_WIN
     // Two readers: cmd.exe (run with /V:OFF, so "!" is plain), then the tool's own splitting of
     // its command line into arguments. Inside double quotes cmd.exe takes & | < > ^ ( ) as
-    // letters but still expands %NAME% and ends the quotes at a ". So each % and " is written
-    // outside the quotes, escaped for cmd.exe with ^: a % then never has a variable name beside
-    // it that is free of quotes and carets, so nothing is expanded; and a quote comes out as \"
-    // for the tool. The tool counts backslashes before a quote: those are doubled where a quote
-    // follows them, the closing one included ("C:\Out\\" stays C:\Out\).
+    // letters but still expands %NAME%, so each % is written between the quotes: "a"%"PATH"%"b".
+    // A name between two % then always begins and ends with a quote, and no variable has such
+    // a name. A double quote cannot be part of a Windows file name and would end the quoting:
+    // it is dropped. The tool counts backslashes before a quote, so those are doubled where a
+    // quote follows them, the closing one included ("C:\Out\\" stays C:\Out\).
     qsizetype backslashes = 0;
-    const auto closeQuote = [&] {
-        quoted += QString(backslashes, QLatin1Char('\\'));
-        quoted += QLatin1Char('"');
-    };
     for (QChar c : text) {
+        if (c == QLatin1Char('"'))
+            continue;
         if (c == QLatin1Char('%')) {
-            closeQuote();
-            quoted += QStringLiteral("^%\"");
-        } else if (c == QLatin1Char('"')) {
-            closeQuote();
-            quoted += QStringLiteral("\\^\"\"");
-        }
-        if (c == QLatin1Char('%') || c == QLatin1Char('"')) {
+            quoted += QString(backslashes, QLatin1Char('\\'));
+            quoted += QStringLiteral("\"%\"");
             backslashes = 0;
             continue;
         }
