@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <fcntl.h>
+#include <io.h>
 #include <string>
 
 static void print(const std::string &text)
@@ -41,6 +43,8 @@ static int oldEncoder()
 
 int main()
 {
+    // Line ends are written as they are, "\r\n", not turned into "\r\r\n".
+    _setmode(_fileno(stdout), _O_BINARY);
     const std::wstring self = ownPath();
     const size_t slash = self.find_last_of(L"\\/");
     if (_wcsicmp(self.c_str() + slash + 1, L"ffmpeg.exe") == 0)
