@@ -1,15 +1,10 @@
-# What the tool check accepts, written into a header. Where the tools come bundled with the
-# program (Windows) it accepts exactly the builds in FULMARO_TOOLS_DIR, by their MD5 digests.
-# Elsewhere the system's tools are used and its security updates replace them, so it accepts a
-# tool of the release series found there (the first line of "-version") that offers every
-# filter the command builder writes; FULMARO_TOOL_DIGESTS=ON asks for the digests there too.
-if(WIN32)
-  set(_fulmaro_digests_default ON)
-else()
-  set(_fulmaro_digests_default OFF)
-endif()
-option(FULMARO_TOOL_DIGESTS "Accept only the tool builds found in FULMARO_TOOLS_DIR, by digest"
-       ${_fulmaro_digests_default})
+# What the tool check accepts, written into a header. On Linux the system's tools are used and
+# its security updates replace them, so it accepts a tool of the release series found there (the
+# first line of "-version") that offers every filter the command builder writes. On Windows the
+# user puts the tools into the work folder's Bin, so it accepts FFmpeg 4.1 or any later release
+# (or a snapshot build past it) offering those filters. FULMARO_TOOL_DIGESTS=ON accepts only
+# the exact builds in FULMARO_TOOLS_DIR instead, by their MD5 digests.
+option(FULMARO_TOOL_DIGESTS "Accept only the tool builds found in FULMARO_TOOLS_DIR, by digest" OFF)
 if(WIN32)
   set(_fulmaro_exe ".exe")
 else()
@@ -24,7 +19,9 @@ foreach(_tool ffmpeg ffplay ffprobe)
     # Reconfigure when the tool is replaced (a package upgrade changes the digest).
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_path}")
   else()
-    message(WARNING "${_path} not found: its digest check will always fail")
+    if(FULMARO_TOOL_DIGESTS)
+      message(WARNING "${_path} not found: its digest check will always fail")
+    endif()
     set(_digest "")
   endif()
   set(FULMARO_${_upper}_MD5 "${_digest}")
@@ -41,7 +38,11 @@ if(EXISTS "${FULMARO_TOOLS_DIR}/ffmpeg${_fulmaro_exe}")
 endif()
 set(FULMARO_TOOLS_SERIES "" CACHE STRING
     "Release series of the tools the program accepts (empty: the series of FULMARO_TOOLS_DIR)")
-if(FULMARO_TOOLS_SERIES STREQUAL "")
+set(FULMARO_SERIES_OR_LATER false)
+if(FULMARO_TOOLS_SERIES STREQUAL "" AND WIN32)
+  set(FULMARO_SERIES "4.1")
+  set(FULMARO_SERIES_OR_LATER true)
+elseif(FULMARO_TOOLS_SERIES STREQUAL "")
   set(FULMARO_SERIES "${_fulmaro_series}")
 else()
   set(FULMARO_SERIES "${FULMARO_TOOLS_SERIES}")

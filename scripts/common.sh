@@ -9,6 +9,9 @@ FULMARO_PACKAGES=(g++ make cmake qt6-base-dev qt6-base-dev-tools libgl-dev
                   clang-format)
 # scripts/fuzz: clang with libFuzzer and the sanitizer runtimes.
 FULMARO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# scripts/windows: the MinGW-w64 cross compiler, wine to run the Windows tests, apt-get source
+# (dpkg-dev) for Qt's source, ninja for its build, zip for the package.
+FULMARO_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev ninja-build zip unzip)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -26,6 +26,8 @@ private Q_SLOTS:
     void missingToolsComeFromPath();
     void toolSeries_data();
     void toolSeries();
+    void toolRelease_data();
+    void toolRelease();
     void digestIsStreamedUppercaseMd5();
     void workFolders();
 
@@ -298,6 +300,42 @@ void TestToolSet::toolSeries()
     QFETCH(QString, line);
     QFETCH(QString, series);
     QCOMPARE(fulmaro::toolSeries(line), series);
+}
+
+void TestToolSet::toolRelease_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("release");
+    QTest::addColumn<bool>("atLeast41");
+    const QString avutil = QStringLiteral("libavutil      %1 / %1");
+    QTest::newRow("named release")
+        << QStringList{"ffmpeg version 5.1.9-0+deb12u1", avutil.arg("57. 28.100")} << "5.1" << true;
+    QTest::newRow("snapshot past 4.1")
+        << QStringList{"ffmpeg version N-92722-gf22fcd4483 Copyright", "  built with gcc 8.2.1",
+                       avutil.arg("56. 24.101")}
+        << "4.1" << true;
+    QTest::newRow("dated snapshot")
+        << QStringList{"ffprobe version 2023-02-13-git-2296078397-essentials_build",
+                       avutil.arg("58.  2.100")}
+        << "6.0" << true;
+    QTest::newRow("4.0") << QStringList{"ffmpeg version 4.0.2", avutil.arg("56. 14.100")} << "4.0"
+                         << false;
+    QTest::newRow("snapshot before 4.1")
+        << QStringList{"ffmpeg version N-91000-gabc", avutil.arg("56. 21.100")} << "4.0" << false;
+    QTest::newRow("two-digit minor") << QStringList{"ffmpeg version 4.10"} << "4.10" << true;
+    QTest::newRow("older than any")
+        << QStringList{"ffmpeg version N-1", avutil.arg("55. 78.100")} << "" << false;
+    QTest::newRow("another program") << QStringList{"fake 5.1"} << "" << false;
+}
+
+void TestToolSet::toolRelease()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, release);
+    QFETCH(bool, atLeast41);
+    QCOMPARE(fulmaro::toolRelease(lines), release);
+    QCOMPARE(fulmaro::releaseAtLeast(fulmaro::toolRelease(lines), QStringLiteral("4.1")),
+             atLeast41);
 }
 
 void TestToolSet::digestIsStreamedUppercaseMd5()

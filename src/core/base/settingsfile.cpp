@@ -56,8 +56,14 @@ QByteArray encodeSettings(const QString &outputFolder)
 {
     if (outputFolder.isEmpty())
         return {};
+    const QString line = kOutputFolderKey + QLatin1Char('=') + outputFolder;
     QStringEncoder encoder(QStringEncoder::System);
-    QByteArray bytes = encoder.encode(kOutputFolderKey + QLatin1Char('=') + outputFolder);
+    QByteArray bytes = encoder.encode(line);
+    // A folder the 8-bit code page cannot spell (Turkish letters under Windows' Western code page
+    // 1252) would come back with question marks for them: such a line is written in UTF-8 with a
+    // byte-order mark instead, which reading honours.
+    if (encoder.hasError() || QStringDecoder(QStringDecoder::System).decode(bytes) != line)
+        bytes = QByteArray("\xEF\xBB\xBF") + line.toUtf8();
     bytes += "\r\n";
     return bytes;
 }

@@ -54,7 +54,11 @@ ToolSet ToolSet::configured(const QString &binDir)
     t.ffPlayDigest = QString::fromLatin1(digests::ffPlay);
     t.ffProbeDigest = QString::fromLatin1(digests::ffProbe);
     t.series = QString::fromLatin1(digests::series);
-    t.method = digests::checkDigests ? ToolCheckMethod::Digest : ToolCheckMethod::Series;
+    if (digests::checkDigests)
+        t.method = ToolCheckMethod::Digest;
+    else
+        t.method =
+            digests::seriesOrLater ? ToolCheckMethod::ReleaseOrLater : ToolCheckMethod::Series;
     return t;
 }
 
@@ -93,10 +97,68 @@ QString toolSeries(const QString &versionLine)
 }
 
 namespace {
+// major * 1000 + minor of a "4.1"; -1 when the text is not such a number.
+int releaseNumber(const QString &release)
+{
+    const qsizetype dot = release.indexOf(QLatin1Char('.'));
+    bool okMajor = false;
+    bool okMinor = false;
+    const int major = release.left(dot).toInt(&okMajor);
+    const int minor = release.mid(dot + 1).toInt(&okMinor);
+    return dot > 0 && okMajor && okMinor ? major * 1000 + minor : -1;
+}
+} // namespace
+
+QString toolRelease(const QStringList &lines)
+{
+    QString first;
+    for (const QString &line : lines) {
+        if (!line.trimmed().isEmpty()) {
+            first = line.trimmed();
+            break;
+        }
+    }
+    if (const QString named = toolSeries(first); !named.isEmpty())
+        return named;
+    // libavutil's version at each release; it only grows between releases.
+    static const struct
+    {
+        int avutil; // major * 1000 + minor
+        const char *release;
+    } releases[] = {
+        {56014, "4.0"}, {56022, "4.1"}, {56031, "4.2"}, {56051, "4.3"},
+        {56070, "4.4"}, {57017, "5.0"}, {57028, "5.1"}, {58002, "6.0"},
+        {58029, "6.1"}, {59008, "7.0"}, {59039, "7.1"},
+    };
+    static const QRegularExpression avutil(QStringLiteral(R"(^\s*libavutil\s+(\d+)\.\s*(\d+)\.)"));
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch m = avutil.match(line);
+        if (!m.hasMatch())
+            continue;
+        const int found = m.captured(1).toInt() * 1000 + m.captured(2).toInt();
+        QString release;
+        for (const auto &r : releases) {
+            if (found >= r.avutil)
+                release = QString::fromLatin1(r.release);
+        }
+        return release;
+    }
+    return {};
+}
+
+bool releaseAtLeast(const QString &a, const QString &b)
+{
+    const int na = releaseNumber(a);
+    const int nb = releaseNumber(b);
+    return na >= 0 && nb >= 0 && na >= nb;
+}
+
+namespace {
 
 struct ToolAnswer
 {
     QString versionLine;   // first line of "-version"
+    QString release;       // the release it belongs to (see toolRelease)
     QStringList filters;   // the encoder's filters, when asked
     bool answered = false; // the tool ran and ended normally
 };
@@ -129,6 +191,7 @@ ToolAnswer askTool(const QString &path, bool withFilters)
             break;
         }
     }
+    answer.release = toolRelease(run.lines);
     // " TSC name   V->V   description": flags, the name, the pads.
     static const QRegularExpression filterLine(QStringLiteral(R"(^ [A-Z.|]{3} (\S+)\s+\S+->\S+)"));
     for (const QString &line : run.lines) {
@@ -188,14 +251,19 @@ ToolCheck ToolSet::check(const QString &fileName, QString *errorText) const
                 missing.append(filter);
         }
     }
-    const bool rightSeries = !series.isEmpty() && toolSeries(answer.versionLine) == series;
+    const bool orLater = method == ToolCheckMethod::ReleaseOrLater;
+    const bool rightSeries = orLater
+                                 ? releaseAtLeast(answer.release, series)
+                                 : !series.isEmpty() && toolSeries(answer.versionLine) == series;
     if (answer.answered && rightSeries && missing.isEmpty())
         return ToolCheck::Ok;
     if (errorText) {
         const QString found = answer.versionLine.isEmpty() ? QStringLiteral("(sürüm bilgisi yok)")
                                                            : answer.versionLine;
         QStringList lines{QStringLiteral("Bulunan: %1 (%2)").arg(found, toolPath)};
-        if (!rightSeries)
+        if (!rightSeries && orLater)
+            lines << QStringLiteral("Beklenen sürüm: %1 ya da sonrası").arg(series);
+        else if (!rightSeries)
             lines << QStringLiteral("Beklenen sürüm serisi: %1").arg(series);
         else if (!missing.isEmpty())
             lines << QStringLiteral("Eksik filtreler: %1").arg(missing.join(QStringLiteral(", ")));

@@ -22,6 +22,10 @@ enum class ToolCheckMethod {
     // the encoder offers every filter the command builder writes: the system's tools, which its
     // security updates replace.
     Series,
+    // The tool is of the release in series or a later one (a snapshot build counts as the last
+    // release its libavutil has reached), and the encoder offers every filter the command
+    // builder writes: tools the user puts into the tools folder (Windows).
+    ReleaseOrLater,
 };
 
 // The filters of the encoder that the command builder writes into its filter graphs. A tool
@@ -40,7 +44,8 @@ struct ToolSet
     QString ffPlayDigest;
     QString ffProbeDigest;
     ToolCheckMethod method = ToolCheckMethod::Digest;
-    // The release series ("5.1") the program was built against, for ToolCheckMethod::Series.
+    // The release series ("5.1") the program was built against, for ToolCheckMethod::Series;
+    // the oldest release accepted, for ToolCheckMethod::ReleaseOrLater.
     QString series;
     // Where binDir lacks a tool, use the one of that name on the system's PATH.
     bool searchPath = false;
@@ -69,5 +74,13 @@ QString fileDigest(const QString &path, QString *errorText = nullptr);
 // The release series ("5.1") named by a tool's first "-version" line ("ffmpeg version
 // 5.1.9-0+deb12u1 ..."); empty when the line names none (a snapshot build, another program).
 QString toolSeries(const QString &versionLine);
+
+// The release ("4.1") a tool belongs to, from its "-version" or banner lines: the one its first
+// line names, else, for a snapshot build ("ffmpeg version N-92722-g…"), the last release whose
+// libavutil version its own "libavutil 56. 24.101" line has reached. Empty when neither says.
+QString toolRelease(const QStringList &lines);
+
+// Whether release a ("4.10") is b ("4.1") or later; false when either is empty.
+bool releaseAtLeast(const QString &a, const QString &b);
 
 } // namespace fulmaro

@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#ifdef Q_OS_WIN
+#include <shlobj.h>
+#endif
+
 namespace fulmaro {
 
 WorkFolders WorkFolders::under(const QString &dataLocation)
@@ -26,8 +30,14 @@ WorkFolders WorkFolders::under(const QString &dataLocation)
 WorkFolders WorkFolders::standard()
 {
 #ifdef Q_OS_WIN
-    // The machine-wide folder shared by all users (ProgramData).
-    const QString location = qEnvironmentVariable("ProgramData");
+    // The machine-wide folder shared by all users (ProgramData); the variable names it, and the
+    // shell knows it where the variable is missing.
+    QString location = qEnvironmentVariable("ProgramData");
+    if (location.isEmpty()) {
+        wchar_t path[MAX_PATH];
+        if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path)))
+            location = QString::fromWCharArray(path);
+    }
 #else
     const QString location = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 #endif

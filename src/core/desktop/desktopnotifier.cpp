@@ -1,11 +1,15 @@
 #include "core/desktop/desktopnotifier.h"
 
-#include <QDBusMessage>
 #include <QStringList>
 #include <QVariantMap>
 
+#ifdef FULMARO_DBUS
+#include <QDBusMessage>
+#endif
+
 namespace fulmaro {
 
+#ifdef FULMARO_DBUS
 DesktopNotifier::DesktopNotifier(const QDBusConnection &bus)
     : m_bus(bus)
 {}
@@ -24,6 +28,12 @@ bool DesktopNotifier::notify(const QString &summary, const QString &body) const
     call.setAutoStartService(true);
     return m_bus.send(call);
 }
+#else
+bool DesktopNotifier::notify(const QString &, const QString &) const
+{
+    return false;
+}
+#endif
 
 RunNotice runEndNotice(int succeeded, int failed, int notRun, bool stopped)
 {

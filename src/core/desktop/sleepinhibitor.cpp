@@ -1,10 +1,17 @@
 #include "core/desktop/sleepinhibitor.h"
 
+#ifdef FULMARO_DBUS
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace fulmaro {
+
+#ifdef FULMARO_DBUS
 
 SleepInhibitor::SleepInhibitor(QObject *parent)
     : SleepInhibitor(QDBusConnection::systemBus(), parent)
@@ -56,5 +63,54 @@ void SleepInhibitor::release()
     // Closing our copy of the descriptor ends the lock.
     m_lock = QDBusUnixFileDescriptor();
 }
+
+#else
+namespace {
+// The execution state belongs to the thread; all inhibitors live on the interface thread and
+// share it, so it is cleared only when the last of them lets go.
+int g_holders = 0;
+
+void setSystemRequired(bool required)
+{
+#ifdef Q_OS_WIN
+    ::SetThreadExecutionState(required ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED : ES_CONTINUOUS);
+#else
+    Q_UNUSED(required)
+#endif
+}
+} // namespace
+
+SleepInhibitor::SleepInhibitor(QObject *parent)
+    : QObject(parent)
+{}
+
+SleepInhibitor::~SleepInhibitor()
+{
+    release();
+}
+
+void SleepInhibitor::hold()
+{
+    if (m_wanted)
+        return;
+    m_wanted = true;
+    ++m_request;
+#ifdef Q_OS_WIN
+    if (g_holders++ == 0)
+        setSystemRequired(true);
+    m_held = true;
+#endif
+    Q_EMIT answered(m_held);
+}
+
+void SleepInhibitor::release()
+{
+    m_wanted = false;
+    ++m_request;
+    if (m_held && --g_holders == 0)
+        setSystemRequired(false);
+    m_held = false;
+}
+#endif
 
 } // namespace fulmaro

@@ -25,10 +25,12 @@ bool isSeparator(QChar c)
     return c == QLatin1Char('/') || c == QDir::separator();
 }
 
+#ifdef Q_OS_UNIX
 QString systemErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+#endif
 
 } // namespace
 

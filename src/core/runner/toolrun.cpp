@@ -20,6 +20,8 @@
 #endif
 #ifdef Q_OS_WIN
 #include <QDir>
+
+#include <windows.h>
 #endif
 
 namespace fulmaro {
@@ -70,17 +72,54 @@ bool groupHasLiveMembers(qint64 group)
 } // namespace
 #endif
 
+#ifdef Q_OS_WIN
+namespace {
+// A job object holds the run's whole tree: the interpreter, the tool and whatever they start.
+// Closing its last handle ends whatever is still in it, so no tree outlives its run; a
+// background run's job holds its processes at the idle priority.
+HANDLE createJob(bool background)
+{
+    HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+    if (!job)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (background) {
+        limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_PRIORITY_CLASS;
+        limits.BasicLimitInformation.PriorityClass = IDLE_PRIORITY_CLASS;
+    }
+    ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return job;
+}
+
+// Whether a process of the job is still running.
+bool jobHasLiveMembers(HANDLE job)
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+    if (!::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info,
+                                     nullptr))
+        return false;
+    return info.ActiveProcesses > 0;
+}
+} // namespace
+#endif
+
 namespace {
 // Ends the process tree of a started run: its process group on Unix, everything below the
 // interpreter on Windows.
-void killProcessTree(QProcess *process, qint64 pid)
+void killProcessTree(QProcess *process, qint64 pid, void *job)
 {
     if (pid <= 0)
         return;
 #ifdef Q_OS_UNIX
     Q_UNUSED(process)
+    Q_UNUSED(job)
     ::kill(-static_cast<pid_t>(pid), SIGKILL);
 #else
+    if (job) {
+        ::TerminateJobObject(job, 1);
+        return;
+    }
     QProcess::startDetached(
         QStringLiteral("taskkill.exe"),
         {QStringLiteral("/F"), QStringLiteral("/T"), QStringLiteral("/PID"), QString::number(pid)});
@@ -131,6 +170,9 @@ struct ToolRun::Launch
     bool home = false;      // started and handed back to the run's thread
     bool abandoned = false; // the run went first: the start deletes the process unstarted
     bool stop = false;      // a stop came first: the start ends the tree at once
+#ifdef Q_OS_WIN
+    HANDLE job = nullptr; // the job object holding the tree
+#endif
 };
 
 ToolRun::ToolRun(QString commandLine, QString workDir, OutputCallback callback, QObject *parent)
@@ -164,12 +206,23 @@ ToolRun::~ToolRun()
                 m_process->waitForFinished(5000);
         }
     }
+#ifdef Q_OS_WIN
+    // Whatever is still in the job ends with its last handle.
+    if (m_launch && m_launch->job)
+        ::CloseHandle(m_launch->job);
+#endif
 }
 
 QString ToolRun::interpreter()
 {
 #ifdef Q_OS_WIN
-    return QStringLiteral("cmd.exe");
+    // The system's own cmd.exe: a bare name would be looked for in the program's and the
+    // working folder first.
+    wchar_t system[MAX_PATH];
+    const UINT size = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (size == 0 || size >= MAX_PATH)
+        return QStringLiteral("cmd.exe");
+    return QString::fromWCharArray(system, int(size)) + QStringLiteral("\\cmd.exe");
 #else
     return QStringLiteral("/bin/sh");
 #endif
@@ -178,7 +231,8 @@ QString ToolRun::interpreter()
 QStringList ToolRun::interpreterArguments(const QString &commandLine)
 {
 #ifdef Q_OS_WIN
-    return {QStringLiteral("/C"), commandLine};
+    return {QStringLiteral("/D"), QStringLiteral("/V:OFF"), QStringLiteral("/S"),
+            QStringLiteral("/C"), QLatin1Char('"') + commandLine + QLatin1Char('"')};
 #else
     return {QStringLiteral("-c"), commandLine};
 #endif
@@ -195,7 +249,10 @@ void ToolRun::start()
     m_process->setWorkingDirectory(m_workDir);
     m_process->setProgram(interpreter());
 #ifdef Q_OS_WIN
-    m_process->setNativeArguments(QStringLiteral("/C ") + m_commandLine);
+    // /D: no AutoRun commands of the registry (their output would mix with the tool's);
+    // /V:OFF: no delayed expansion, so a "!" in a file name is a letter; /S /C "line": the line
+    // runs exactly as it stands between the outer quotes, whatever quotes it starts with.
+    m_process->setNativeArguments(interpreterArguments(m_commandLine).join(QLatin1Char(' ')));
 #else
     m_process->setArguments(interpreterArguments(m_commandLine));
     // A process group of its own: stopping the run ends exactly this tree.
@@ -230,11 +287,38 @@ void ToolRun::start()
                 delete process;
                 return;
             }
+#ifdef Q_OS_WIN
+            // The interpreter starts suspended and joins the run's job before it runs, so
+            // everything it starts is in the job too, and a stop ends exactly that tree.
+            launch->job = createJob(background);
+            PROCESS_INFORMATION *started = nullptr;
+            if (launch->job) {
+                process->setCreateProcessArgumentsModifier(
+                    [&started](QProcess::CreateProcessArguments *args) {
+                        args->flags |= CREATE_SUSPENDED;
+                        started = args->processInformation;
+                    });
+            }
+#endif
             process->start();
             const qint64 pid = process->processId();
             launch->pid = pid;
+#ifdef Q_OS_WIN
+            if (started && process->state() != QProcess::NotRunning) {
+                if (!::AssignProcessToJobObject(launch->job, started->hProcess)) {
+                    // Not in the job (an old system refusing nested jobs): stops fall back on
+                    // taskkill.
+                    ::CloseHandle(launch->job);
+                    launch->job = nullptr;
+                }
+                ::ResumeThread(started->hThread);
+            }
+            void *job = launch->job;
+#else
+            void *job = nullptr;
+#endif
             if (launch->stop)
-                killProcessTree(process, pid);
+                killProcessTree(process, pid, job);
 #ifdef Q_OS_UNIX
             else if (background && pid > 0)
                 lowerPriority(pid);
@@ -298,16 +382,29 @@ void ToolRun::killTree()
 {
     if (!m_process || m_process->state() == QProcess::NotRunning)
         return;
-    killProcessTree(m_process.get(), processId());
+#ifdef Q_OS_WIN
+    killProcessTree(m_process.get(), processId(), m_launch ? m_launch->job : nullptr);
+#else
+    killProcessTree(m_process.get(), processId(), nullptr);
+#endif
+}
+
+bool ToolRun::treeAlive() const
+{
+#ifdef Q_OS_UNIX
+    return processId() > 0 && groupHasLiveMembers(processId());
+#elif defined(Q_OS_WIN)
+    return m_launch && m_launch->job && jobHasLiveMembers(m_launch->job);
+#else
+    return false;
+#endif
 }
 
 void ToolRun::finish(RunEnd end, int exitCode)
 {
     if (m_finished || m_reaping)
         return;
-#ifdef Q_OS_UNIX
-    const qint64 group = processId();
-    if (m_stopRequested && group > 0 && groupHasLiveMembers(group)) {
+    if (m_stopRequested && treeAlive()) {
         // The interpreter is gone; its killed children may take a moment longer. A stop is
         // reported once the whole tree has ended, so nothing keeps writing the job's output; the
         // event loop goes on meanwhile.
@@ -315,8 +412,8 @@ void ToolRun::finish(RunEnd end, int exitCode)
         auto *timer = new QTimer(this);
         timer->setInterval(5);
         auto polls = std::make_shared<int>(0);
-        connect(timer, &QTimer::timeout, this, [this, timer, polls, group, end, exitCode] {
-            if (groupHasLiveMembers(group) && ++*polls < 600)
+        connect(timer, &QTimer::timeout, this, [this, timer, polls, end, exitCode] {
+            if (treeAlive() && ++*polls < 600)
                 return;
             timer->stop();
             timer->deleteLater();
@@ -325,7 +422,6 @@ void ToolRun::finish(RunEnd end, int exitCode)
         timer->start();
         return;
     }
-#endif
     complete(end, exitCode);
 }
 

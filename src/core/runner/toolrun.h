@@ -35,10 +35,10 @@ struct RunResult
 using OutputCallback = std::function<void(const QString &piece, bool &stop)>;
 
 // One run of a command line through the system's command interpreter, with standard output and
-// standard error merged. The child runs in a process group of its own, so stopping it ends the
-// interpreter, the tool and everything they started, and nothing else. The process is started on
-// the tool thread and then handed back, so the start never holds the caller's thread; its output
-// and its end are read on the caller's thread.
+// standard error merged. The child runs in a process group of its own (a job object on Windows),
+// so stopping it ends the interpreter, the tool and everything they started, and nothing else.
+// The process is started on the tool thread and then handed back, so the start never holds the
+// caller's thread; its output and its end are read on the caller's thread.
 class ToolRun : public QObject
 {
     Q_OBJECT
@@ -75,6 +75,8 @@ private:
     void finish(RunEnd end, int exitCode);
     void complete(RunEnd end, int exitCode);
     void killTree();
+    // Whether a process of the run's tree is still running.
+    bool treeAlive() const;
 
     struct Launch;
 
