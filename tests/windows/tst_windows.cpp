@@ -94,6 +94,7 @@ private Q_SLOTS:
     void stopEndsTheEncoderOnly();
     void toolCheck();
     void batchRendersWithLogo();
+    void previewPipesIntoThePlayer();
 
 private:
     QString m_tools; // the real ffmpeg.exe and ffprobe.exe
@@ -373,6 +374,31 @@ void TestWindows::batchRendersWithLogo()
     QVERIFY2(batch.exitCode() == 0, qPrintable(said));
     const QString output = out.filePath(QStringLiteral("Deniz kıyısı & %PATH%.mp4"));
     QVERIFY2(QFileInfo(output).size() > 0, qPrintable(said));
+}
+
+void TestWindows::previewPipesIntoThePlayer()
+{
+    // No Windows build of the player comes with the tools: a stand-in reads what the encoder
+    // pipes into it.
+    QVERIFY(QFile::copy(winFake, m_folders.binDir + QStringLiteral("ffplay.exe")));
+    QTemporaryDir out;
+    QProcess batch;
+    batch.start(batchProgram,
+                {QStringLiteral("--dry-run"), QStringLiteral("--preview"),
+                 QStringLiteral("--output"), QDir::toNativeSeparators(out.path()), m_clip});
+    QVERIFY(batch.waitForFinished(60000));
+    QCOMPARE(batch.exitCode(), 0);
+    const QString line = QString::fromUtf8(batch.readAllStandardOutput()).trimmed();
+    QVERIFY2(line.contains(QStringLiteral(" | ") +
+                           quoteArg(m_folders.binDir + QStringLiteral("ffplay.exe"))),
+             qPrintable(line));
+
+    const RunResult r = getDosOutput(QStringLiteral("ffmpeg.exe"), line, m_folders.tempDir);
+    QVERIFY2(r.succeeded(), qPrintable(r.lines.mid(r.lines.size() - 5).join('|')));
+    const QString said = r.lines.join(QLatin1Char('\n'));
+    QVERIFY2(numberAfter(said, QStringLiteral("read")) > 10000, qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("title=") + hexOf(QStringLiteral("Fulmaro: Önizleme"))),
+             qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(TestWindows)

@@ -5,7 +5,9 @@
 //   spawn         start a copy of this program that only hangs, and print "child=<id>"
 //   hang          wait until killed
 // Copied into a tools folder as ffmpeg.exe, it answers every call as an old encoder would:
-// FFmpeg 4.0 with every filter, the release the tool check must refuse.
+// FFmpeg 4.0 with every filter, the release the tool check must refuse. Copied as ffplay.exe, it
+// is a player without a window: it reads its standard input to the end and prints
+// "read=<bytes>" and "title=<hex>" (the argument after -window_title).
 #include <windows.h>
 
 #include <shellapi.h>
@@ -20,6 +22,18 @@ static void print(const std::string &text)
 {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+}
+
+// UTF-16 code units in hexadecimal, so no code page stands between.
+static std::string hexOf(const wchar_t *text)
+{
+    std::string hex;
+    char unit[8];
+    for (const wchar_t *c = text; *c; ++c) {
+        std::snprintf(unit, sizeof unit, "%04x", unsigned(*c));
+        hex += unit;
+    }
+    return hex;
 }
 
 static std::wstring ownPath()
@@ -41,6 +55,21 @@ static int oldEncoder()
     return 0;
 }
 
+static int player(int argc, wchar_t **argv)
+{
+    _setmode(_fileno(stdin), _O_BINARY);
+    char buffer[65536];
+    unsigned long long total = 0;
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;)
+        total += n;
+    print("read=" + std::to_string(total) + "\r\n");
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::wcscmp(argv[i], L"-window_title") == 0)
+            print("title=" + hexOf(argv[i + 1]) + "\r\n");
+    }
+    return 0;
+}
+
 int main()
 {
     // Line ends are written as they are, "\r\n", not turned into "\r\r\n".
@@ -52,17 +81,13 @@ int main()
 
     int argc = 0;
     wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (_wcsicmp(self.c_str() + slash + 1, L"ffplay.exe") == 0)
+        return player(argc, argv);
     for (int i = 1; i < argc; ++i) {
         const std::wstring step = argv[i];
         if (step == L"args") {
             for (int j = i + 1; j < argc; ++j) {
-                std::string line = "arg=";
-                char hex[8];
-                for (const wchar_t *c = argv[j]; *c; ++c) {
-                    std::snprintf(hex, sizeof hex, "%04x", unsigned(*c));
-                    line += hex;
-                }
-                print(line + "\r\n");
+                print("arg=" + hexOf(argv[j]) + "\r\n");
             }
             return 0;
         } else if (step == L"pid") {
