@@ -1,3 +1,4 @@
+#include "core/base/endingsignals.h"
 #include "core/runner/largepages.h"
 #include "ui/appstyle.h"
 #include "ui/dialogs/msgform.h"
@@ -24,6 +25,14 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.fulmaro.Fulmaro")));
 
     fulmaro::MainForm form;
+    // A logout, a shutdown or a closed terminal ends the program as closing its window does:
+    // the settings are kept, and every tool it started (a render, a preview) is ended with its
+    // unfinished files when the windows go.
+    fulmaro::EndingSignals ending;
+    QObject::connect(&ending, &fulmaro::EndingSignals::arrived, &form, [&form] {
+        form.close();
+        QCoreApplication::quit();
+    });
     fulmaro::addFilesOnStartup(&form, app.arguments().mid(1));
     form.show();
     return app.exec();

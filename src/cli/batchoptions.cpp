@@ -33,6 +33,16 @@ BatchOptions parseArguments(const QStringList &arguments)
                 *out = QString();
                 return true;
             }
+            // "--output --dry-run" forgot the folder; taking the next option as the value would
+            // turn a dry run into a real one. A value that starts so is given after "=".
+            if (arguments[i + 1].startsWith(QLatin1String("--"))) {
+                options.error =
+                    QStringLiteral("%1 bir değer bekliyor, bir seçenek geldi: %2 (böyle başlayan "
+                                   "bir değer %1=DEĞER biçiminde verilir)")
+                        .arg(name, arguments[i + 1]);
+                *out = QString();
+                return true;
+            }
             *out = arguments[++i];
             return true;
         };
@@ -50,6 +60,8 @@ BatchOptions parseArguments(const QStringList &arguments)
             options.dryRun = true;
         } else if (arg == QLatin1String("--preview")) {
             options.preview = true;
+        } else if (arg == QLatin1String("--null")) {
+            options.nullLines = true;
         } else if (value(QStringLiteral("--set"), &text)) {
             if (!options.error.isEmpty())
                 return options;
@@ -102,6 +114,10 @@ BatchOptions parseArguments(const QStringList &arguments)
         options.error = QStringLiteral("--preview yalnızca --dry-run ile kullanılabilir.");
         return options;
     }
+    if (options.nullLines && !options.dryRun) {
+        options.error = QStringLiteral("--null yalnızca --dry-run ile kullanılabilir.");
+        return options;
+    }
     // Storing a preset needs no file; with files, they are processed with it too.
     if (options.files.isEmpty() && !options.savePreset.isEmpty() && !options.dryRun &&
         options.outputFolder.isEmpty())
@@ -130,7 +146,7 @@ QString helpText()
         "Kullanım:\n"
         "  fulmaro-batch --list DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
-        "                [--dry-run [--preview]] DOSYA...\n"
+        "                [--dry-run [--preview] [--null]] DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--set AD=DEĞER]... --save-preset AD [DOSYA...]\n"
         "  fulmaro-batch --presets\n"
         "\n"
@@ -165,6 +181,10 @@ QString helpText()
         "                     satırını yazar; kodlayıcı çalıştırılmaz. Görüntüsü olmayan ya da\n"
         "                     okunamayan dosyalar için nedeni standart hataya yazılır.\n"
         "  --preview          --dry-run ile: işleme yerine önizleme komutlarını yazar.\n"
+        "  --null             --dry-run ile: komut satırlarını satır sonu yerine NUL\n"
+        "                     karakteriyle bitirir (parallel -0, xargs -0 için). Bu olmadan\n"
+        "                     adında satır sonu ya da başka bir denetim karakteri olan dosyalar\n"
+        "                     reddedilir, çünkü satırı bölerler.\n"
         "  --help             Bu açıklamayı gösterir.\n"
         "\n"
         "--dry-run verilmezse dosyalar sırayla çıktı klasörüne işlenir; her iş için bir durum\n"
@@ -172,9 +192,17 @@ QString helpText()
         "geçici bir ada (AD.part.UZANTI) yazar; çıktı son adını yalnızca kodlayıcı başarıyla\n"
         "bitince alır. Ctrl-C çalışan işi durdurur ve yarım kalan dosyasını siler.\n"
         "\n"
+        "Yalnızca normal dosyalar işlenir: klasör, boru (FIFO) ve aygıtlar reddedilir. Bir\n"
+        "kaynak dosyanın yerine, ona başka bir yoldan (bağlantı, büyük/küçük harf) ulaşılsa\n"
+        "bile, hiçbir çıktı yazılmaz. Yazmaya karşı korumalı bir çıktı değiştirilmez.\n"
+        "Kaynağın listelenen süresinden belirgin biçimde kısa kalan bir çıktı hata sayılır ve\n"
+        "geçici adıyla bırakılır. Program sonlandırılırsa (kill -9 dahil) kodlayıcı da durur;\n"
+        "yarım kalan geçici dosyayı aynı çıktıyı yazan bir sonraki çalıştırma siler.\n"
+        "\n"
         "Çıkış kodları: 0 her iş başarılı, 1 en az bir iş başarısız, 2 hatalı kullanım,\n"
-        "bulunamayan dosya veya klasör, yazılamayan çıkış klasörü ya da geçersiz ayar (boş veya\n"
-        "sıfır bit hızı, videodan bir şey bırakmayan kırpma), 130 Ctrl-C ile durduruldu.\n");
+        "bulunamayan ya da normal dosya olmayan dosya, bulunamayan klasör, yazılamayan çıkış\n"
+        "klasörü ya da geçersiz ayar (boş, sıfır ya da çok büyük bit hızı, videodan bir şey\n"
+        "bırakmayan kırpma), 130 Ctrl-C, SIGTERM ya da SIGHUP ile durduruldu.\n");
 }
 
 } // namespace fulmaro::batch

@@ -17,7 +17,8 @@ struct BatchOptions
     QString outputFolder;    // --output; empty: the saved output folder
     bool dryRun = false;
     bool preview = false;
-    QString error; // Turkish text when the command line cannot be used
+    bool nullLines = false; // --null: --dry-run lines end with NUL instead of a line end
+    QString error;          // Turkish text when the command line cannot be used
 };
 
 // Reads the arguments after the program's name.

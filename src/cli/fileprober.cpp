@@ -5,6 +5,7 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace fulmaro::batch {
 
@@ -51,6 +52,8 @@ void FileProber::launch(int index)
     // The first file is probed before anything else runs; the others beside an encoder, which
     // keeps the processor first.
     entry.probe->setBackground(index > 0);
+    // A probe that never ends (a file on a hung network share) gives an unreadable row.
+    QTimer::singleShot(kProbeTimeLimitMs, entry.probe.get(), &ToolRun::stop);
     connect(
         entry.probe.get(), &ToolRun::done, this, [this, index] { runDone(index); },
         Qt::QueuedConnection);
@@ -74,9 +77,22 @@ void FileProber::runDone(int index)
     Q_EMIT progressed();
 }
 
+void FileProber::abandon()
+{
+    m_abandoned = true;
+    for (Entry &entry : m_entries)
+        entry.probe.reset();
+    Q_EMIT progressed();
+}
+
 const VideoItem &FileProber::waitFor(int index)
 {
     Entry &entry = m_entries[index];
+    if (m_abandoned && !entry.item) {
+        m_abandonedItem.caption = m_paths.at(index);
+        m_abandonedItem.problem = ItemProblem::Unreadable;
+        return m_abandonedItem;
+    }
     if (!entry.item) {
         if (m_launched <= index) {
             // Not reached yet (start() not called): probe it now.
@@ -85,10 +101,15 @@ const VideoItem &FileProber::waitFor(int index)
         }
         QEventLoop loop;
         connect(this, &FileProber::progressed, &loop, [&] {
-            if (entry.item)
+            if (entry.item || m_abandoned)
                 loop.quit();
         });
         loop.exec();
+        if (!entry.item) {
+            m_abandonedItem.caption = m_paths.at(index);
+            m_abandonedItem.problem = ItemProblem::Unreadable;
+            return m_abandonedItem;
+        }
     }
     return *entry.item;
 }

@@ -31,8 +31,11 @@ public:
     ~FileProber() override;
 
     void start();
-    // The row of the index-th file; the event loop runs until it is known.
+    // The row of the index-th file; the event loop runs until it is known, or until the prober
+    // is abandoned (then an unreadable row).
     const VideoItem &waitFor(int index);
+    // Ends the running probes and every wait: the run is being stopped.
+    void abandon();
     // The row of the index-th file if its probe has ended, without waiting.
     const VideoItem *known(int index) const
     {
@@ -59,6 +62,8 @@ private:
     int m_ahead;
     std::vector<Entry> m_entries;
     int m_launched = 0;
+    bool m_abandoned = false;
+    VideoItem m_abandonedItem;
 };
 
 } // namespace fulmaro::batch

@@ -1,6 +1,7 @@
 #include "cli/listcommand.h"
 
 #include "cli/batchoptions.h"
+#include "core/base/filechecks.h"
 #include "core/videolist/probebatch.h"
 
 #include <QEventLoop>
@@ -13,16 +14,18 @@ int runList(const ToolSet &tools, const QString &workDir, const QStringList &fil
 {
     int exitCode = kExitOk;
     ProbeBatch probes(tools, workDir, files);
+    // A tab or a line end in a name would split its row or start another.
     QObject::connect(&probes, &ProbeBatch::itemReady, [&out](const VideoItem &item) {
-        out << item.caption << '\t' << item.duration << '\t' << item.type << '\t' << item.size
-            << '\t' << item.resolution << '\n';
+        out << printableName(item.caption) << '\t' << item.duration << '\t' << item.type << '\t'
+            << item.size << '\t' << item.resolution << '\n';
         out.flush();
     });
-    QObject::connect(&probes, &ProbeBatch::fileMissing, [&err, &exitCode](const QString &path) {
-        err << QStringLiteral("Dosya bulunamadı: %1").arg(path) << '\n';
-        err.flush();
-        exitCode = kExitUsage;
-    });
+    QObject::connect(&probes, &ProbeBatch::fileMissing,
+                     [&err, &exitCode](const QString &path, const QString &reason) {
+                         err << refusedFileText(path, reason) << '\n';
+                         err.flush();
+                         exitCode = kExitUsage;
+                     });
     QEventLoop loop;
     QObject::connect(&probes, &ProbeBatch::finished, &loop, &QEventLoop::quit);
     probes.start();

@@ -3,6 +3,8 @@
 #include "cli/batchoptions.h"
 #include "cli/listcommand.h"
 #include "cli/rendercommand.h"
+#include "core/base/endingsignals.h"
+#include "core/base/filechecks.h"
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
 #include "core/render/presets.h"
@@ -10,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTextStream>
 
 #include <cstdio>
@@ -63,6 +66,22 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
+    // From here on Ctrl-C, SIGTERM and SIGHUP stop the run instead of ending the program
+    // abruptly: a probe being waited for is given up, a running encoder is ended with its files.
+    EndingSignals ending;
+
+    // A name with bytes the system's encoding cannot spell is decoded with replacement
+    // characters, and the decoded name would reach another file, or none.
+    for (int i = 1; i < argc; ++i) {
+        if (nameRoundTrips(QByteArray(argv[i])))
+            continue;
+        err << "fulmaro-batch: "
+            << QStringLiteral("Ad, sistemin karakter kodlamasına uymuyor; dosyayı yeniden "
+                              "adlandırın: %1")
+                   .arg(printableName(QFile::decodeName(argv[i])))
+            << '\n';
+        return batch::kExitUsage;
+    }
 
     batch::BatchOptions options = batch::parseArguments(app.arguments().mid(1));
     batch::resolveRelativePaths(options, QDir::currentPath());
@@ -94,7 +113,7 @@ int main(int argc, char **argv)
         if (const std::optional<int> code = resolvePresets(options, folders, err))
             return *code;
         const ToolSet tools = ToolSet::configured(folders.binDir);
-        return batch::runRender(options, folders, tools, out, err);
+        return batch::runRender(options, folders, tools, ending, out, err);
     }
     case batch::Command::None:
         break;

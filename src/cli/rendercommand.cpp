@@ -1,6 +1,8 @@
 #include "cli/rendercommand.h"
 
 #include "cli/fileprober.h"
+#include "core/base/endingsignals.h"
+#include "core/base/filechecks.h"
 #include "core/base/settingsfile.h"
 #include "core/desktop/sleepinhibitor.h"
 #include "core/queue/rendercheck.h"
@@ -16,8 +18,6 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <atomic>
-#include <csignal>
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -25,13 +25,6 @@
 namespace fulmaro::batch {
 
 namespace {
-
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void onInterrupt(int)
-{
-    g_interrupted = true;
-}
 
 bool stderrIsTerminal()
 {
@@ -66,7 +59,8 @@ QString stateText(const JobStatus &status)
 // and job are the ones the window's queue would make.
 int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
                 const RenderSettings &settings, const QString &outputFolder,
-                const WorkFolders &folders, const ToolSet &tools, QTextStream &err)
+                const WorkFolders &folders, const ToolSet &tools, EndingSignals &ending,
+                QTextStream &err)
 {
     const BuildFolders buildFolders = BuildFolders::from(folders, tools);
     const QStringList outputs = renderOutputPaths(files, settings.cbExtension, outputFolder);
@@ -78,6 +72,10 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
     queueOptions.timeStart = settings.edTimeStart;
     queueOptions.timeEnd = settings.edTimeEnd;
     queueOptions.speedPercent = settings.tbVideoSpeed;
+    // Every job of the run keeps off every source, and off the outputs written before it.
+    queueOptions.guarded = std::make_shared<GuardedFiles>();
+    for (const QString &file : files)
+        queueOptions.guarded->add(file);
 
     auto toolIsRight = [&] {
         QString message;
@@ -92,7 +90,7 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
         return QStringLiteral("[%1/%2] %3")
             .arg(index + 1)
             .arg(total)
-            .arg(QDir::toNativeSeparators(outputs.at(index)));
+            .arg(printableName(QDir::toNativeSeparators(outputs.at(index))));
     };
     QList<JobStatus> statuses(total);
     auto report = [&](int index, const JobStatus &status) {
@@ -104,7 +102,9 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
             err << QStringLiteral(", süre ") << elapsedText(status.elapsedSeconds);
         err << '\n';
         if (!status.reason.isEmpty())
-            err << "    " << status.reason << '\n';
+            err << "    " << printableName(status.reason) << '\n';
+        if (!status.notice.isEmpty())
+            err << "    " << printableName(status.notice) << '\n';
         if (status.state == JobState::Failed) {
             for (const QString &line : status.lastLines)
                 err << "    " << line << '\n';
@@ -113,25 +113,16 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
     };
 
     // Ctrl-C (or the end of the terminal or session) ends the running job's own process tree,
-    // which takes its unfinished output with it, then the run.
-    g_interrupted = false;
-    const int endingSignals[] = {SIGINT, SIGTERM,
-#ifdef SIGHUP
-                                 SIGHUP
-#endif
-    };
-    QList<void (*)(int)> previous;
-    for (int signal : endingSignals)
-        previous << std::signal(signal, onInterrupt);
+    // which takes its unfinished output with it, then the run; a probe being waited for is
+    // given up.
     RenderQueue *running = nullptr;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (g_interrupted && running && !running->stopRequested())
-            running->stop();
-    });
-    watch.start(50);
-
     FileProber prober(tools, folders.workDir, files);
+    const QMetaObject::Connection onEnding =
+        QObject::connect(&ending, &EndingSignals::arrived, [&] {
+            prober.abandon();
+            if (running && !running->stopRequested())
+                running->stop();
+        });
     if (probed.isEmpty())
         prober.start();
 
@@ -167,14 +158,14 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
     for (int index = 0; index < total; ++index) {
         JobStatus status;
         status.state = JobState::Skipped;
-        if (!halted && !g_interrupted && !toolIsRight())
+        if (!halted && !ending.received() && !toolIsRight())
             halted = true;
-        if (halted || g_interrupted) {
+        if (halted || ending.received()) {
             report(index, status);
             continue;
         }
         const VideoItem &item = probed.isEmpty() ? prober.waitFor(index) : probed.at(index);
-        if (g_interrupted) {
+        if (ending.received()) {
             report(index, status);
             continue;
         }
@@ -184,7 +175,7 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
             // Never handed to the encoder; the run goes on with the next file.
             if (terminal)
                 err << "\r\x1b[K";
-            err << head(index) << QStringLiteral(": hata: ") << job.refusal << '\n';
+            err << head(index) << QStringLiteral(": hata: ") << printableName(job.refusal) << '\n';
             err.flush();
             ++failed;
             continue;
@@ -210,10 +201,8 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
         if (queue.halted())
             halted = true;
     }
-    watch.stop();
+    QObject::disconnect(onEnding);
     sleepLock.release();
-    for (qsizetype i = 0; i < previous.size(); ++i)
-        std::signal(endingSignals[i], previous.at(i));
 
     err << QStringLiteral("Toplam %1 iş: %2 başarılı, %3 başarısız, %4 durduruldu ya da "
                           "çalıştırılmadı.")
@@ -223,7 +212,7 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
                .arg(total - done - failed)
         << '\n';
     err.flush();
-    if (g_interrupted)
+    if (ending.received())
         return kExitInterrupted;
     return done == total ? kExitOk : kExitFailed;
 }
@@ -231,7 +220,7 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
 } // namespace
 
 int runRender(const BatchOptions &options, const WorkFolders &folders, const ToolSet &tools,
-              QTextStream &out, QTextStream &err)
+              EndingSignals &ending, QTextStream &out, QTextStream &err)
 {
     auto fail = [&err](const QString &message) {
         err << "fulmaro-batch: " << message << '\n';
@@ -249,22 +238,47 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
             return fail(problem);
     }
 
-    QStringList missing;
+    // Only regular files are videos: a pipe or a device would hold the probe forever.
+    bool refused = false;
     for (const QString &file : options.files) {
-        if (!QFileInfo::exists(file))
-            missing << file;
+        const QString reason = notRegularFileReason(file);
+        if (reason.isEmpty())
+            continue;
+        err << "fulmaro-batch: " << refusedFileText(file, reason) << '\n';
+        refused = true;
     }
-    if (!missing.isEmpty()) {
-        for (const QString &file : missing)
-            err << "fulmaro-batch: " << QStringLiteral("Dosya bulunamadı: %1").arg(file) << '\n';
+    // A line of --dry-run is one command for a shell or a line-based runner: a line end or
+    // another control character in a name would split it, and the second half would run as a
+    // command of its own. NUL-ended lines (--null) carry any name.
+    if (options.dryRun && !options.nullLines) {
+        QStringList names = options.files;
+        names << options.outputFolder << folders.workDir;
+        for (const QString &name : std::as_const(names)) {
+            if (!hasControlCharacter(name))
+                continue;
+            err << "fulmaro-batch: "
+                << QStringLiteral("Adında satır sonu ya da başka bir denetim karakteri var, "
+                                  "komut satırı yazılamaz (--null ile yazılabilir): %1")
+                       .arg(printableName(QDir::toNativeSeparators(name)))
+                << '\n';
+            refused = true;
+        }
+    }
+    if (refused) {
         err.flush();
         return kExitUsage;
     }
 
     QString outputFolder;
     if (!options.preview) {
-        outputFolder = options.outputFolder.isEmpty() ? loadOutputFolder(folders.settingsFile())
-                                                      : options.outputFolder;
+        if (options.outputFolder.isEmpty()) {
+            const OutputFolderSetting saved = readOutputFolderSetting(folders.settingsFile());
+            if (!saved.problem.isEmpty())
+                return fail(saved.problem);
+            outputFolder = saved.folder;
+        } else {
+            outputFolder = options.outputFolder;
+        }
         if (outputFolder.trimmed().isEmpty())
             return fail(QStringLiteral("Çıkış klasörü seçilmemiş"));
         if (!QFileInfo(outputFolder).isDir())
@@ -282,28 +296,38 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
     QList<VideoItem> probed;
     if (settings.edTimeStart > 0 || settings.edTimeEnd > 0) {
         FileProber prober(tools, folders.workDir, options.files, 2);
+        QObject::connect(&ending, &EndingSignals::arrived, &prober, &FileProber::abandon);
         prober.start();
         for (int index = 0; index < options.files.size(); ++index) {
             probed << prober.waitFor(index);
+            if (ending.received())
+                return kExitInterrupted;
             if (const InputProblem trim = checkTrim(probed.last(), settings); trim.isProblem())
                 return fail(trim.message);
         }
     }
 
     if (!options.dryRun)
-        return renderFiles(options.files, probed, settings, outputFolder, folders, tools, err);
+        return renderFiles(options.files, probed, settings, outputFolder, folders, tools, ending,
+                           err);
 
     BuildFolders buildFolders = BuildFolders::from(folders, tools);
     buildFolders.playerPath = tools.path(tools.ffPlay); // Bin's or the system's
     const QStringList outputs =
         renderOutputPaths(options.files, settings.cbExtension, outputFolder);
     FileProber prober(tools, folders.workDir, options.files);
+    QObject::connect(&ending, &EndingSignals::arrived, &prober, &FileProber::abandon);
     prober.start();
     int exitCode = kExitOk;
+    const char lineEnd = options.nullLines ? '\0' : '\n';
     for (int index = 0; index < options.files.size(); ++index) {
         const VideoItem &item = prober.waitFor(index);
+        if (ending.received())
+            return kExitInterrupted;
         if (!item.renderable()) {
-            err << QStringLiteral("%1: %2").arg(item.caption, problemText(item.problem)) << '\n';
+            err << QStringLiteral("%1: %2").arg(printableName(item.caption),
+                                                problemText(item.problem))
+                << '\n';
             err.flush();
             exitCode = kExitFailed;
             continue;
@@ -325,7 +349,16 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
             err << QStringLiteral("Uyarı: bindirme resimleri geçici klasöre kopyalanamadı.")
                 << '\n';
         }
-        out << line << '\n';
+        if (!options.nullLines && hasControlCharacter(line)) {
+            // A library or settings text that reached the line; never print a line that splits.
+            err << "fulmaro-batch: "
+                << QStringLiteral("Komut satırında denetim karakteri var, yazılmadı: %1")
+                       .arg(printableName(item.caption))
+                << '\n';
+            exitCode = kExitUsage;
+            continue;
+        }
+        out << line << lineEnd;
     }
     return exitCode;
 }

@@ -284,6 +284,7 @@ void TestQueueFaults::outputFolderGoesDuringRun()
     // Ten seconds are enough to act on and end soon after.
     QList<RenderJob> cut = jobs;
     cut[0].command += QStringLiteral(" -t 10");
+    cut[0].plannedSeconds = 10;
     RenderQueue queue(cut, options());
     QSignalSpy finished(&queue, &RenderQueue::finished);
     Mount mount;
@@ -317,7 +318,8 @@ void TestQueueFaults::sourceGoneBeforeItsTurn_data()
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("reason");
     QTest::newRow("deleted") << "delete" << QStringLiteral("Kaynak dosya bulunamadı.");
-    QTest::newRow("a folder in its place") << "folder" << QStringLiteral("Kaynak dosya okunamadı.");
+    QTest::newRow("a folder in its place")
+        << "folder" << QStringLiteral("Kaynak dosya kullanılamıyor: Bu bir klasör, dosya değil.");
     QTest::newRow("no read permission") << "chmod" << QStringLiteral("Kaynak dosya okunamadı.");
 }
 

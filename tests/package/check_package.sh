@@ -52,7 +52,10 @@ root="$tmp/root"
 if ldd "$root/usr/bin/fulmaro" "$root/usr/bin/fulmaro-batch" | grep -q 'not found'; then
     fail "unresolved libraries: $(ldd "$root/usr/bin/fulmaro" | grep 'not found')"
 fi
-"$root/usr/bin/fulmaro-batch" --help | grep -q -- '--dry-run' || fail "fulmaro-batch --help"
+# Read whole first: grep -q stops reading at its match, and the rest of the text would then meet a
+# closed pipe.
+batch_help="$("$root/usr/bin/fulmaro-batch" --help)" || fail "fulmaro-batch --help exit status"
+grep -q -- '--dry-run' <<<"$batch_help" || fail "fulmaro-batch --help"
 
 # Each icon is a PNG of its size.
 for size in "${sizes[@]}"; do

@@ -1,5 +1,7 @@
 #include "core/base/settingsfile.h"
 
+#include "core/base/filechecks.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -11,7 +13,9 @@ namespace {
 const QString kOutputFolderKey = QStringLiteral("outputfolder");
 }
 
-QStringList decodeSettingsLines(const QByteArray &bytes)
+namespace {
+
+QString decodeSettingsText(const QByteArray &bytes)
 {
     QString text;
     if (const auto bom = QStringConverter::encodingForData(bytes)) {
@@ -23,11 +27,35 @@ QStringList decodeSettingsLines(const QByteArray &bytes)
         QStringDecoder decoder(QStringDecoder::System);
         text = decoder.decode(bytes);
     }
+    return text;
+}
+
+bool isLineEnd(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+// The index of the first line whose name is key, or -1.
+qsizetype keyLine(const QStringList &lines, const QString &key)
+{
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const qsizetype eq = lines.at(i).indexOf(QLatin1Char('='));
+        if (eq >= 0 && QStringView(lines.at(i)).left(eq).compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+QStringList decodeSettingsLines(const QByteArray &bytes)
+{
+    const QString text = decodeSettingsText(bytes);
     QStringList lines;
     QString current;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+        if (isLineEnd(c)) {
             lines.append(std::exchange(current, QString()));
             if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
                 ++i;
@@ -42,14 +70,8 @@ QStringList decodeSettingsLines(const QByteArray &bytes)
 
 QString settingsValue(const QStringList &lines, const QString &key)
 {
-    for (const QString &line : lines) {
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            continue;
-        if (QStringView(line).left(eq).compare(key, Qt::CaseInsensitive) == 0)
-            return line.mid(eq + 1);
-    }
-    return {};
+    const qsizetype line = keyLine(lines, key);
+    return line < 0 ? QString() : lines.at(line).mid(lines.at(line).indexOf(QLatin1Char('=')) + 1);
 }
 
 QByteArray encodeSettings(const QString &outputFolder)
@@ -68,12 +90,36 @@ QByteArray encodeSettings(const QString &outputFolder)
     return bytes;
 }
 
+OutputFolderSetting readOutputFolderSetting(const QString &path)
+{
+    // A settings file holds a line or two; anything larger is not one.
+    constexpr qint64 kMaxSettingsBytes = 64 * 1024;
+    OutputFolderSetting setting;
+    const SmallFileRead read = readSmallRegularFile(path, kMaxSettingsBytes);
+    if (read.missing)
+        return setting;
+    if (!read.ok) {
+        setting.problem = QStringLiteral("Ayar dosyası okunamadı: %1 (%2)").arg(path, read.error);
+        return setting;
+    }
+    // The folder's line is always written with its line end; without one the file was cut short
+    // inside the folder's name, and what is left may name its parent.
+    const QString text = decodeSettingsText(read.bytes);
+    const QStringList lines = decodeSettingsLines(read.bytes);
+    const qsizetype line = keyLine(lines, kOutputFolderKey);
+    if (line >= 0 && line == lines.size() - 1 && !text.isEmpty() && !isLineEnd(text.back())) {
+        setting.problem =
+            QStringLiteral("Ayar dosyası yarım kalmış, içindeki çıkış klasörü kullanılmadı: %1")
+                .arg(path);
+        return setting;
+    }
+    setting.folder = settingsValue(lines, kOutputFolderKey);
+    return setting;
+}
+
 QString loadOutputFolder(const QString &path)
 {
-    QFile file(path);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
-        return {};
-    return settingsValue(decodeSettingsLines(file.readAll()), kOutputFolderKey);
+    return readOutputFolderSetting(path).folder;
 }
 
 bool saveOutputFolder(const QString &path, const QString &outputFolder, QString *errorText)

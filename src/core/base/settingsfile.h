@@ -19,7 +19,19 @@ QString settingsValue(const QStringList &lines, const QString &key);
 // an empty folder.
 QByteArray encodeSettings(const QString &outputFolder);
 
-// Reads the output folder from the file at path; empty text when the file or the key is missing.
+// The output folder as the file at path holds it, or why it cannot be used (Turkish): the file
+// is not a regular file, is far too large for a settings file, or ends inside a line (it was cut
+// short, and the folder in it may be a part of the one chosen). A missing file or key gives
+// neither.
+struct OutputFolderSetting
+{
+    QString folder;
+    QString problem;
+};
+OutputFolderSetting readOutputFolderSetting(const QString &path);
+
+// Reads the output folder from the file at path; empty text when the file or the key is missing
+// or the file cannot be used.
 QString loadOutputFolder(const QString &path);
 // Replaces the file at path atomically, so a crash never leaves it half written.
 bool saveOutputFolder(const QString &path, const QString &outputFolder,

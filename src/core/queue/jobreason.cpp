@@ -1,7 +1,10 @@
 #include "core/queue/jobreason.h"
 
+#include "core/base/filechecks.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <csignal>
@@ -48,6 +51,15 @@ QString outputFaultText(OutputFault fault, const QString &errorText)
         return QStringLiteral("Çıkış klasörüne yazılamıyor.");
     case OutputFault::DiskFull:
         return QStringLiteral("Çıkış diskinde yer kalmadı.");
+    case OutputFault::NameTooLong:
+        return QStringLiteral("Çıktı dosyasının adı bu dosya sistemi için fazla uzun.");
+    case OutputFault::NameRefused:
+        return QStringLiteral("Çıkış klasörünün dosya sistemi bu dosya adını kabul etmiyor "
+                              "(adda izin vermediği bir karakter var).");
+    case OutputFault::IsFolder:
+        return QStringLiteral("Çıktı dosyasının adında bir klasör var; dokunulmadı.");
+    case OutputFault::Protected:
+        return QStringLiteral("Çıktı dosyası yazmaya karşı korumalı; üzerine yazılmadı.");
     case OutputFault::Other:
         return QStringLiteral("Çıkış dosyası yazılamadı: %1").arg(errorText);
     }
@@ -56,13 +68,46 @@ QString outputFaultText(OutputFault fault, const QString &errorText)
 
 QString sourceProblem(const QString &sourcePath)
 {
-    const QFileInfo info(sourcePath);
-    if (!info.exists())
+    const QString reason = notRegularFileReason(sourcePath);
+    if (!reason.isEmpty() && !QFileInfo::exists(sourcePath) &&
+        !nameHidesUndecodableEntry(sourcePath))
         return QStringLiteral("Kaynak dosya bulunamadı.");
+    if (!reason.isEmpty())
+        return QStringLiteral("Kaynak dosya kullanılamıyor: ") + reason;
     QFile file(sourcePath);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("Kaynak dosya okunamadı.");
     return QString();
+}
+
+QString overwriteRefusedText()
+{
+    return QStringLiteral("Çıktı, listedeki bir kaynak dosyanın yerine yazılacaktı (aynı dosyaya "
+                          "başka bir yoldan ulaşılıyor); kaynağa dokunulmadı.");
+}
+
+QString leftoverRemovedText(const QString &path)
+{
+    return QStringLiteral("Yarıda kalmış önceki bir işlemin dosyası silindi: %1")
+        .arg(QFileInfo(path).fileName());
+}
+
+QString keptPartText(const QString &path)
+{
+    return QStringLiteral("Yazılan dosya geçici adıyla bırakıldı: %1").arg(path);
+}
+
+QString shortOutputText(double outputSeconds, double plannedSeconds)
+{
+    const double missing = plannedSeconds - outputSeconds;
+    if (missing <= 1.0 || missing <= plannedSeconds / 10)
+        return QString();
+    const QLocale turkish(QLocale::Turkish, QLocale::Turkey);
+    const auto seconds = [&turkish](double value) {
+        return turkish.toString(value, 'f', 1).remove(QRegularExpression(QStringLiteral(",0$")));
+    };
+    return QStringLiteral("Çıktı %1 sn, beklenen %2 sn: kaynak dosya bozuk olabilir.")
+        .arg(seconds(outputSeconds), seconds(plannedSeconds));
 }
 
 QString encoderCheckFailedText()

@@ -1,8 +1,10 @@
 #include "core/queue/outputfiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 #include <cerrno>
 #include <cstring>
@@ -32,6 +34,38 @@ QString systemErrorText(int error)
 }
 #endif
 
+// The longest file name the common file systems take: 255 bytes on Linux, 255 UTF-16 units on
+// Windows.
+constexpr qsizetype kMaxNameLength = 255;
+
+qsizetype nameLength(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return name.size();
+#else
+    return QFile::encodeName(name).size();
+#endif
+}
+
+QString digestText(const QString &text, int length)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex().left(length));
+}
+
+QString lockPathFor(const QString &lockFolder, const QString &partPath)
+{
+    return QDir(lockFolder)
+        .filePath(QStringLiteral("part-") + digestText(QFileInfo(partPath).absoluteFilePath(), 32) +
+                  QStringLiteral(".lock"));
+}
+
+bool entryExists(const QString &path)
+{
+    // A dangling link counts: the name is taken.
+    return QFileInfo(path).exists() || QFileInfo(path).isSymLink();
+}
+
 } // namespace
 
 QString partPathFor(const QString &outputPath, int n)
@@ -39,12 +73,17 @@ QString partPathFor(const QString &outputPath, int n)
     qsizetype nameAt = outputPath.size();
     while (nameAt > 0 && !isSeparator(outputPath.at(nameAt - 1)))
         --nameAt;
+    // A dot that starts the name starts no extension: ".clip" is a name.
     const qsizetype dot = outputPath.lastIndexOf(QLatin1Char('.'));
     const qsizetype cut = dot > nameAt ? dot : outputPath.size();
     QString suffix = QStringLiteral(".part");
     if (n > 1)
         suffix += QString::number(n);
-    return outputPath.left(cut) + suffix + outputPath.mid(cut);
+    const QString extension = outputPath.mid(cut);
+    QString name = outputPath.mid(nameAt, cut - nameAt) + suffix + extension;
+    if (nameLength(name) > kMaxNameLength)
+        name = QLatin1Char('.') + digestText(outputPath, 12) + suffix + extension;
+    return outputPath.left(nameAt) + name;
 }
 
 OutputFault outputFaultFromErrno(int error)
@@ -55,6 +94,10 @@ OutputFault outputFaultFromErrno(int error)
     case ENOENT:
     case ENOTDIR:
         return OutputFault::FolderMissing;
+    case ENAMETOOLONG:
+        return OutputFault::NameTooLong;
+    case EISDIR:
+        return OutputFault::IsFolder;
     case EACCES:
     case EPERM:
     case EROFS:
@@ -69,7 +112,7 @@ OutputFault outputFaultFromErrno(int error)
     }
 }
 
-PartFile createPartFile(const QString &outputPath)
+PartFile createPartFile(const QString &outputPath, const QString &lockFolder)
 {
     PartFile part;
     const QString folder = QFileInfo(outputPath).absolutePath();
@@ -79,6 +122,24 @@ PartFile createPartFile(const QString &outputPath)
     }
     for (int n = 1; n < 1000; ++n) {
         const QString candidate = partPathFor(outputPath, n);
+        std::shared_ptr<QLockFile> lock;
+        bool leftover = false;
+        if (!lockFolder.isEmpty()) {
+            const QString lockPath = lockPathFor(lockFolder, candidate);
+            const bool lockedBefore = entryExists(lockPath);
+            lock = std::make_shared<QLockFile>(lockPath);
+            // Only a lock whose program is gone is stale, however old it is: jobs run for hours.
+            lock->setStaleLockTime(0);
+            if (!lock->tryLock(0)) {
+                if (lock->error() == QLockFile::LockFailedError)
+                    continue; // a live run writes this name
+                lock.reset(); // no lock can be made there; go on without
+            } else {
+                leftover = lockedBefore;
+            }
+        }
+        if (leftover && entryExists(candidate) && QFile::remove(candidate))
+            part.removedLeftover = candidate;
 #ifdef Q_OS_UNIX
         // O_EXCL: an existing file of that name is never taken over, whoever made it.
         const int fd = ::open(QFile::encodeName(candidate).constData(),
@@ -88,6 +149,10 @@ PartFile createPartFile(const QString &outputPath)
             if (error == EEXIST)
                 continue;
             part.fault = outputFaultFromErrno(error);
+            // Some file systems (exFAT) answer a name they refuse as if the folder were missing.
+            if ((part.fault == OutputFault::FolderMissing || error == EINVAL) &&
+                QFileInfo(folder).isDir())
+                part.fault = OutputFault::NameRefused;
             part.errorText = systemErrorText(error);
             return part;
         }
@@ -105,11 +170,69 @@ PartFile createPartFile(const QString &outputPath)
         file.close();
 #endif
         part.path = candidate;
+        part.lock = std::move(lock);
         return part;
     }
     part.fault = OutputFault::Other;
     part.errorText = QStringLiteral("no free temporary name");
     return part;
+}
+
+OutputFault existingOutputFault(const QString &outputPath)
+{
+    const QFileInfo info(outputPath);
+    if (!info.exists())
+        return OutputFault::None;
+    if (info.isDir())
+        return OutputFault::IsFolder;
+    // The permission bits, not only whether this user could write: a rename replaces a file
+    // whatever its bits say, and an administrator may write anything.
+    constexpr QFile::Permissions writeBits =
+        QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+    if (!(info.permissions() & writeBits) || !info.isWritable())
+        return OutputFault::Protected;
+    return OutputFault::None;
+}
+
+void GuardedFiles::add(const QString &path)
+{
+    const QFileInfo info(path);
+    Guarded guarded{fileIdentity(path), fileIdentity(info.absolutePath()),
+                    info.fileName().toCaseFolded()};
+    if (guarded.file.valid)
+        m_files.append(std::move(guarded));
+}
+
+bool GuardedFiles::reaches(const QString &path) const
+{
+    const FileIdentity identity = fileIdentity(path);
+    if (!identity.valid)
+        return false;
+    const QFileInfo info(path);
+    FileIdentity folder;
+    QString foldedName;
+    for (const Guarded &guarded : m_files) {
+        if (guarded.file == identity)
+            return true;
+        if (foldedName.isEmpty()) {
+            folder = fileIdentity(info.absolutePath());
+            foldedName = info.fileName().toCaseFolded();
+        }
+        if (guarded.folder == folder && guarded.foldedName == foldedName &&
+            ignoresCase(info.absolutePath()))
+            return true;
+    }
+    return false;
+}
+
+bool GuardedFiles::ignoresCase(const QString &folder) const
+{
+    const auto known = m_caseRules.constFind(folder);
+    if (known != m_caseRules.cend())
+        return *known;
+    const bool ignores = folderIgnoresCase(folder);
+    m_caseRules.insert(folder, ignores);
+    return ignores;
 }
 
 OutputFault replaceFile(const QString &from, const QString &to, QString *errorText)

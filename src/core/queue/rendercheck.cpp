@@ -40,6 +40,15 @@ InputProblem checkBitrate(const RenderSettings &settings)
         allZero = allZero && c == QLatin1Char('0');
     if (allZero)
         return {QStringLiteral("Bit hızı sıfır olamaz."), QStringLiteral("cbBitrate")};
+    // Far beyond any video, and beyond what the encoders take: refused now rather than by each
+    // job's encoder.
+    bool fits = false;
+    const qlonglong kbits = text.toLongLong(&fits);
+    if (!fits || kbits > kMaxBitrateKbits)
+        return {QStringLiteral("Bit hızı çok büyük: %1 (en çok %2 kbit/s).")
+                    .arg(text)
+                    .arg(kMaxBitrateKbits),
+                QStringLiteral("cbBitrate")};
     return {};
 }
 

@@ -18,7 +18,10 @@ struct InputProblem
     bool isProblem() const { return !message.isEmpty(); }
 };
 
-// Empty or zero bitrate (cbBitrate).
+// The largest bitrate taken, in kbit/s (10 Gbit/s).
+inline constexpr qlonglong kMaxBitrateKbits = 10'000'000;
+
+// Empty, zero or far too large bitrate (cbBitrate).
 InputProblem checkBitrate(const RenderSettings &settings);
 
 // A trim that leaves less than one frame of a row (edTimeStart or edTimeEnd).

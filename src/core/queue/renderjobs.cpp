@@ -1,5 +1,7 @@
 #include "core/queue/renderjobs.h"
 
+#include "core/queue/outputfiles.h"
+#include "core/queue/renderprogress.h"
 #include "core/runner/shellquote.h"
 #include "core/videolist/videoitem.h"
 
@@ -17,14 +19,13 @@ bool isSeparator(QChar c)
 }
 
 // Two spellings of one file compare equal.
-QString pathKey(const QString &path)
+QString pathKey(const QString &path, bool ignoreCase)
 {
     const QString key = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 #ifdef Q_OS_WIN
-    return key.toCaseFolded();
-#else
-    return key;
+    ignoreCase = true;
 #endif
+    return ignoreCase ? key.toCaseFolded() : key;
 }
 
 } // namespace
@@ -40,7 +41,7 @@ QString outputBaseName(const QString &inputPath)
     }
     const QString name = inputPath.mid(slash + 1);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? name : name.left(dot);
+    return dot <= 0 ? name : name.left(dot);
 }
 
 QString outputPathFor(const QString &outputFolder, const QString &inputPath,
@@ -52,29 +53,33 @@ QString outputPathFor(const QString &outputFolder, const QString &inputPath,
     return path + outputBaseName(inputPath) + QLatin1Char('.') + extension;
 }
 
-QStringList uniquePaths(const QStringList &paths, const QStringList &reserved)
+QStringList uniquePaths(const QStringList &paths, const QStringList &reserved,
+                        const std::function<bool(const QString &)> &taken, bool ignoreCase)
 {
-    QSet<QString> taken;
+    QSet<QString> used;
     for (const QString &path : reserved)
-        taken.insert(pathKey(path));
+        used.insert(pathKey(path, ignoreCase));
+    const auto free = [&](const QString &path) {
+        return !used.contains(pathKey(path, ignoreCase)) && !(taken && taken(path));
+    };
     QStringList result;
     result.reserve(paths.size());
     for (const QString &path : paths) {
         QString unique = path;
-        if (taken.contains(pathKey(unique))) {
+        if (!free(unique)) {
             // The number goes before the extension of the file name, not into a folder name.
             qsizetype nameAt = path.size();
             while (nameAt > 0 && !isSeparator(path.at(nameAt - 1)))
                 --nameAt;
             const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-            const qsizetype cut = dot >= nameAt ? dot : path.size();
+            const qsizetype cut = dot > nameAt ? dot : path.size();
             for (int n = 2;; ++n) {
                 unique = path.left(cut) + QStringLiteral(" (%1)").arg(n) + path.mid(cut);
-                if (!taken.contains(pathKey(unique)))
+                if (free(unique))
                     break;
             }
         }
-        taken.insert(pathKey(unique));
+        used.insert(pathKey(unique, ignoreCase));
         result.append(unique);
     }
     return result;
@@ -87,8 +92,15 @@ QStringList renderOutputPaths(const QStringList &inputs, const QString &extensio
     outputs.reserve(inputs.size());
     for (const QString &input : inputs)
         outputs.append(outputPathFor(outputFolder, input, extension));
-    // A listed source is never overwritten by another row's output.
-    return uniquePaths(outputs, inputs);
+    // A listed source is never overwritten by another row's output: not by its text, and not by
+    // another spelling that reaches the same file.
+    GuardedFiles sources;
+    for (const QString &input : inputs)
+        sources.add(input);
+    const bool ignoreCase = QFileInfo(outputFolder).isDir() && folderIgnoresCase(outputFolder);
+    return uniquePaths(
+        outputs, inputs, [&sources](const QString &path) { return sources.reaches(path); },
+        ignoreCase);
 }
 
 RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettings &settings,
@@ -103,6 +115,10 @@ RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettin
     job.copies = built.copies;
     job.position = position;
     job.outputPath = outputPath;
+    if (const qint64 listed = durationToSeconds(item.duration); listed > 0)
+        job.plannedSeconds =
+            double(expectedOutputSeconds(listed, qMax(0, settings.edTimeStart),
+                                         qMax(0, settings.edTimeEnd), settings.tbVideoSpeed));
     return job;
 }
 

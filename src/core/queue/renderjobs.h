@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace fulmaro {
 
 struct VideoItem;
@@ -22,21 +24,29 @@ struct RenderJob
     // Why the row cannot be rendered ("görüntü yok", "okunamadı"); such a job has no command
     // and never reaches the encoder.
     QString refusal;
+    // How long the output should be, from the row's listed length with the trims and the speed;
+    // 0 when not known. An output clearly shorter came from a damaged source.
+    double plannedSeconds = 0;
 };
 
-// The input's file name without its folder and without its last extension.
+// The input's file name without its folder and without its last extension (a dot that starts the
+// name starts no extension: ".clip" stays ".clip").
 QString outputBaseName(const QString &inputPath);
 
 // outputFolder + separator + base name + "." + extension.
 QString outputPathFor(const QString &outputFolder, const QString &inputPath,
                       const QString &extension);
 
-// Gives each path that equals an earlier one, or one of the reserved paths, " (2)", " (3)" ...
-// before its extension, the first number that makes it unique.
-QStringList uniquePaths(const QStringList &paths, const QStringList &reserved = {});
+// Gives each path that equals an earlier one, or one of the reserved paths, or that taken() says
+// is taken, " (2)", " (3)" ... before its extension, the first number that makes it unique.
+// ignoreCase compares as a file system that ignores case does.
+QStringList uniquePaths(const QStringList &paths, const QStringList &reserved = {},
+                        const std::function<bool(const QString &)> &taken = {},
+                        bool ignoreCase = false);
 
 // The output paths of a run over these inputs, in their order: unique among themselves and never
-// one of the inputs.
+// one of the inputs, under any spelling (a folder reached through a link, a hard link, another
+// case where the output folder ignores case).
 QStringList renderOutputPaths(const QStringList &inputs, const QString &extension,
                               const QString &outputFolder);
 

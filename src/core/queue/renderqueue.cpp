@@ -27,6 +27,7 @@ RenderQueue::~RenderQueue()
         if (m_current >= 0 && !m_status.at(m_current).partPath.isEmpty())
             QFile::remove(m_status.at(m_current).partPath);
     }
+    m_partLock.reset();
 }
 
 void RenderQueue::start()
@@ -36,6 +37,11 @@ void RenderQueue::start()
     m_started = true;
     m_abort = false;
     m_current = -1;
+    if (!m_options.guarded) {
+        m_options.guarded = std::make_shared<GuardedFiles>();
+        for (const RenderJob &job : std::as_const(m_jobs))
+            m_options.guarded->add(job.name);
+    }
     // Queued, so the caller sees the run start before the first job is looked at.
     QMetaObject::invokeMethod(this, &RenderQueue::next, Qt::QueuedConnection);
 }
@@ -135,16 +141,43 @@ bool RenderQueue::prepareJob(int index)
     status.reason = sourceProblem(job.name);
     if (!status.reason.isEmpty())
         return false;
+    // Said now rather than after the whole encode.
+    if (const OutputFault fault = existingOutputFault(job.outputPath); fault != OutputFault::None) {
+        status.reason = outputFaultText(fault);
+        return false;
+    }
+    if (m_options.guarded && m_options.guarded->reaches(job.outputPath)) {
+        status.reason = overwriteRefusedText();
+        return false;
+    }
     // The scratch folder may have been cleaned away since the run began.
     if (!m_options.workDir.isEmpty())
         QDir().mkpath(m_options.workDir);
-    const PartFile part = createPartFile(job.outputPath);
+    PartFile part = createPartFile(job.outputPath, m_options.workDir);
     if (part.path.isEmpty()) {
         status.reason = outputFaultText(part.fault, part.errorText);
         return false;
     }
+    if (!part.removedLeftover.isEmpty())
+        status.notice = leftoverRemovedText(part.removedLeftover);
     status.partPath = part.path;
+    m_partLock = std::move(part.lock);
     return true;
+}
+
+QString RenderQueue::finishedOutputProblem(const JobStatus &status, const RenderJob &job) const
+{
+    // The source may have come to be reached by the output's name while the job ran (a link, a
+    // folder moved into place); never replace it.
+    if (m_options.guarded && m_options.guarded->reaches(job.outputPath))
+        return overwriteRefusedText();
+    if (const OutputFault fault = existingOutputFault(job.outputPath); fault != OutputFault::None)
+        return outputFaultText(fault);
+    // The encoder ends well on a source that stops early (a cut-off download, a card pulled
+    // out while copying): its output is as short as what was there.
+    if (job.plannedSeconds > 0 && status.percent)
+        return shortOutputText(status.positionSeconds, job.plannedSeconds);
+    return QString();
 }
 
 void RenderQueue::onOutput(const QString &piece, bool &stop)
@@ -205,6 +238,15 @@ void RenderQueue::onDone()
     };
     switch (result.end) {
     case RunEnd::Succeeded: {
+        if (const QString problem = finishedOutputProblem(status, job); !problem.isEmpty()) {
+            // The render is kept for the user to look at, under its temporary name.
+            status.state = JobState::Failed;
+            status.partKept = QFileInfo::exists(status.partPath);
+            status.reason = problem;
+            if (status.partKept)
+                status.reason += QLatin1Char(' ') + keptPartText(status.partPath);
+            break;
+        }
         // Only now does the output take its final name, replacing an older file in one step.
         QString error;
         OutputFault fault = OutputFault::None;
@@ -215,12 +257,15 @@ void RenderQueue::onDone()
         if (fault == OutputFault::None && QFileInfo::exists(job.outputPath)) {
             status.state = JobState::Succeeded;
             status.percent = 100;
+            if (m_options.guarded)
+                m_options.guarded->add(job.outputPath);
         } else {
+            // The encoder did its part; what failed is the file's last step, and the reason
+            // says which.
             status.state = JobState::Failed;
             status.reason = fault == OutputFault::None
                                 ? QStringLiteral("Kodlayıcının yazdığı dosya bulunamadı.")
                                 : outputFaultText(fault, error);
-            keepTail();
         }
         break;
     }
@@ -240,8 +285,9 @@ void RenderQueue::onDone()
         break;
     }
     }
-    if (status.state != JobState::Succeeded && !status.partPath.isEmpty())
+    if (status.state != JobState::Succeeded && !status.partKept && !status.partPath.isEmpty())
         QFile::remove(status.partPath);
+    m_partLock.reset();
     m_run = nullptr;
     run->deleteLater();
     const int index = m_current;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/queue/outputfiles.h"
 #include "core/queue/renderjobs.h"
 #include "core/queue/renderprogress.h"
 #include "core/runner/toolrun.h"
@@ -10,6 +11,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace fulmaro {
@@ -36,6 +38,8 @@ struct JobStatus
     QStringList lastLines;       // the end of the encoder's output when the job failed
     QString reason;              // why a failed or skipped job gave no output, in Turkish
     QString partPath;            // the temporary name the encoder writes to while it runs
+    bool partKept = false;       // a failed job's output left under partPath for the user
+    QString notice;              // something the user should know of a job that ran, in Turkish
     double positionSeconds = 0;  // the output time the encoder last reported, with its fraction
     QDateTime progressAt;        // when that report came
     std::optional<double> speed; // the encoder's speed in that report
@@ -44,7 +48,10 @@ struct JobStatus
 struct QueueOptions
 {
     QString encoderPath; // the encoder file (tools folder + name)
-    QString workDir;     // the scratch folder the encoder runs in
+    QString workDir;     // the scratch folder the encoder runs in; also holds the output locks
+    // Files no output may replace: the run's sources, and outputs as they are written. Shared by
+    // the queues of one run; made from the jobs' sources when not given.
+    std::shared_ptr<GuardedFiles> guarded;
     // Render settings the expected length depends on.
     qint64 timeStart = 0;
     qint64 timeEnd = 0;
@@ -105,6 +112,8 @@ private:
     // Sees that the source can be read and reserves the temporary output name; false when the
     // job cannot run, with the reason in its status.
     bool prepareJob(int index);
+    // After the encoder succeeded: why its output must not take the final name, or empty.
+    QString finishedOutputProblem(const JobStatus &status, const RenderJob &job) const;
     void endWithoutRun(int index, JobState state);
     void onOutput(const QString &piece, bool &stop);
     void onDone();
@@ -114,6 +123,7 @@ private:
     QueueOptions m_options;
     RenderProgress m_progress;
     QPointer<ToolRun> m_run;
+    std::shared_ptr<QLockFile> m_partLock; // the running job's temporary name
     int m_current = -1;
     bool m_started = false;
     bool m_finished = false;

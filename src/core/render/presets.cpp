@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+
+#include "core/base/filechecks.h"
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -144,20 +146,25 @@ PresetLoad loadPreset(const QString &folder, const QString &name, const LibraryE
         load.error = refused(name, problem);
         return load;
     }
-    QFile file(presetPath(folder, name));
-    if (!file.exists()) {
+    // Read only as a regular file of a preset's size: a pipe would wait for ever, a device never
+    // end.
+    const SmallFileRead read = readSmallRegularFile(presetPath(folder, name), kMaxPresetBytes);
+    if (read.missing) {
         load.error = refused(name, QStringLiteral("böyle bir ön ayar yok"));
         return load;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        load.error = refused(name, file.errorString());
-        return load;
-    }
-    if (file.size() > kMaxPresetBytes) {
+    if (read.tooLarge) {
         load.error = refused(name, QStringLiteral("dosya bir ön ayar için fazla büyük"));
         return load;
     }
-    const QByteArray bytes = file.readAll();
+    if (!read.ok) {
+        QString why = read.error;
+        if (why.endsWith(QLatin1Char('.')))
+            why.chop(1);
+        load.error = refused(name, why);
+        return load;
+    }
+    const QByteArray &bytes = read.bytes;
     QStringDecoder decoder(QStringDecoder::Utf8);
     QString text = decoder.decode(bytes);
     if (decoder.hasError()) {

@@ -13,10 +13,16 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 #endif
 #ifdef Q_OS_WIN
 #include <QDir>
@@ -48,6 +54,60 @@ void lowerPriority(qint64 group)
     }
 #endif
 }
+
+#ifdef Q_OS_LINUX
+// The read end of a pipe whose write end only this program holds (open, never written, until the
+// program ends): reading it gives end-of-file once the program has ended, however it ended.
+int programLifeline()
+{
+    static const int readEnd = [] {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            return -1;
+        return ends[0];
+    }();
+    return readEnd;
+}
+
+// Runs in the new child before it becomes the interpreter, so only system calls. A tool must not
+// outlive the program: killed with SIGKILL, the program can end nothing, and the interpreter,
+// the encoder and the player, each in the run's own session, would go on writing. So the child
+// leaves a watcher in its group that waits on the lifeline and kills the whole group when the
+// program has gone; the watcher itself dies with the child (the parent's death signal), so it
+// never outlives the run. The death signal alone would reach only the interpreter, not the tools
+// it starts.
+void leaveWatcher(int lifeline)
+{
+    if (lifeline < 0)
+        return;
+    const pid_t group = ::getpid();
+#ifdef SYS_fork
+    const long forked = ::syscall(SYS_fork);
+#else
+    const long forked = ::syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0);
+#endif
+    if (forked != 0)
+        return; // the child goes on to run the tool (unwatched if the fork failed)
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != group)
+        ::_exit(0);
+    // Nothing of the program's stays open here but the lifeline: no pipe of a tool, no lock.
+    if (lifeline != 0 && ::dup2(lifeline, 0) != 0)
+        ::_exit(0);
+#ifdef SYS_close_range
+    if (::syscall(SYS_close_range, 1U, ~0U, 0U) != 0)
+#endif
+    {
+        for (int fd = 1; fd < 4096; ++fd)
+            ::close(fd);
+    }
+    char byte;
+    while (::read(0, &byte, 1) < 0 && errno == EINTR) {
+    }
+    ::kill(-group, SIGKILL);
+    ::_exit(0);
+}
+#endif
 
 // Whether a process of the group is still running (zombies waiting to be reaped do not count).
 bool groupHasLiveMembers(qint64 group)
@@ -256,7 +316,14 @@ void ToolRun::start()
 #else
     m_process->setArguments(interpreterArguments(m_commandLine));
     // A process group of its own: stopping the run ends exactly this tree.
+#ifdef Q_OS_LINUX
+    m_process->setChildProcessModifier([lifeline = programLifeline()] {
+        ::setsid();
+        leaveWatcher(lifeline);
+    });
+#else
     m_process->setChildProcessModifier([] { ::setsid(); });
+#endif
 #endif
     connect(m_process.get(), &QProcess::readyReadStandardOutput, this, &ToolRun::readOutput);
     connect(m_process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {

@@ -5,6 +5,8 @@
 #include "core/runner/toolrun.h"
 
 #include <QFileInfo>
+
+#include "core/base/filechecks.h"
 #include <QRegularExpression>
 
 #include <cmath>
@@ -369,7 +371,7 @@ VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
 
 bool isProbeableFile(const QString &path)
 {
-    return !path.isEmpty() && QFileInfo(path).isFile();
+    return !path.isEmpty() && notRegularFileReason(path).isEmpty();
 }
 
 std::optional<VideoItem> probeVideoFile(const ToolSet &tools, const QString &workDir,

@@ -67,8 +67,13 @@ VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
                         const QStringList &streamLines, qint64 fileSystemSize,
                         const QLocale &locale = QLocale(), bool streamProbeSucceeded = true);
 
-// Whether a row is made for the path at all: an existing file (links followed).
+// Whether a row is made for the path at all: an existing regular file (links followed), never a
+// folder, a pipe or a device, nor a name that reaches another file than the one meant.
 bool isProbeableFile(const QString &path);
+
+// How long one probe run may take before it is ended and its file counted unreadable: a file on
+// a hung network share must not hold a batch or the list for ever.
+inline constexpr int kProbeTimeLimitMs = 120 * 1000;
 
 // Probes one file with both runs, one after the other, while the event loop keeps running.
 // No row for a missing file.

@@ -1,11 +1,13 @@
 #include "core/videolist/probebatch.h"
 
+#include "core/base/filechecks.h"
 #include "core/runner/toolrun.h"
 #include "core/videolist/mediaprobe.h"
 
 #include <QFileInfo>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 namespace fulmaro {
 
@@ -52,6 +54,7 @@ void ProbeBatch::startFile(qsizetype index)
     entry.state = State::Running;
     ++m_running;
     auto *run = new ToolRun(formatProbeCommand(m_tools, path), m_workDir, {}, this);
+    QTimer::singleShot(kProbeTimeLimitMs, run, &ToolRun::stop);
     connect(run, &ToolRun::done, this, [this, run, index] {
         m_entries[static_cast<size_t>(index)].formatLines = run->takeResult().lines;
         run->deleteLater();
@@ -64,6 +67,7 @@ void ProbeBatch::runStreamProbe(qsizetype index)
 {
     const QString &path = m_paths.at(index);
     auto *run = new ToolRun(streamProbeCommand(m_tools, path), m_workDir, {}, this);
+    QTimer::singleShot(kProbeTimeLimitMs, run, &ToolRun::stop);
     connect(run, &ToolRun::done, this, [this, run, index, path] {
         Entry &entry = m_entries[static_cast<size_t>(index)];
         const RunResult streams = run->takeResult();
@@ -97,7 +101,8 @@ void ProbeBatch::emitReady()
         } else if (entry.state == State::Missing) {
             entry.state = State::Emitted;
             ++m_nextToEmit;
-            Q_EMIT fileMissing(m_paths.at(m_nextToEmit - 1));
+            const QString &path = m_paths.at(m_nextToEmit - 1);
+            Q_EMIT fileMissing(path, notRegularFileReason(path));
         } else {
             break;
         }

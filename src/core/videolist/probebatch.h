@@ -36,8 +36,8 @@ public:
 Q_SIGNALS:
     // One row, in path order.
     void itemReady(const fulmaro::VideoItem &item);
-    // A path with no file behind it: no row.
-    void fileMissing(const QString &path);
+    // A path with no regular file behind it: no row; the reason says why, in Turkish.
+    void fileMissing(const QString &path, const QString &reason);
     // Every path has been dealt with.
     void finished();
 
