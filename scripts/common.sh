@@ -6,7 +6,7 @@ FULMARO_BUILD="${FULMARO_BUILD:-$FULMARO_ROOT/build}"
 FULMARO_PACKAGES=(g++ make cmake qt6-base-dev qt6-base-dev-tools libgl-dev
                   ffmpeg xvfb xauth fonts-dejavu-core
                   dpkg-dev desktop-file-utils appstream man-db groff-base parallel dbus-daemon
-                  clang-format)
+                  clang-format exfat-fuse exfatprogs)
 # scripts/fuzz: clang with libFuzzer and the sanitizer runtimes.
 FULMARO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # scripts/windows: the MinGW-w64 cross compiler, wine to run the Windows tests, apt-get source

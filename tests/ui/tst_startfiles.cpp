@@ -7,9 +7,12 @@
 #include "ui/mainform.h"
 #include "ui/startfiles.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+
+#include <csignal>
 
 using namespace fulmaro;
 
@@ -18,6 +21,8 @@ class TestStartFiles : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void filesOfTheCommandLineJoinTheList();
+    void endingSignalClosesTheWindow_data();
+    void endingSignalClosesTheWindow();
 };
 
 void TestStartFiles::filesOfTheCommandLineJoinTheList()
@@ -61,6 +66,49 @@ void TestStartFiles::filesOfTheCommandLineJoinTheList()
     addFilesOnStartup(&form, {first});
     QTRY_COMPARE_WITH_TIMEOUT(model->count(), 3, 30000);
     setMsgHook({});
+}
+
+// A logout, a shutdown or a closed terminal (SIGTERM, SIGHUP) ends the program as its close box
+// does: the window closes and keeps the output folder, the tools end with the windows, and the
+// program exits normally instead of being cut off by the signal.
+void TestStartFiles::endingSignalClosesTheWindow_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestStartFiles::endingSignalClosesTheWindow()
+{
+    QFETCH(int, signal);
+    QTemporaryDir data;
+    const WorkFolders folders = WorkFolders::under(data.path());
+    folders.create();
+    QVERIFY(!QFileInfo::exists(folders.settingsFile()));
+    QProcess app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    app.setProcessEnvironment(env);
+    app.start(QStringLiteral(FULMARO_APP));
+    QVERIFY(app.waitForStarted());
+    // The handler is in place once the process catches the signal.
+    const auto catches = [&app, signal] {
+        QFile status(QStringLiteral("/proc/%1/status").arg(app.processId()));
+        if (!status.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("SigCgt:"))
+                return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1) != 0;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(catches(), 30000);
+    ::kill(pid_t(app.processId()), signal);
+    QVERIFY(app.waitForFinished(30000));
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
+    // Closing saved the settings file, as the close box does.
+    QVERIFY(QFileInfo::exists(folders.settingsFile()));
 }
 
 QTEST_MAIN(TestStartFiles)

@@ -188,7 +188,7 @@ OutputFault existingOutputFault(const QString &outputPath)
     // The permission bits, not only whether this user could write: a rename replaces a file
     // whatever its bits say, and an administrator may write anything.
     constexpr QFile::Permissions writeBits =
-        QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+        QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     if (!(info.permissions() & writeBits) || !info.isWritable())
         return OutputFault::Protected;
     return OutputFault::None;
