@@ -116,7 +116,8 @@ private Q_SLOTS:
     void pipesAndDevicesRefusedAtOnce();
     void interruptWhileAProbeWaits();
     void truncatedSourceFails();
-    void protectedOutputKept();
+    void outputLeftAlone_data();
+    void outputLeftAlone();
     void namesThatOnceBroke_data();
     void namesThatOnceBroke();
     void nameNotInTheSystemsEncoding();
@@ -391,21 +392,41 @@ void TestBatchSafety::truncatedSourceFails()
              QStringList{QStringLiteral("yarım kalmış indirme.part.mp4")});
 }
 
-// A write-protected output is not replaced; the encoder is not even started for it.
-void TestBatchSafety::protectedOutputKept()
+// A write-protected output, or a folder of the output's name, is left alone: the job fails with
+// what really is in the way before its encoder starts (not "Is a directory" after a whole encode,
+// followed by the encoder's success as its failure).
+void TestBatchSafety::outputLeftAlone_data()
 {
-    const QString out = folder(QStringLiteral("korumalı"));
+    QTest::addColumn<bool>("folderInTheWay");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("write-protected") << false << "Çıktı dosyası yazmaya karşı korumalı";
+    QTest::newRow("a folder") << true << "Çıktı dosyasının adında bir klasör var";
+}
+
+void TestBatchSafety::outputLeftAlone()
+{
+    QFETCH(bool, folderInTheWay);
+    QFETCH(QString, reason);
+    const QString out = folder(QStringLiteral("korumalı ") + QString::number(folderInTheWay));
     const QString older = out + QStringLiteral("/klip.mp4");
-    QFile file(older);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("eski");
-    file.close();
-    QVERIFY(QFile::setPermissions(older, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (folderInTheWay) {
+        QVERIFY(QDir().mkpath(older));
+    } else {
+        QFile file(older);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("eski");
+        file.close();
+        QVERIFY(
+            QFile::setPermissions(older, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    }
     const Output o = batch({"--output", out, m_clip});
     QCOMPARE(o.exitCode, 1);
-    QVERIFY2(o.err.contains(QStringLiteral("yazmaya karşı korumalı")), qPrintable(o.err));
-    QCOMPARE(digest(older), QCryptographicHash::hash("eski", QCryptographicHash::Md5));
-    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"klip.mp4"});
+    QVERIFY2(o.err.contains(reason), qPrintable(o.err));
+    QVERIFY2(!o.err.contains(QStringLiteral("Kodlayıcı")), qPrintable(o.err));
+    if (!folderInTheWay)
+        QCOMPARE(digest(older), QCryptographicHash::hash("eski", QCryptographicHash::Md5));
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"klip.mp4"});
 }
 
 // Names whose temporary name used to fail: as long as a name may be, and names that are only an

@@ -250,6 +250,9 @@ void TestFileSafety::outputsNotReplaced()
     QCOMPARE(existingOutputFault(out.filePath("klasör.mp4")), OutputFault::IsFolder);
     QVERIFY(QFile::setPermissions(plain.fileName(), QFile::ReadOwner | QFile::ReadOther));
     QCOMPARE(existingOutputFault(plain.fileName()), OutputFault::Protected);
+    // An input of 255 bytes without an extension gives an output name no file system takes.
+    QCOMPARE(existingOutputFault(out.filePath(QString(255, QLatin1Char('a')) + ".mp4")),
+             OutputFault::NameTooLong);
 }
 
 void TestFileSafety::shortOutput_data()

@@ -181,6 +181,9 @@ PartFile createPartFile(const QString &outputPath, const QString &lockFolder)
 OutputFault existingOutputFault(const QString &outputPath)
 {
     const QFileInfo info(outputPath);
+    // Known before the encode rather than at the rename after it.
+    if (nameLength(info.fileName()) > kMaxNameLength)
+        return OutputFault::NameTooLong;
     if (!info.exists())
         return OutputFault::None;
     if (info.isDir())

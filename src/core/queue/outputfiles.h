@@ -54,7 +54,7 @@ struct PartFile
 PartFile createPartFile(const QString &outputPath, const QString &lockFolder = QString());
 
 // Why an existing file must not be replaced by the output (a folder, a write-protected file),
-// or None.
+// or why no file can take the output's name (longer than file systems take), or None.
 OutputFault existingOutputFault(const QString &outputPath);
 
 // The files a run never writes over: its sources, and the outputs its jobs have written. Held by

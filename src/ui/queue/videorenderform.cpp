@@ -230,7 +230,8 @@ void VideoRenderForm::showStatus(int index)
     const JobStatus &status = m_queue->status(index);
     const QLocale locale;
     item->setData(0, ExpectedRole, status.expectedSeconds);
-    showReason(item, status.reason);
+    // What went wrong, or else what the user should know (a killed run's leftover removed).
+    showReason(item, status.reason.isEmpty() ? status.notice : status.reason);
     if (status.state == JobState::Waiting || status.state == JobState::Skipped)
         return;
     item->setText(ColStart, timeText(status.started.time(), locale));
