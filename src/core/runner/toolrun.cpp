@@ -72,39 +72,27 @@ int programLifeline()
 // Runs in the new child before it becomes the interpreter, so only system calls. A tool must not
 // outlive the program: killed with SIGKILL, the program can end nothing, and the interpreter,
 // the encoder and the player, each in the run's own session, would go on writing. So the child
-// leaves a watcher in its group that waits on the lifeline and kills the whole group when the
-// program has gone; the watcher itself dies with the child (the parent's death signal), so it
-// never outlives the run. The death signal alone would reach only the interpreter, not the tools
-// it starts.
+// leaves a watcher in its group: a tiny shell that reads the lifeline and kills the whole group
+// when the program has gone. The watcher dies with the child (the parent's death signal, which
+// survives its exec), so it never outlives the run. The death signal alone would reach only the
+// interpreter, not the tools it starts. vfork: the watcher shares the memory until its exec, so
+// starting it copies none of the program's pages.
 void leaveWatcher(int lifeline)
 {
     if (lifeline < 0)
         return;
     const pid_t group = ::getpid();
-#ifdef SYS_fork
-    const long forked = ::syscall(SYS_fork);
-#else
-    const long forked = ::syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0);
-#endif
-    if (forked != 0)
-        return; // the child goes on to run the tool (unwatched if the fork failed)
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != group)
+    if (::vfork() != 0)
+        return; // the child goes on to run the tool (unwatched if the watcher did not start)
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != group)
         ::_exit(0);
-    // Nothing of the program's stays open here but the lifeline: no pipe of a tool, no lock.
-    if (lifeline != 0 && ::dup2(lifeline, 0) != 0)
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (::dup2(lifeline, 0) != 0 || null < 0 || ::dup2(null, 1) != 1 || ::dup2(null, 2) != 2)
         ::_exit(0);
-#ifdef SYS_close_range
-    if (::syscall(SYS_close_range, 1U, ~0U, 0U) != 0)
-#endif
-    {
-        for (int fd = 1; fd < 4096; ++fd)
-            ::close(fd);
-    }
-    char byte;
-    while (::read(0, &byte, 1) < 0 && errno == EINTR) {
-    }
-    ::kill(-group, SIGKILL);
+    // The group is the child's: the watcher's parent while it lives.
+    static const char *const argv[] = {"sh", "-c", "read x; kill -9 -$PPID", nullptr};
+    static const char *const envp[] = {nullptr};
+    ::execve("/bin/sh", const_cast<char *const *>(argv), const_cast<char *const *>(envp));
     ::_exit(0);
 }
 #endif
