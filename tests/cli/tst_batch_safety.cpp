@@ -48,12 +48,7 @@ bool processMentions(const QByteArray &text)
     return false;
 }
 
-bool run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
+using testsupport::runCommand;
 
 // A small exFAT volume through FUSE on a loop device: a camera card, whose file system finds a
 // name in any case. Undone however the test ends.
@@ -63,9 +58,9 @@ public:
     ~CameraCard()
     {
         if (m_mounted)
-            run(QStringLiteral("umount"), {m_at});
+            runCommand(QStringLiteral("umount"), {m_at});
         if (!m_device.isEmpty())
-            run(QStringLiteral("losetup"), {"-d", m_device});
+            runCommand(QStringLiteral("losetup"), {"-d", m_device});
     }
     // Empty when it is mounted, else why not.
     QString mount(const QString &image, const QString &at)
@@ -82,7 +77,7 @@ public:
         if (!file.open(QIODevice::WriteOnly) || !file.resize(32 * 1024 * 1024))
             return QStringLiteral("no image file");
         file.close();
-        if (!run(QStringLiteral("mkfs.exfat"), {image}))
+        if (!runCommand(QStringLiteral("mkfs.exfat"), {image}))
             return QStringLiteral("mkfs.exfat failed");
         QProcess losetup;
         losetup.start(QStringLiteral("losetup"), {"-f", "--show", image});
@@ -91,7 +86,7 @@ public:
         m_device = QString::fromUtf8(losetup.readAllStandardOutput()).trimmed();
         QDir().mkpath(at);
         m_at = at;
-        m_mounted = run(QStringLiteral("mount.exfat-fuse"), {m_device, at});
+        m_mounted = runCommand(QStringLiteral("mount.exfat-fuse"), {m_device, at});
         return m_mounted ? QString() : QStringLiteral("the FUSE mount failed");
     }
 

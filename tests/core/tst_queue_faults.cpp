@@ -23,12 +23,7 @@ using namespace fulmaro;
 
 namespace {
 
-bool runCommand(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
+using testsupport::runCommand;
 
 // A mount made for one test, undone however the test ends.
 class Mount

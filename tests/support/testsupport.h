@@ -34,6 +34,15 @@ inline bool linkRealTools(const QString &binDir)
     return true;
 }
 
+// Runs a program and waits for it: true when it ended well.
+inline bool runCommand(const QString &program, const QStringList &args, int timeoutMs = 30000)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit &&
+           p.exitCode() == 0;
+}
+
 // Whether a process with this id still exists (zombies count as gone).
 inline bool processAlive(qint64 pid)
 {
