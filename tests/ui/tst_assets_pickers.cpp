@@ -238,12 +238,10 @@ void TestAssetPickers::fillRules()
         QVERIFY(QFile::remove(dir + file));
 
     AssetLibrary *a = p->assets;
-    if (picker == QLatin1String("cbFilter"))
-        a->fillFilterList(fileName);
-    else if (picker == QLatin1String("cbFrame"))
-        a->fillFrameList(fileName);
-    else
-        a->fillLogoList(fileName);
+    a->fill(picker == QLatin1String("cbFilter")  ? Library::Filter
+            : picker == QLatin1String("cbFrame") ? Library::Frame
+                                                 : Library::Logo,
+            fileName);
     QCOMPARE(entries(box), expected);
     QCOMPARE(box->currentIndex(), index);
     // A picker without a selection counts as "Yok" for the builder.
@@ -260,7 +258,7 @@ void TestAssetPickers::addPictures()
         QVERIFY(makePng(outside + QString::fromUtf8(name), Qt::blue));
     // "deniz" is in the library already and is replaced.
     QVERIFY(makePng(m_form->folders.logoDir + QStringLiteral("deniz.png"), Qt::green));
-    p->assets->fillLogoList();
+    p->assets->fill(Library::Logo);
 
     QStringList offered;
     p->assets->openPictureDialog = [&](QWidget *) {
@@ -314,9 +312,9 @@ void TestAssetPickers::addClips()
     QCOMPARE(entries(p->cbOutro), QStringList({"Yok"}));
 
     p->cbIntro->setCurrentIndex(1);
-    p->assets->videoNewClick(p->btnOutroNew);
+    p->assets->addFiles(Library::Outro);
     QCOMPARE(entries(p->cbOutro), QStringList({"Yok", "a"}));
-    p->assets->fillIntroList();
+    p->assets->fill(Library::Intro);
     QCOMPARE(p->cbIntro->currentText(), QStringLiteral("a"));
 }
 

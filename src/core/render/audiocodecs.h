@@ -1,17 +1,11 @@
 #pragma once
 
+#include "core/videolist/audiostream.h"
+
 #include <QList>
 #include <QString>
 
 namespace fulmaro {
-
-// One sound stream of a source, as the stream probe names it.
-struct AudioStream
-{
-    QString codec;      // codec_name: "aac", "mp3", "opus", "pcm_s16le" ...
-    int sampleRate = 0; // 0 when the probe gave none
-    friend bool operator==(const AudioStream &, const AudioStream &) = default;
-};
 
 // Whether the encoder copies a stream of this codec and sample rate into the container named by
 // this output extension (mp4, mkv, avi, flv; any case) without touching it. A codec the table

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/render/audiocodecs.h"
+#include "core/videolist/audiostream.h"
 
 #include <QByteArray>
 #include <QList>

@@ -5,7 +5,6 @@
 #include "core/render/settingstable.h"
 #include "ui/assets/imagepreviewform.h"
 #include "ui/dialogs/msgform.h"
-#include "ui/render/settingspanel.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -24,15 +23,39 @@ namespace {
 
 const QString kPng = QStringLiteral(".png");
 
-// The entries a picker lists before the library's names: "Yok", and the built-in frames.
-const QStringList &fixedEntries(const char *picker)
+bool isPictureLibrary(Library library)
 {
-    return settingControl(QLatin1String(picker))->items;
+    return library == Library::Filter || library == Library::Frame || library == Library::Logo;
 }
 
-int fixedCount(const char *picker)
+// The entries a picker lists before the library's names: "Yok", and the built-in frames.
+QStringList fixedEntries(Library library)
 {
-    return int(fixedEntries(picker).size());
+    switch (library) {
+    case Library::Filter:
+        return settingControl(QStringLiteral("cbFilter"))->items;
+    case Library::Frame:
+        return settingControl(QStringLiteral("cbFrame"))->items;
+    case Library::Logo:
+        return settingControl(QStringLiteral("cbLogo"))->items;
+    case Library::Intro:
+    case Library::Outro:
+        break;
+    }
+    return {noneItem()};
+}
+
+// How the delete question names the entry's kind.
+QString deleteQuestionStart(Library library)
+{
+    switch (library) {
+    case Library::Frame:
+        return QStringLiteral("Seçili çerçeve [");
+    case Library::Logo:
+        return QStringLiteral("Seçili logo [");
+    default:
+        return QStringLiteral("Seçili filtre [");
+    }
 }
 
 // The first entry equal to text without regard to case, or -1.
@@ -101,10 +124,9 @@ QStringList pictureDialogNameFilters()
     return {QStringLiteral("Portable Network Graphics (*.png)")};
 }
 
-AssetLibrary::AssetLibrary(const WorkFolders &folders, SettingsPanel *panel, QWidget *dialogParent)
-    : QObject(panel)
-    , m_folders(folders)
-    , m_panel(panel)
+AssetLibrary::AssetLibrary(Controls libraries, QWidget *dialogParent, QObject *parent)
+    : QObject(parent)
+    , m_libraries(std::move(libraries))
     , m_dialogParent(dialogParent)
 {
     setObjectName(QStringLiteral("AssetLibrary"));
@@ -114,170 +136,88 @@ AssetLibrary::AssetLibrary(const WorkFolders &folders, SettingsPanel *panel, QWi
     openVideoDialog = [](QWidget *parent) {
         return runOpenDialog(parent, "OpenVideoDialog", videoDialogNameFilters(), false);
     };
-
-    for (QToolButton *button : {panel->btnFilterNew, panel->btnFrameNew, panel->btnLogoNew})
-        connect(button, &QToolButton::clicked, this, [this, button] { imageNewClick(button); });
-    for (QToolButton *button : {panel->btnIntroNew, panel->btnOutroNew})
-        connect(button, &QToolButton::clicked, this, [this, button] { videoNewClick(button); });
-    for (QToolButton *button :
-         {panel->btnFilterDelete, panel->btnFrameDelete, panel->btnLogoDelete})
-        connect(button, &QToolButton::clicked, this, [this, button] { imageDeleteClick(button); });
-    for (QToolButton *button :
-         {panel->btnFilterPreview, panel->btnFramePreview, panel->btnLogoPreview})
-        connect(button, &QToolButton::clicked, this, [this, button] { imagePreviewClick(button); });
+    for (const auto &[library, controls] : m_libraries) {
+        const Library which = library;
+        if (controls.newButton)
+            connect(controls.newButton, &QToolButton::clicked, this,
+                    [this, which] { addFiles(which); });
+        if (controls.deleteButton)
+            connect(controls.deleteButton, &QToolButton::clicked, this,
+                    [this, which] { deleteSelected(which); });
+        if (controls.previewButton)
+            connect(controls.previewButton, &QToolButton::clicked, this,
+                    [this, which] { choosePicture(which); });
+    }
 }
 
-void AssetLibrary::fillPictureList(QComboBox *picker, const QStringList &fixed,
-                                   const QString &folder, const QString &aFileName)
+void AssetLibrary::fill(Library library, const QString &aFileName)
 {
-    const QStringList files = getFilesInDirectory(folder, QStringLiteral("*.png"));
-    const QString wanted =
-        aFileName.isEmpty() ? picker->currentText() : QFileInfo(aFileName).completeBaseName();
+    const auto found = m_libraries.find(library);
+    if (found == m_libraries.end() || !found->second.picker)
+        return;
+    QComboBox *picker = found->second.picker;
+    const bool pictures = isPictureLibrary(library);
+    const QStringList files = getFilesInDirectory(
+        found->second.folder, pictures ? QStringLiteral("*.png") : QStringLiteral("*.mp4"));
+    // A clip shown before is looked up again like a picture's name; one that has gone leaves no
+    // entry selected.
+    const QString wanted = aFileName.isEmpty() || !pictures
+                               ? picker->currentText()
+                               : QFileInfo(aFileName).completeBaseName();
     picker->clear();
-    picker->addItems(fixed + files);
+    picker->addItems(fixedEntries(library) + files);
     picker->setCurrentIndex(wanted.isEmpty() ? 0 : firstEqual(picker, wanted));
-}
-
-void AssetLibrary::fillFilterList(const QString &aFileName)
-{
-    fillPictureList(m_panel->cbFilter, fixedEntries("cbFilter"), m_folders.filterDir, aFileName);
-}
-
-void AssetLibrary::fillFrameList(const QString &aFileName)
-{
-    fillPictureList(m_panel->cbFrame, fixedEntries("cbFrame"), m_folders.frameDir, aFileName);
-}
-
-void AssetLibrary::fillLogoList(const QString &aFileName)
-{
-    fillPictureList(m_panel->cbLogo, fixedEntries("cbLogo"), m_folders.logoDir, aFileName);
-}
-
-void AssetLibrary::fillClipList(QComboBox *picker, const QString &folder)
-{
-    const QStringList files = getFilesInDirectory(folder, QStringLiteral("*.mp4"));
-    const QString shown = picker->currentText();
-    picker->clear();
-    picker->addItems(QStringList{noneItem()} + files);
-    // The clip shown before is looked up again like a picture's name; a clip that has gone
-    // leaves no entry selected.
-    picker->setCurrentIndex(shown.isEmpty() ? 0 : firstEqual(picker, shown));
-}
-
-void AssetLibrary::fillIntroList()
-{
-    fillClipList(m_panel->cbIntro, m_folders.introDir);
-}
-
-void AssetLibrary::fillOutroList()
-{
-    fillClipList(m_panel->cbOutro, m_folders.outroDir);
 }
 
 void AssetLibrary::fillAll()
 {
-    fillFilterList();
-    fillFrameList();
-    fillLogoList();
-    fillIntroList();
-    fillOutroList();
+    for (Library library :
+         {Library::Filter, Library::Frame, Library::Logo, Library::Intro, Library::Outro})
+        fill(library);
 }
 
-void AssetLibrary::imageNewClick(QObject *sender)
+void AssetLibrary::addFiles(Library library)
 {
-    QString folder;
-    void (AssetLibrary::*refill)(const QString &) = nullptr;
-    if (sender == m_panel->btnFilterNew) {
-        folder = m_folders.filterDir;
-        refill = &AssetLibrary::fillFilterList;
-    } else if (sender == m_panel->btnFrameNew) {
-        folder = m_folders.frameDir;
-        refill = &AssetLibrary::fillFrameList;
-    } else if (sender == m_panel->btnLogoNew) {
-        folder = m_folders.logoDir;
-        refill = &AssetLibrary::fillLogoList;
-    } else {
+    const auto found = m_libraries.find(library);
+    if (found == m_libraries.end())
         return;
-    }
-    const QStringList chosen =
-        openPictureDialog ? openPictureDialog(m_dialogParent) : QStringList();
+    const bool pictures = isPictureLibrary(library);
+    const auto &open = pictures ? openPictureDialog : openVideoDialog;
+    const QStringList chosen = open ? open(m_dialogParent) : QStringList();
     if (chosen.isEmpty())
         return;
     // A copy that fails is not reported: the refill shows what the folder holds.
     for (const QString &path : chosen)
-        copyIntoLibrary(path, folder);
-    (this->*refill)(chosen.constLast());
+        copyIntoLibrary(path, found->second.folder);
+    fill(library, pictures ? chosen.constLast() : QString());
 }
 
-void AssetLibrary::videoNewClick(QObject *sender)
+void AssetLibrary::deleteSelected(Library library)
 {
-    QString folder;
-    void (AssetLibrary::*refill)() = nullptr;
-    if (sender == m_panel->btnIntroNew) {
-        folder = m_folders.introDir;
-        refill = &AssetLibrary::fillIntroList;
-    } else if (sender == m_panel->btnOutroNew) {
-        folder = m_folders.outroDir;
-        refill = &AssetLibrary::fillOutroList;
-    } else {
+    const auto found = m_libraries.find(library);
+    if (found == m_libraries.end() || !found->second.picker || !isPictureLibrary(library))
         return;
-    }
-    const QStringList chosen = openVideoDialog ? openVideoDialog(m_dialogParent) : QStringList();
-    if (chosen.isEmpty())
-        return;
-    for (const QString &path : chosen)
-        copyIntoLibrary(path, folder);
-    (this->*refill)();
-}
-
-void AssetLibrary::imageDeleteClick(QObject *sender)
-{
-    QComboBox *picker = nullptr;
-    int fixed = 0; // the fixed entries stand for no file
-    QString what;
-    QString folder;
-    void (AssetLibrary::*refill)(const QString &) = nullptr;
-    if (sender == m_panel->btnFilterDelete) {
-        picker = m_panel->cbFilter;
-        fixed = fixedCount("cbFilter");
-        what = QStringLiteral("Seçili filtre [");
-        folder = m_folders.filterDir;
-        refill = &AssetLibrary::fillFilterList;
-    } else if (sender == m_panel->btnFrameDelete) {
-        picker = m_panel->cbFrame;
-        fixed = fixedCount("cbFrame");
-        what = QStringLiteral("Seçili çerçeve [");
-        folder = m_folders.frameDir;
-        refill = &AssetLibrary::fillFrameList;
-    } else if (sender == m_panel->btnLogoDelete) {
-        picker = m_panel->cbLogo;
-        fixed = fixedCount("cbLogo");
-        what = QStringLiteral("Seçili logo [");
-        folder = m_folders.logoDir;
-        refill = &AssetLibrary::fillLogoList;
-    } else {
-        return;
-    }
-    if (picker->currentIndex() < fixed)
+    QComboBox *picker = found->second.picker;
+    // The fixed entries stand for no file.
+    if (picker->currentIndex() < fixedEntries(library).size())
         return;
     const QString entry = picker->currentText();
     // Only "Evet" deletes: closing the question by its close box is no consent.
     if (showMsg(MsgDlgType::mtConfirmation,
-                what + entry + QStringLiteral("] listeden çıkartılsın mı?"), 0) != kMsgYes)
+                deleteQuestionStart(library) + entry + QStringLiteral("] listeden çıkartılsın mı?"),
+                0) != kMsgYes)
         return;
-    deleteLibraryFile(folder, entry, kPng);
+    deleteLibraryFile(found->second.folder, entry, kPng);
     picker->setCurrentIndex(0);
-    (this->*refill)(QString());
+    fill(library);
 }
 
-void AssetLibrary::imagePreviewClick(QObject *sender)
+void AssetLibrary::choosePicture(Library library)
 {
-    if (sender == m_panel->btnFilterPreview)
-        showImagePicker(m_panel->cbFilter, m_folders.filterDir, fixedCount("cbFilter"));
-    else if (sender == m_panel->btnFramePreview)
-        showImagePicker(m_panel->cbFrame, m_folders.frameDir, fixedCount("cbFrame"));
-    else if (sender == m_panel->btnLogoPreview)
-        showImagePicker(m_panel->cbLogo, m_folders.logoDir, fixedCount("cbLogo"));
+    const auto found = m_libraries.find(library);
+    if (found == m_libraries.end() || !found->second.picker || !isPictureLibrary(library))
+        return;
+    showImagePicker(found->second.picker, found->second.folder, int(fixedEntries(library).size()));
 }
 
 void AssetLibrary::showImagePicker(QComboBox *aCombo, const QString &aDirectory, int aFirstIndex)

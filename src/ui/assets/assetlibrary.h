@@ -1,46 +1,54 @@
 #pragma once
 
-#include "core/base/workfolders.h"
-
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
 #include <functional>
+#include <map>
 
 class QComboBox;
+class QToolButton;
 class QWidget;
 
 namespace fulmaro {
 
-class SettingsPanel;
+// The libraries behind the settings pickers.
+enum class Library { Filter, Frame, Logo, Intro, Outro };
+
+// One library as the settings show it: its folder, its picker and the picker's buttons. Picture
+// libraries have all three buttons; clip libraries a "new" button only.
+struct LibraryControls
+{
+    QString folder;
+    QComboBox *picker = nullptr;
+    QToolButton *newButton = nullptr;
+    QToolButton *deleteButton = nullptr;  // pictures only
+    QToolButton *previewButton = nullptr; // pictures only
+};
 
 // The overlay picture libraries (filters, frames, logos) and the clip libraries (intros, outros)
-// behind the settings panel's pickers: filling the pickers from the folders, adding files by
-// copying them in, deleting, and choosing in the picture window. It works on the panel's pickers
-// and buttons and the library folders; its dialogs open over dialogParent.
+// behind the settings pickers: filling the pickers from the folders, adding files by copying
+// them in, deleting, and choosing in the picture window. Each library comes with its controls;
+// dialogs open over dialogParent.
 class AssetLibrary : public QObject
 {
     Q_OBJECT
 public:
-    AssetLibrary(const WorkFolders &folders, SettingsPanel *panel, QWidget *dialogParent);
+    using Controls = std::map<Library, LibraryControls>;
+    AssetLibrary(Controls libraries, QWidget *dialogParent, QObject *parent = nullptr);
 
     // Refill one picker. A given file path selects the entry named after that file; otherwise
     // the entry shown before is selected again, or "Yok" when none was shown. A name that is no
-    // longer listed leaves no entry selected.
-    void fillFilterList(const QString &aFileName = QString());
-    void fillFrameList(const QString &aFileName = QString());
-    void fillLogoList(const QString &aFileName = QString());
-    void fillIntroList();
-    void fillOutroList();
+    // longer listed leaves no entry selected. (Clip pickers take no file path.)
+    void fill(Library library, const QString &aFileName = QString());
     // The start-up filling: filter, frame, logo, intro, outro.
     void fillAll();
 
-    // Handlers of the pickers' buttons; sender tells which library.
-    void imageNewClick(QObject *sender);
-    void videoNewClick(QObject *sender);
-    void imageDeleteClick(QObject *sender);
-    void imagePreviewClick(QObject *sender);
+    // What the library's buttons do.
+    void addFiles(Library library);
+    void deleteSelected(Library library);
+    void choosePicture(Library library);
 
     // Opens the picture window on the file entries of aCombo (from aFirstIndex on) and selects
     // the chosen entry in aCombo when the user accepts.
@@ -52,12 +60,7 @@ public:
     std::function<QStringList(QWidget *parent)> openVideoDialog;
 
 private:
-    void fillPictureList(QComboBox *picker, const QStringList &fixed, const QString &folder,
-                         const QString &aFileName);
-    void fillClipList(QComboBox *picker, const QString &folder);
-
-    WorkFolders m_folders;
-    SettingsPanel *m_panel;
+    Controls m_libraries;
     QPointer<QWidget> m_dialogParent;
 };
 

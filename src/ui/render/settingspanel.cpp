@@ -88,7 +88,15 @@ SettingsPanel::SettingsPanel(const WorkFolders &folders, QWidget *parent)
     connect(cbFrame, &QComboBox::currentIndexChanged, this, &SettingsPanel::cbFrameChange);
     connect(cbLogo, &QComboBox::currentIndexChanged, this, &SettingsPanel::cbLogoChange);
 
-    assets = new AssetLibrary(folders, this, this);
+    assets = new AssetLibrary(
+        {{Library::Filter,
+          {folders.filterDir, cbFilter, btnFilterNew, btnFilterDelete, btnFilterPreview}},
+         {Library::Frame,
+          {folders.frameDir, cbFrame, btnFrameNew, btnFrameDelete, btnFramePreview}},
+         {Library::Logo, {folders.logoDir, cbLogo, btnLogoNew, btnLogoDelete, btnLogoPreview}},
+         {Library::Intro, {folders.introDir, cbIntro, btnIntroNew}},
+         {Library::Outro, {folders.outroDir, cbOutro, btnOutroNew}}},
+        this, this);
     fillPickers();
     cbFrameChange();
     cbLogoChange();

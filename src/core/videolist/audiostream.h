@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace fulmaro {
+
+// One sound stream of a source, as the stream probe names it.
+struct AudioStream
+{
+    QString codec;      // codec_name: "aac", "mp3", "opus", "pcm_s16le" ...
+    int sampleRate = 0; // 0 when the probe gave none
+    friend bool operator==(const AudioStream &, const AudioStream &) = default;
+};
+
+} // namespace fulmaro
