@@ -1,10 +1,10 @@
 #include "cli/rendercommand.h"
 
-#include "cli/fileprober.h"
 #include "core/base/endingsignals.h"
 #include "core/base/filechecks.h"
 #include "core/base/settingsfile.h"
-#include "core/desktop/sleepinhibitor.h"
+#include "core/batch/batchrun.h"
+#include "core/batch/sourceprober.h"
 #include "core/queue/rendercheck.h"
 #include "core/queue/renderjobs.h"
 #include "core/queue/renderprogress.h"
@@ -14,6 +14,7 @@
 #include "core/render/settingsoptions.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
@@ -55,48 +56,30 @@ QString stateText(const JobStatus &status)
     return QString();
 }
 
-// Renders the files one after another while the next files are being probed. Each file's row
-// and job are the ones the window's queue would make.
-int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
-                const RenderSettings &settings, const QString &outputFolder,
-                const WorkFolders &folders, const ToolSet &tools, EndingSignals &ending,
-                QTextStream &err)
+// Renders the files one after another while the next files are being probed: the batch engine
+// does the work; this prints a status line for each job and the totals.
+int renderFiles(BatchRun &run, EndingSignals &ending, QTextStream &err)
 {
-    const BuildFolders buildFolders = BuildFolders::from(folders, tools);
-    const QStringList outputs = renderOutputPaths(files, settings.cbExtension, outputFolder);
-    const int total = int(files.size());
+    const int total = run.count();
     const bool terminal = stderrIsTerminal();
-    QueueOptions queueOptions;
-    queueOptions.encoderPath = tools.path(tools.ffMpeg);
-    queueOptions.workDir = folders.tempDir;
-    queueOptions.timeStart = settings.edTimeStart;
-    queueOptions.timeEnd = settings.edTimeEnd;
-    queueOptions.speedPercent = settings.tbVideoSpeed;
-    // Every job of the run keeps off every source, and off the outputs written before it.
-    queueOptions.guarded = std::make_shared<GuardedFiles>();
-    for (const QString &file : files)
-        queueOptions.guarded->add(file);
-
-    auto toolIsRight = [&] {
-        QString message;
-        if (tools.verify(tools.ffMpeg, &message))
-            return true;
-        if (!message.isEmpty())
-            err << message << '\n';
-        err.flush();
-        return false;
-    };
     auto head = [&](int index) {
+        const QString output = run.queue() ? run.queue()->job(index).outputPath : run.source(index);
         return QStringLiteral("[%1/%2] %3")
             .arg(index + 1)
             .arg(total)
-            .arg(printableName(QDir::toNativeSeparators(outputs.at(index))));
+            .arg(printableName(QDir::toNativeSeparators(output)));
     };
-    QList<JobStatus> statuses(total);
-    auto report = [&](int index, const JobStatus &status) {
-        statuses[index] = status;
+    auto report = [&](int index) {
+        const JobStatus &status = run.queue()->status(index);
+        const RenderJob &job = run.queue()->job(index);
         if (terminal)
             err << "\r\x1b[K";
+        if (status.state == JobState::Failed && !job.refusal.isEmpty()) {
+            // Never handed to the encoder.
+            err << head(index) << QStringLiteral(": hata: ") << printableName(job.refusal) << '\n';
+            err.flush();
+            return;
+        }
         err << head(index) << ": " << stateText(status);
         if (status.state == JobState::Succeeded || status.state == JobState::Failed)
             err << QStringLiteral(", süre ") << elapsedText(status.elapsedSeconds);
@@ -111,110 +94,62 @@ int renderFiles(const QStringList &files, const QList<VideoItem> &probed,
         }
         err.flush();
     };
-
-    // Ctrl-C (or the end of the terminal or session) ends the running job's own process tree,
-    // which takes its unfinished output with it, then the run; a probe being waited for is
-    // given up.
-    RenderQueue *running = nullptr;
-    FileProber prober(tools, folders.workDir, files);
-    const QMetaObject::Connection onEnding =
-        QObject::connect(&ending, &EndingSignals::arrived, [&] {
-            prober.abandon();
-            if (running && !running->stopRequested())
-                running->stop();
-        });
-    if (probed.isEmpty())
-        prober.start();
-
     // The same figures as the window: the job's percentage, speed and time left, then the
     // whole run's.
     const QLocale locale;
-    auto statusLine = [&](int index, const JobStatus &current) -> QString {
+    auto statusLine = [&](int index) -> QString {
         const QDateTime now = QDateTime::currentDateTime();
+        const JobStatus &current = run.queue()->status(index);
         QString line = QLatin1Char('%') + locale.toString(current.percent.value_or(0));
         if (current.speed)
             line += QStringLiteral(" · ") + speedText(*current.speed, locale);
         if (const auto left = jobSecondsLeft(current, now))
             line += QStringLiteral(" · kalan ") + elapsedText(*left, locale);
-        QList<JobStatus> run = statuses;
-        run[index] = current;
-        QList<qint64> planned;
-        for (int i = 0; i < total; ++i) {
-            const VideoItem *item = prober.known(i);
-            const qint64 input = item ? durationToSeconds(item->duration) : 0;
-            planned << (input > 0 ? expectedOutputSeconds(input, settings.edTimeStart,
-                                                          settings.edTimeEnd, settings.tbVideoSpeed)
-                                  : 0);
-        }
+        QList<JobStatus> statuses;
+        for (int i = 0; i < total; ++i)
+            statuses << run.queue()->status(i);
         return line + QStringLiteral(" · toplam ") +
-               runCaption(runFigures(run, planned, now), locale);
+               runCaption(runFigures(statuses, run.plannedSeconds(), now), locale);
     };
-    // The machine stays awake until the last file is done.
-    SleepInhibitor sleepLock;
-    sleepLock.hold();
-    int done = 0;
-    int failed = 0;
-    bool halted = false; // a stop or a failed tool check: the rest is not run
-    for (int index = 0; index < total; ++index) {
-        JobStatus status;
-        status.state = JobState::Skipped;
-        if (!halted && !ending.received() && !toolIsRight())
-            halted = true;
-        if (halted || ending.received()) {
-            report(index, status);
-            continue;
-        }
-        const VideoItem &item = probed.isEmpty() ? prober.waitFor(index) : probed.at(index);
-        if (ending.received()) {
-            report(index, status);
-            continue;
-        }
-        const RenderJob job =
-            buildRenderJob(item, index, settings, buildFolders, outputs.at(index));
-        if (!job.refusal.isEmpty()) {
-            // Never handed to the encoder; the run goes on with the next file.
-            if (terminal)
-                err << "\r\x1b[K";
-            err << head(index) << QStringLiteral(": hata: ") << printableName(job.refusal) << '\n';
-            err.flush();
-            ++failed;
-            continue;
-        }
-        RenderQueue queue({job}, queueOptions);
-        QObject::connect(&queue, &RenderQueue::jobProgress, [&](int) {
-            if (!terminal)
-                return;
-            err << '\r' << head(index) << ": " << statusLine(index, queue.status(0)) << "\x1b[K";
-            err.flush();
-        });
-        running = &queue;
-        queue.runAll();
-        running = nullptr;
-        status = queue.status(0);
-        report(index, status);
-        if (status.state == JobState::Succeeded)
-            ++done;
-        else if (status.state == JobState::Failed)
-            ++failed;
-        else
-            halted = true;
-        if (queue.halted())
-            halted = true;
-    }
-    QObject::disconnect(onEnding);
-    sleepLock.release();
+    QObject::connect(&run, &BatchRun::jobProgress, [&](int index) {
+        if (!terminal)
+            return;
+        err << '\r' << head(index) << ": " << statusLine(index) << "\x1b[K";
+        err.flush();
+    });
+    QObject::connect(&run, &BatchRun::jobFinished, report);
+    bool refused = false;
+    QObject::connect(&run, &BatchRun::refused, [&](const InputProblem &problem) {
+        err << "fulmaro-batch: " << problem.message << '\n';
+        err.flush();
+        refused = true;
+    });
+    // Ctrl-C (or the end of the terminal or session) ends the running job's own process tree,
+    // which takes its unfinished output with it, then the run; a probe being waited for is
+    // given up.
+    QObject::connect(&ending, &EndingSignals::arrived, &run, &BatchRun::stop);
 
+    QEventLoop loop;
+    QObject::connect(&run, &BatchRun::finished, &loop, &QEventLoop::quit);
+    if (!run.start())
+        return kExitUsage;
+    if (run.phase() != BatchRun::Phase::Done)
+        loop.exec();
+    if (refused)
+        return kExitUsage;
+
+    const BatchTotals totals = run.totals();
     err << QStringLiteral("Toplam %1 iş: %2 başarılı, %3 başarısız, %4 durduruldu ya da "
                           "çalıştırılmadı.")
                .arg(total)
-               .arg(done)
-               .arg(failed)
-               .arg(total - done - failed)
+               .arg(totals.succeeded)
+               .arg(totals.failed)
+               .arg(totals.notRun)
         << '\n';
     err.flush();
     if (ending.received())
         return kExitInterrupted;
-    return done == total ? kExitOk : kExitFailed;
+    return totals.succeeded == total ? kExitOk : kExitFailed;
 }
 
 } // namespace
@@ -288,35 +223,42 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         if (folder.isProblem())
             return fail(folder.message);
     }
+    if (!options.dryRun) {
+        BatchRun run({settings, outputFolder, folders, tools}, options.files);
+        run.toolCheck = [&tools, &err] {
+            QString message;
+            if (tools.verify(tools.ffMpeg, &message))
+                return true;
+            if (!message.isEmpty())
+                err << message << '\n';
+            err.flush();
+            return false;
+        };
+        return renderFiles(run, ending, err);
+    }
+
     if (const InputProblem bitrate = checkBitrate(settings); bitrate.isProblem())
         return fail(bitrate.message);
-
-    // A trim is checked against every file's length before anything runs; that takes the probes
-    // first, which otherwise run beside the renders.
-    QList<VideoItem> probed;
+    // A trim is checked against every file's length before anything is printed.
     if (settings.edTimeStart > 0 || settings.edTimeEnd > 0) {
-        FileProber prober(tools, folders.workDir, options.files, 2);
-        QObject::connect(&ending, &EndingSignals::arrived, &prober, &FileProber::abandon);
+        SourceProber prober(tools, folders.workDir, options.files, 2);
+        QObject::connect(&ending, &EndingSignals::arrived, &prober, &SourceProber::abandon);
         prober.start();
         for (int index = 0; index < options.files.size(); ++index) {
-            probed << prober.waitFor(index);
+            const VideoItem &item = prober.waitFor(index);
             if (ending.received())
                 return kExitInterrupted;
-            if (const InputProblem trim = checkTrim(probed.last(), settings); trim.isProblem())
+            if (const InputProblem trim = checkTrim(item, settings); trim.isProblem())
                 return fail(trim.message);
         }
     }
-
-    if (!options.dryRun)
-        return renderFiles(options.files, probed, settings, outputFolder, folders, tools, ending,
-                           err);
 
     BuildFolders buildFolders = BuildFolders::from(folders, tools);
     buildFolders.playerPath = tools.path(tools.ffPlay); // Bin's or the system's
     const QStringList outputs =
         renderOutputPaths(options.files, settings.cbExtension, outputFolder);
-    FileProber prober(tools, folders.workDir, options.files);
-    QObject::connect(&ending, &EndingSignals::arrived, &prober, &FileProber::abandon);
+    SourceProber prober(tools, folders.workDir, options.files);
+    QObject::connect(&ending, &EndingSignals::arrived, &prober, &SourceProber::abandon);
     prober.start();
     int exitCode = kExitOk;
     const char lineEnd = options.nullLines ? '\0' : '\n';

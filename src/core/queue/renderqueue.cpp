@@ -15,6 +15,7 @@ RenderQueue::RenderQueue(QList<RenderJob> jobs, QueueOptions options, QObject *p
     : QObject(parent)
     , m_jobs(std::move(jobs))
     , m_status(m_jobs.size())
+    , m_pending(m_jobs.size(), false)
     , m_options(std::move(options))
     , m_progress(m_options.timeStart, m_options.timeEnd, m_options.speedPercent)
 {}
@@ -46,9 +47,34 @@ void RenderQueue::start()
     QMetaObject::invokeMethod(this, &RenderQueue::next, Qt::QueuedConnection);
 }
 
+void RenderQueue::setPending(int index)
+{
+    if (!m_started)
+        m_pending[index] = true;
+}
+
+void RenderQueue::provideJob(int index, RenderJob job)
+{
+    if (!m_pending.at(index))
+        return;
+    m_jobs[index] = std::move(job);
+    m_pending[index] = false;
+    if (m_waitingFor == index) {
+        m_waitingFor = -1;
+        QMetaObject::invokeMethod(
+            this, [this, index] { checkAndRun(index); }, Qt::QueuedConnection);
+    }
+}
+
 void RenderQueue::stop()
 {
     m_abort = true;
+    // A job still waiting to be built is not waited for any longer.
+    if (m_waitingFor >= 0) {
+        const int index = std::exchange(m_waitingFor, -1);
+        QMetaObject::invokeMethod(
+            this, [this, index] { checkAndRun(index); }, Qt::QueuedConnection);
+    }
     // The running encoder is ended now, not only when it next prints something.
     if (m_run && m_run->isRunning())
         m_run->stop();
@@ -94,6 +120,11 @@ void RenderQueue::endWithoutRun(int index, JobState state)
 
 void RenderQueue::checkAndRun(int index)
 {
+    if (m_pending.at(index) && !m_abort && !m_halted) {
+        m_waitingFor = index;
+        Q_EMIT jobWanted(index);
+        return;
+    }
     JobStatus &status = m_status[index];
     // A row that cannot be rendered fails at once with its reason; the run goes on.
     if (!m_abort && !m_halted && !m_jobs.at(index).refusal.isEmpty()) {

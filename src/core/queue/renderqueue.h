@@ -76,6 +76,13 @@ public:
     // How many lines of a failed job's output are kept.
     int failureLines = 12;
 
+    // Before start(): the job at index is not built yet (its source is still being probed); the
+    // queue waits for provideJob() when its turn comes, and asks for it with jobWanted().
+    void setPending(int index);
+    // Gives a pending job; its turn may already have come.
+    void provideJob(int index, RenderJob job);
+    bool isPending(int index) const { return m_pending.at(index); }
+
     void start();
     // Skips the remaining jobs and ends the running job's process tree.
     void stop();
@@ -101,6 +108,8 @@ public:
 Q_SIGNALS:
     // The job's turn has come; its check follows after pending events have been handled.
     void jobStarting(int index);
+    // The job's turn has come but it is still pending.
+    void jobWanted(int index);
     void jobStarted(int index);
     void jobProgress(int index);
     void jobFinished(int index);
@@ -120,6 +129,8 @@ private:
 
     QList<RenderJob> m_jobs;
     QList<JobStatus> m_status;
+    QList<bool> m_pending;
+    int m_waitingFor = -1; // the pending job whose turn has come
     QueueOptions m_options;
     RenderProgress m_progress;
     QPointer<ToolRun> m_run;

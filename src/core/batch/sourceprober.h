@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace fulmaro::batch {
+namespace fulmaro {
 
 // The probe command asking for what the list's format and stream probes ask, in one run.
 QString combinedProbeCommand(const ToolSet &tools, const QString &path);
@@ -23,12 +23,12 @@ void splitCombinedProbe(const QStringList &lines, QStringList *formatLines,
 // container's duration and size and for the streams together: starting the probe costs about a
 // tenth of a second of processor time, which on short clips is most of what the batch adds to
 // the encoder's own time. The rows are the ones the list's two separate probes give.
-class FileProber : public QObject
+class SourceProber : public QObject
 {
     Q_OBJECT
 public:
-    FileProber(ToolSet tools, QString workDir, QStringList paths, int ahead = 1);
-    ~FileProber() override;
+    SourceProber(ToolSet tools, QString workDir, QStringList paths, int ahead = 1);
+    ~SourceProber() override;
 
     void start();
     // The row of the index-th file; the event loop runs until it is known, or until the prober
@@ -66,4 +66,4 @@ private:
     VideoItem m_abandonedItem;
 };
 
-} // namespace fulmaro::batch
+} // namespace fulmaro

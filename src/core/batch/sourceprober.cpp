@@ -1,4 +1,4 @@
-#include "cli/fileprober.h"
+#include "core/batch/sourceprober.h"
 
 #include "core/runner/shellquote.h"
 #include "core/videolist/mediaprobe.h"
@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
-namespace fulmaro::batch {
+namespace fulmaro {
 
 QString combinedProbeCommand(const ToolSet &tools, const QString &path)
 {
@@ -28,7 +28,7 @@ void splitCombinedProbe(const QStringList &lines, QStringList *formatLines,
     }
 }
 
-FileProber::FileProber(ToolSet tools, QString workDir, QStringList paths, int ahead)
+SourceProber::SourceProber(ToolSet tools, QString workDir, QStringList paths, int ahead)
     : m_tools(std::move(tools))
     , m_workDir(std::move(workDir))
     , m_paths(std::move(paths))
@@ -36,15 +36,15 @@ FileProber::FileProber(ToolSet tools, QString workDir, QStringList paths, int ah
     , m_entries(m_paths.size())
 {}
 
-FileProber::~FileProber() = default;
+SourceProber::~SourceProber() = default;
 
-void FileProber::start()
+void SourceProber::start()
 {
     while (m_launched < m_paths.size() && m_launched < m_ahead)
         launch(m_launched++);
 }
 
-void FileProber::launch(int index)
+void SourceProber::launch(int index)
 {
     Entry &entry = m_entries[index];
     entry.probe =
@@ -60,7 +60,7 @@ void FileProber::launch(int index)
     entry.probe->start();
 }
 
-void FileProber::runDone(int index)
+void SourceProber::runDone(int index)
 {
     Entry &entry = m_entries[index];
     if (entry.item || !entry.probe || !entry.probe->isFinished())
@@ -77,7 +77,7 @@ void FileProber::runDone(int index)
     Q_EMIT progressed();
 }
 
-void FileProber::abandon()
+void SourceProber::abandon()
 {
     m_abandoned = true;
     for (Entry &entry : m_entries)
@@ -85,7 +85,7 @@ void FileProber::abandon()
     Q_EMIT progressed();
 }
 
-const VideoItem &FileProber::waitFor(int index)
+const VideoItem &SourceProber::waitFor(int index)
 {
     Entry &entry = m_entries[index];
     if (m_abandoned && !entry.item) {
@@ -100,7 +100,7 @@ const VideoItem &FileProber::waitFor(int index)
                 launch(m_launched++);
         }
         QEventLoop loop;
-        connect(this, &FileProber::progressed, &loop, [&] {
+        connect(this, &SourceProber::progressed, &loop, [&] {
             if (entry.item || m_abandoned)
                 loop.quit();
         });
@@ -114,4 +114,4 @@ const VideoItem &FileProber::waitFor(int index)
     return *entry.item;
 }
 
-} // namespace fulmaro::batch
+} // namespace fulmaro

@@ -1,0 +1,242 @@
+#include "core/batch/batchrun.h"
+
+#include "core/batch/sourceprober.h"
+#include "core/desktop/desktopnotifier.h"
+#include "core/desktop/sleepinhibitor.h"
+#include "core/queue/renderjobs.h"
+#include "core/render/commandbuilder.h"
+
+#include <QFileInfo>
+
+namespace fulmaro {
+
+namespace {
+
+bool trims(const RenderSettings &settings)
+{
+    return settings.edTimeStart > 0 || settings.edTimeEnd > 0;
+}
+
+QueueOptions queueOptions(const BatchSetup &setup)
+{
+    QueueOptions options;
+    options.encoderPath = setup.tools.path(setup.tools.ffMpeg);
+    options.workDir = setup.folders.tempDir;
+    options.timeStart = setup.settings.edTimeStart;
+    options.timeEnd = setup.settings.edTimeEnd;
+    options.speedPercent = setup.settings.tbVideoSpeed;
+    return options;
+}
+
+} // namespace
+
+BatchRun::BatchRun(BatchSetup setup, QList<VideoItem> items, QObject *parent)
+    : QObject(parent)
+    , m_setup(std::move(setup))
+    , m_items(std::move(items))
+{
+    for (const VideoItem &item : std::as_const(m_items))
+        m_sources.append(item.caption);
+}
+
+BatchRun::BatchRun(BatchSetup setup, QStringList files, QObject *parent)
+    : QObject(parent)
+    , m_setup(std::move(setup))
+    , m_sources(std::move(files))
+{
+    // With a trim every file is needed before the run, two at a time; else one ahead of the
+    // renders, which keep the processor first.
+    m_prober = std::make_unique<SourceProber>(m_setup.tools, m_setup.folders.workDir, m_sources,
+                                              trims(m_setup.settings) ? 2 : 1);
+    connect(m_prober.get(), &SourceProber::progressed, this, [this] {
+        if (m_phase == Phase::Scan)
+            scanned();
+        else if (m_phase == Phase::Run)
+            provideKnownJobs();
+    });
+}
+
+// The queue's running job is ended with its tree when the queue goes, as a child of this.
+BatchRun::~BatchRun() = default;
+
+const VideoItem *BatchRun::item(int index) const
+{
+    if (!m_prober)
+        return index >= 0 && index < m_items.size() ? &m_items.at(index) : nullptr;
+    return m_prober->known(index);
+}
+
+InputProblem BatchRun::check() const
+{
+    if (const InputProblem bitrate = checkBitrate(m_setup.settings); bitrate.isProblem())
+        return bitrate;
+    for (int index = 0; index < count(); ++index) {
+        const VideoItem *known = item(index);
+        if (!known)
+            continue;
+        if (const InputProblem trim = checkTrim(*known, m_setup.settings); trim.isProblem())
+            return trim;
+    }
+    if (QFileInfo(m_setup.outputFolder).isDir())
+        return checkOutputFolder(m_setup.outputFolder);
+    return {};
+}
+
+bool BatchRun::start()
+{
+    if (m_phase != Phase::Ready)
+        return m_phase != Phase::Done;
+    // The folder may have gone, or stopped taking files, since the input was checked.
+    InputProblem problem = check();
+    if (!problem.isProblem())
+        problem = checkOutputFolder(m_setup.outputFolder);
+    if (problem.isProblem()) {
+        Q_EMIT refused(problem);
+        return false;
+    }
+    m_stopped = false;
+    if (m_prober && trims(m_setup.settings)) {
+        setPhase(Phase::Scan);
+        m_prober->start();
+        scanned();
+        return true;
+    }
+    runJobs();
+    return true;
+}
+
+void BatchRun::stop()
+{
+    if (m_phase == Phase::Done)
+        return;
+    m_stopped = true;
+    if (m_prober)
+        m_prober->abandon();
+    if (m_phase == Phase::Scan) {
+        finish();
+        return;
+    }
+    if (m_queue)
+        m_queue->stop();
+}
+
+void BatchRun::setPhase(Phase phase)
+{
+    m_phase = phase;
+    Q_EMIT phaseChanged(phase);
+}
+
+void BatchRun::scanned()
+{
+    for (int index = 0; index < count(); ++index) {
+        if (!item(index))
+            return;
+    }
+    // Every length is known: a trim that leaves nothing of one of them refuses the whole run.
+    if (const InputProblem problem = check(); problem.isProblem()) {
+        Q_EMIT refused(problem);
+        finish();
+        return;
+    }
+    runJobs();
+}
+
+void BatchRun::runJobs()
+{
+    setPhase(Phase::Run);
+    m_outputs = renderOutputPaths(m_sources, m_setup.settings.cbExtension, m_setup.outputFolder);
+    QList<RenderJob> jobs;
+    for (int index = 0; index < count(); ++index) {
+        RenderJob placeholder;
+        placeholder.name = m_sources.at(index);
+        placeholder.outputPath = m_outputs.at(index);
+        placeholder.position = index;
+        jobs.append(placeholder);
+    }
+    QueueOptions options = queueOptions(m_setup);
+    // Every job keeps off every source, and off the outputs written before it.
+    options.guarded = std::make_shared<GuardedFiles>();
+    for (const QString &source : std::as_const(m_sources))
+        options.guarded->add(source);
+    m_queue = new RenderQueue(jobs, options, this);
+    m_queue->setObjectName(QStringLiteral("RenderQueue"));
+    for (int index = 0; index < count(); ++index)
+        m_queue->setPending(index);
+    m_queue->toolCheck = [this](int) {
+        if (toolCheck)
+            return toolCheck();
+        QString message;
+        return m_setup.tools.verify(m_setup.tools.ffMpeg, &message);
+    };
+    connect(m_queue, &RenderQueue::jobStarting, this, &BatchRun::jobStarting);
+    connect(m_queue, &RenderQueue::jobStarted, this, &BatchRun::jobStarted);
+    connect(m_queue, &RenderQueue::jobProgress, this, &BatchRun::jobProgress);
+    connect(m_queue, &RenderQueue::jobFinished, this, &BatchRun::jobFinished);
+    connect(m_queue, &RenderQueue::finished, this, &BatchRun::finish);
+    if (!m_sleepLock)
+        m_sleepLock = std::make_unique<SleepInhibitor>();
+    // The machine stays awake until the last job is done.
+    m_sleepLock->hold();
+    provideKnownJobs();
+    if (m_prober)
+        m_prober->start();
+    m_queue->start();
+}
+
+void BatchRun::provideKnownJobs()
+{
+    if (!m_queue)
+        return;
+    const BuildFolders folders = BuildFolders::from(m_setup.folders, m_setup.tools);
+    for (int index = 0; index < count(); ++index) {
+        const VideoItem *known = item(index);
+        if (known && m_queue->isPending(index))
+            m_queue->provideJob(index, buildRenderJob(*known, index, m_setup.settings, folders,
+                                                      m_outputs.at(index)));
+    }
+}
+
+QList<qint64> BatchRun::plannedSeconds() const
+{
+    QList<qint64> planned;
+    for (int index = 0; index < count(); ++index) {
+        const VideoItem *known = item(index);
+        const qint64 input = known ? durationToSeconds(known->duration) : 0;
+        planned << (input > 0 ? expectedOutputSeconds(input, m_setup.settings.edTimeStart,
+                                                      m_setup.settings.edTimeEnd,
+                                                      m_setup.settings.tbVideoSpeed)
+                              : 0);
+    }
+    return planned;
+}
+
+BatchTotals BatchRun::totals() const
+{
+    BatchTotals totals;
+    for (int index = 0; index < count(); ++index) {
+        const JobState state = m_queue ? m_queue->status(index).state : JobState::Waiting;
+        totals.succeeded += state == JobState::Succeeded ? 1 : 0;
+        totals.failed += state == JobState::Failed ? 1 : 0;
+    }
+    totals.notRun = count() - totals.succeeded - totals.failed;
+    totals.stopped = m_stopped || (m_queue && m_queue->stopRequested());
+    return totals;
+}
+
+void BatchRun::finish()
+{
+    if (m_phase == Phase::Done)
+        return;
+    if (m_sleepLock)
+        m_sleepLock->release();
+    setPhase(Phase::Done);
+    // Said once, and only to someone who is looking elsewhere.
+    if (noticeWanted && noticeWanted()) {
+        const BatchTotals sum = totals();
+        const RunNotice notice = runEndNotice(sum.succeeded, sum.failed, sum.notRun, sum.stopped);
+        DesktopNotifier().notify(notice.summary, notice.body);
+    }
+    Q_EMIT finished();
+}
+
+} // namespace fulmaro

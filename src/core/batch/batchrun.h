@@ -1,0 +1,115 @@
+#pragma once
+
+#include "core/base/toolset.h"
+#include "core/base/workfolders.h"
+#include "core/queue/rendercheck.h"
+#include "core/queue/renderqueue.h"
+#include "core/render/rendersettings.h"
+#include "core/videolist/videoitem.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace fulmaro {
+
+class SleepInhibitor;
+class SourceProber;
+
+// What a run renders with.
+struct BatchSetup
+{
+    RenderSettings settings;
+    QString outputFolder;
+    WorkFolders folders;
+    ToolSet tools;
+};
+
+// How a run ended, as both front ends report it.
+struct BatchTotals
+{
+    int succeeded = 0;
+    int failed = 0; // refused rows included
+    int notRun = 0; // stopped, or skipped after a stop or a failed tool check
+    bool stopped = false;
+};
+
+// One render run over a batch of sources, in phases: scan (probe the sources not known yet),
+// check (input the encoder could only fail on), run (build each job as its source is known and
+// render it through the queue), done. It keeps the machine awake while it runs and, where the
+// front end wants it, says in a desktop notice how it ended. The window and fulmaro-batch only
+// start it, stop it and show what it reports.
+class BatchRun : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Phase { Ready, Scan, Run, Done };
+
+    // Rows the list has probed already (the window).
+    BatchRun(BatchSetup setup, QList<VideoItem> items, QObject *parent = nullptr);
+    // Files to probe (the command line): each is probed ahead of its render, so probing
+    // overlaps the renders; with a trim, every file is probed first, since the trim is checked
+    // against every length before anything runs.
+    BatchRun(BatchSetup setup, QStringList files, QObject *parent = nullptr);
+    ~BatchRun() override;
+
+    // Before each job: false skips it and ends the run (the check has said why). By default the
+    // encoder's check, silently.
+    std::function<bool()> toolCheck;
+    // At the end: whether to say in a desktop notice how the run ended.
+    std::function<bool()> noticeWanted;
+
+    // What can be told before anything runs: the bitrate, the trims against every row known, and
+    // an output folder that takes no file (a missing one is reported by start()).
+    InputProblem check() const;
+    // Checks (a missing output folder too) and starts: false, with refused() emitted, when a
+    // check fails; the run can then be started again once the input is mended.
+    bool start();
+    // Ends the probing and the running job; the rest is not run.
+    void stop();
+
+    Phase phase() const { return m_phase; }
+    int count() const { return int(m_sources.size()); }
+    const QString &source(int index) const { return m_sources.at(index); }
+    // The queue, once the run phase has begun.
+    RenderQueue *queue() const { return m_queue; }
+    // The row of a source, once known.
+    const VideoItem *item(int index) const;
+    // Each job's planned output length in seconds, 0 while unknown.
+    QList<qint64> plannedSeconds() const;
+    BatchTotals totals() const;
+    bool stopRequested() const { return m_stopped; }
+
+Q_SIGNALS:
+    void phaseChanged(fulmaro::BatchRun::Phase phase);
+    // A check failed before anything ran.
+    void refused(const fulmaro::InputProblem &problem);
+    void jobStarting(int index);
+    void jobStarted(int index);
+    void jobProgress(int index);
+    void jobFinished(int index);
+    void finished();
+
+private:
+    void setPhase(Phase phase);
+    void scanned();
+    void runJobs();
+    void provideKnownJobs();
+    void finish();
+
+    BatchSetup m_setup;
+    QStringList m_sources;
+    QList<VideoItem> m_items; // the rows given (the window); empty when probing
+    std::unique_ptr<SourceProber> m_prober;
+    QStringList m_outputs;
+    QPointer<RenderQueue> m_queue;
+    std::unique_ptr<SleepInhibitor> m_sleepLock;
+    Phase m_phase = Phase::Ready;
+    bool m_stopped = false;
+};
+
+} // namespace fulmaro
