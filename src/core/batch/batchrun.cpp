@@ -34,6 +34,7 @@ BatchRun::BatchRun(BatchSetup setup, QList<VideoItem> items, QObject *parent)
     : QObject(parent)
     , m_setup(std::move(setup))
     , m_items(std::move(items))
+    , m_sleepLock(std::make_unique<SleepInhibitor>())
 {
     for (const VideoItem &item : std::as_const(m_items))
         m_sources.append(item.caption);
@@ -43,6 +44,7 @@ BatchRun::BatchRun(BatchSetup setup, QStringList files, QObject *parent)
     : QObject(parent)
     , m_setup(std::move(setup))
     , m_sources(std::move(files))
+    , m_sleepLock(std::make_unique<SleepInhibitor>())
 {
     // With a trim every file is needed before the run, two at a time; else one ahead of the
     // renders, which keep the processor first.
@@ -173,8 +175,6 @@ void BatchRun::runJobs()
     connect(m_queue, &RenderQueue::jobProgress, this, &BatchRun::jobProgress);
     connect(m_queue, &RenderQueue::jobFinished, this, &BatchRun::jobFinished);
     connect(m_queue, &RenderQueue::finished, this, &BatchRun::finish);
-    if (!m_sleepLock)
-        m_sleepLock = std::make_unique<SleepInhibitor>();
     // The machine stays awake until the last job is done.
     m_sleepLock->hold();
     provideKnownJobs();
@@ -227,8 +227,7 @@ void BatchRun::finish()
 {
     if (m_phase == Phase::Done)
         return;
-    if (m_sleepLock)
-        m_sleepLock->release();
+    m_sleepLock->release();
     setPhase(Phase::Done);
     // Said once, and only to someone who is looking elsewhere.
     if (noticeWanted && noticeWanted()) {

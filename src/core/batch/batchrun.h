@@ -83,6 +83,8 @@ public:
     QList<qint64> plannedSeconds() const;
     BatchTotals totals() const;
     bool stopRequested() const { return m_stopped; }
+    // Held while the jobs run, so the machine does not go to sleep.
+    SleepInhibitor *sleepLock() const { return m_sleepLock.get(); }
 
 Q_SIGNALS:
     void phaseChanged(fulmaro::BatchRun::Phase phase);

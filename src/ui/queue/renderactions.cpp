@@ -1,8 +1,7 @@
 #include "ui/queue/renderactions.h"
 
-#include "core/queue/rendercheck.h"
+#include "core/batch/batchrun.h"
 #include "core/queue/renderjobs.h"
-#include "core/queue/renderprogress.h"
 #include "core/render/commandbuilder.h"
 #include "core/runner/shellquote.h"
 #include "core/runner/toolrun.h"
@@ -52,35 +51,15 @@ void RenderActions::actRenderExecute()
         outputEdit->setFocus();
         return;
     }
-    const RenderSettings settings = m_inputs.settings();
-    const QString outputFolder = outputEdit->text();
-    const ToolSet &tools = m_context.tools;
-    // Input the encoder could only fail on, or turn into an empty file, is refused here.
-    if (showInputProblem(m_context.dialogParent,
-                         checkRenderInput(list->model()->items(), settings, outputFolder)))
-        return;
-    QList<RenderJob> jobs =
-        buildRenderJobs(list->model()->items(), settings,
-                        BuildFolders::from(m_context.folders, tools), outputFolder);
-    for (const RenderJob &job : std::as_const(jobs))
-        makeScratchCopies(job.copies);
-
     const std::unique_ptr<VideoRenderForm> window(new VideoRenderForm(m_context.dialogParent));
-    for (const RenderJob &job : std::as_const(jobs)) {
-        const qint64 input = durationToSeconds(list->model()->item(job.position).duration);
-        window->plannedSeconds.append(input > 0 ? expectedOutputSeconds(input, settings.edTimeStart,
-                                                                        settings.edTimeEnd,
-                                                                        settings.tbVideoSpeed)
-                                                : 0);
-    }
-    window->renderList = std::move(jobs);
-    window->outputFolder = outputFolder;
-    window->options.encoderPath = tools.path(tools.ffMpeg);
-    window->options.workDir = m_context.folders.tempDir;
-    window->options.timeStart = settings.edTimeStart;
-    window->options.timeEnd = settings.edTimeEnd;
-    window->options.speedPercent = settings.tbVideoSpeed;
-    window->toolCheck = [this] { return m_context.checkTool(m_context.tools.ffMpeg); };
+    auto *run =
+        new BatchRun({m_inputs.settings(), outputEdit->text(), m_context.folders, m_context.tools},
+                     list->model()->items(), window.get());
+    // Input the encoder could only fail on, or turn into an empty file, is refused here.
+    if (showInputProblem(m_context.dialogParent, run->check()))
+        return;
+    run->toolCheck = [this] { return m_context.checkTool(m_context.tools.ffMpeg); };
+    window->setRun(run);
     window->prepareForm();
     window->exec();
 }

@@ -1,7 +1,5 @@
 #include "ui/queue/videorenderform.h"
 
-#include "core/desktop/desktopnotifier.h"
-#include "core/desktop/sleepinhibitor.h"
 #include "core/queue/rendercheck.h"
 #include "core/queue/runestimate.h"
 #include "ui/dialogs/msgform.h"
@@ -56,7 +54,6 @@ void ProgressDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
 
 VideoRenderForm::VideoRenderForm(QWidget *parent)
     : QDialog(parent)
-    , m_sleepLock(new SleepInhibitor(this))
     , m_tick(new QTimer(this))
 {
     setObjectName(QStringLiteral("VideoRenderForm"));
@@ -127,13 +124,41 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
 
 VideoRenderForm::~VideoRenderForm() = default;
 
+void VideoRenderForm::setRun(BatchRun *run)
+{
+    m_run = run;
+    run->setParent(this);
+    // Said once, and only to someone who is looking elsewhere.
+    run->noticeWanted = [this] { return !isActiveWindow(); };
+    connect(run, &BatchRun::refused, this, [this](const InputProblem &problem) {
+        showMsg(MsgDlgType::mtError, problem.message, 0);
+    });
+    connect(run, &BatchRun::jobStarting, this, [this](int index) {
+        m_activeItem = logListView->topLevelItem(index);
+        // The focus mark moves to the row; the selection stays where it is.
+        logListView->selectionModel()->setCurrentIndex(logListView->model()->index(index, 0),
+                                                       QItemSelectionModel::NoUpdate);
+        logListView->scrollToItem(m_activeItem);
+    });
+    connect(run, &BatchRun::jobStarted, this, &VideoRenderForm::showStatus);
+    connect(run, &BatchRun::jobProgress, this, &VideoRenderForm::showStatus);
+    connect(run, &BatchRun::jobFinished, this, &VideoRenderForm::showStatus);
+    // Before the button turns: a close kept for the run's end happens after the notice.
+    connect(run, &BatchRun::finished, this, &VideoRenderForm::onRunFinished);
+    connect(run, &BatchRun::finished, this, [this] {
+        btnFinish->setText(QStringLiteral("Kapat"));
+        if (m_closeRequested)
+            close();
+    });
+}
+
 void VideoRenderForm::prepareForm()
 {
     logListView->clear();
     m_activeItem = nullptr;
-    for (const RenderJob &job : std::as_const(renderList)) {
+    for (int index = 0; m_run && index < m_run->count(); ++index) {
         auto *item = new QTreeWidgetItem(logListView);
-        item->setText(ColName, job.name);
+        item->setText(ColName, m_run->source(index));
         for (int column = ColStart; column <= ColLeft; ++column)
             item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
         item->setData(0, ExpectedRole, qint64(0));
@@ -142,92 +167,56 @@ void VideoRenderForm::prepareForm()
 
 void VideoRenderForm::btnStartClick()
 {
-    if (m_queue)
+    if (!m_run || m_run->phase() != BatchRun::Phase::Ready)
         return;
-    // The folder may have gone, or stopped taking files, since the window opened.
-    const InputProblem folder = checkOutputFolder(outputFolder);
-    if (folder.isProblem()) {
-        showMsg(MsgDlgType::mtError, folder.message, 0);
+    // The folder may have gone, or stopped taking files, since the window opened: the run
+    // refuses to start and says so, and the window stays ready.
+    if (!m_run->start())
         return;
-    }
     btnStart->setEnabled(false);
     btnFinish->setEnabled(true);
-
-    m_queue = new RenderQueue(renderList, options, this);
-    m_queue->setObjectName(QStringLiteral("RenderQueue"));
-    if (toolCheck)
-        m_queue->toolCheck = [this](int) { return toolCheck(); };
-    connect(m_queue, &RenderQueue::jobStarting, this, [this](int index) {
-        m_activeItem = logListView->topLevelItem(index);
-        // The focus mark moves to the row; the selection stays where it is.
-        logListView->selectionModel()->setCurrentIndex(logListView->model()->index(index, 0),
-                                                       QItemSelectionModel::NoUpdate);
-        logListView->scrollToItem(m_activeItem);
-    });
-    connect(m_queue, &RenderQueue::jobStarted, this, &VideoRenderForm::showStatus);
-    connect(m_queue, &RenderQueue::jobProgress, this, &VideoRenderForm::showStatus);
-    connect(m_queue, &RenderQueue::jobFinished, this, &VideoRenderForm::showStatus);
-    // Before the button turns: a close kept for the run's end happens after the notice.
-    connect(m_queue, &RenderQueue::finished, this, &VideoRenderForm::onRunFinished);
-    connect(m_queue, &RenderQueue::finished, this, [this] {
-        btnFinish->setText(QStringLiteral("Kapat"));
-        if (m_closeRequested)
-            close();
-    });
-    m_sleepLock->hold();
     m_tick->start();
-    m_queue->start();
     showRunFigures();
 }
 
 void VideoRenderForm::showRunFigures()
 {
-    if (!m_queue)
+    RenderQueue *queue = this->queue();
+    if (!queue)
         return;
-    const QDateTime now = m_queue->clock();
+    const QDateTime now = queue->clock();
     const QLocale locale;
     QList<JobStatus> statuses;
-    for (int i = 0; i < m_queue->count(); ++i)
-        statuses.append(m_queue->status(i));
-    const int current = m_queue->currentIndex();
+    for (int i = 0; i < queue->count(); ++i)
+        statuses.append(queue->status(i));
+    const int current = queue->currentIndex();
     if (current >= 0 && statuses.at(current).state == JobState::Running) {
         if (QTreeWidgetItem *item = logListView->topLevelItem(current)) {
             const std::optional<qint64> left = jobSecondsLeft(statuses.at(current), now);
             item->setText(ColLeft, left ? elapsedText(*left, locale) : QString());
         }
     }
-    setWindowTitle(runCaption(runFigures(statuses, plannedSeconds, now), locale) +
+    setWindowTitle(runCaption(runFigures(statuses, m_run->plannedSeconds(), now), locale) +
                    QStringLiteral(" — Video Render"));
 }
 
 void VideoRenderForm::onRunFinished()
 {
     m_tick->stop();
-    m_sleepLock->release();
     showRunFigures();
-    int succeeded = 0, failed = 0;
-    for (int i = 0; i < m_queue->count(); ++i) {
-        const JobState state = m_queue->status(i).state;
-        succeeded += state == JobState::Succeeded ? 1 : 0;
-        failed += state == JobState::Failed ? 1 : 0;
-    }
-    const int notRun = m_queue->count() - succeeded - failed;
-    const bool stopped = m_queue->stopRequested();
-    // Said once, and only to someone who is looking elsewhere.
-    if (!isActiveWindow()) {
-        const RunNotice notice = runEndNotice(succeeded, failed, notRun, stopped);
-        DesktopNotifier().notify(notice.summary, notice.body);
+    if (!isActiveWindow())
         QApplication::alert(this);
-    }
-    Q_EMIT runFinished(succeeded, failed, notRun, stopped);
+    const BatchTotals totals = m_run->totals();
+    Q_EMIT runFinished(totals.succeeded, totals.failed, totals.notRun, totals.stopped);
 }
 
 void VideoRenderForm::showStatus(int index)
 {
     QTreeWidgetItem *item = logListView->topLevelItem(index);
-    if (!item || !m_queue)
+    RenderQueue *queue = this->queue();
+    if (!item || !queue)
         return;
-    const JobStatus &status = m_queue->status(index);
+    const JobStatus &status = queue->status(index);
     const QLocale locale;
     item->setData(0, ExpectedRole, status.expectedSeconds);
     // What went wrong, or else what the user should know (a killed run's leftover removed).
@@ -255,7 +244,7 @@ void VideoRenderForm::showStatus(int index)
     }
     if (status.speed)
         item->setText(ColSpeed, speedText(*status.speed, locale));
-    const std::optional<qint64> left = jobSecondsLeft(status, m_queue->clock());
+    const std::optional<qint64> left = jobSecondsLeft(status, queue->clock());
     if (left || status.state != JobState::Running)
         item->setText(ColLeft, left ? elapsedText(*left, locale) : QString());
     showRunFigures();
@@ -287,13 +276,14 @@ void VideoRenderForm::btnFinishClick()
         close();
         return;
     }
-    if (m_queue)
-        m_queue->stop();
+    if (m_run)
+        m_run->stop();
 }
 
 void VideoRenderForm::reject()
 {
-    if (m_queue && m_queue->isRunning()) {
+    if (m_run && m_run->phase() != BatchRun::Phase::Ready &&
+        m_run->phase() != BatchRun::Phase::Done) {
         m_closeRequested = true;
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/queue/renderjobs.h"
+#include "core/batch/batchrun.h"
 #include "core/queue/renderqueue.h"
 
 #include <QDialog>
@@ -43,28 +43,23 @@ public:
     explicit VideoRenderForm(QWidget *parent = nullptr);
     ~VideoRenderForm() override;
 
-    // Filled by the opener before prepareForm().
-    QList<RenderJob> renderList;
-    QueueOptions options;
-    QString outputFolder;
-    // Each job's output length in seconds as planned from the probed length (0: unknown); the
-    // run's time left is estimated from them until the encoder reports the real ones.
-    QList<qint64> plannedSeconds;
-    // The encoder check before every job; shows its own message when it fails.
-    std::function<bool()> toolCheck;
+    // The run the window shows, given by the opener before prepareForm(); the window owns it.
+    void setRun(BatchRun *run);
+    BatchRun *run() const { return m_run; }
 
     QTreeWidget *logListView;
     QPushButton *btnStart;
     QPushButton *btnFinish;
 
-    // One row per job of renderList.
+    // One row per source of the run.
     void prepareForm();
 
-    bool abortRender() const { return m_queue && m_queue->stopRequested(); }
-    RenderQueue *queue() const { return m_queue; }
+    bool abortRender() const { return m_run && m_run->stopRequested(); }
+    // The run's queue, once it has started.
+    RenderQueue *queue() const { return m_run ? m_run->queue() : nullptr; }
     QTreeWidgetItem *activeItem() const { return m_activeItem; }
     // Held while the jobs run, so the machine does not go to sleep.
-    SleepInhibitor *sleepLock() const { return m_sleepLock; }
+    SleepInhibitor *sleepLock() const { return m_run ? m_run->sleepLock() : nullptr; }
 
 Q_SIGNALS:
     // The run has ended: all jobs dealt with, or stopped.
@@ -87,11 +82,10 @@ private:
     void showRunFigures();
     void onRunFinished();
 
-    RenderQueue *m_queue = nullptr;
+    BatchRun *m_run = nullptr;
     QTreeWidgetItem *m_activeItem = nullptr;
     bool m_closeRequested = false;
     bool m_centred = false;
-    SleepInhibitor *m_sleepLock;
     QTimer *m_tick; // the time left moves on between the encoder's reports
 };
 
