@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -83,6 +84,7 @@ private Q_SLOTS:
     void toolCheckFails();
     void brokenSourceFailsAndRunGoesOn();
     void closeDuringRunWaitsForTheEnd();
+    void mixedBatchTotalsAgreeWithTheCommandLine();
     void inputRefusedBeforeAnythingRuns_data();
     void inputRefusedBeforeAnythingRuns();
     void speedAndTimeLeft();
@@ -393,6 +395,50 @@ void TestQueueWindow::brokenSourceFailsAndRunGoesOn()
     QVERIFY(!QFile::exists(m_out + "/yalnız ses.mkv"));
     QCOMPARE(after[2].progress, QStringLiteral("100%"));
     QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/a.mkv") - 1) < 0.2);
+}
+
+// One batch of every kind of job, through the window and through fulmaro-batch: a source that
+// cannot be read, one without a picture, a write-protected output and two that render. Both
+// front ends run the same engine, so they count alike.
+void TestQueueWindow::mixedBatchTotalsAgreeWithTheCommandLine()
+{
+    const QString sound = corpus::make(*corpus::sample(QStringLiteral("sound only mp4")), m_src);
+    QVERIFY(!sound.isEmpty());
+    const QStringList files{m_src + "bad.mp4", sound, m_src + "a.mp4", m_src + "clip.final.mov",
+                            m_src + "other/clip.final.mkv"};
+    const QString byLine = m_out + QStringLiteral(" komut");
+    QVERIFY(QDir().mkpath(byLine));
+    for (const QString &folder : {m_out, byLine}) {
+        QFile older(folder + "/clip.final.mkv");
+        QVERIFY(older.open(QIODevice::WriteOnly));
+        older.close();
+        QVERIFY(QFile::setPermissions(older.fileName(), QFile::ReadOwner | QFile::ReadOther));
+    }
+    auto form = makeForm(files, m_out);
+    QVERIFY(form);
+    QList<QVariant> totals;
+    QVERIFY(render(*form, [&](VideoRenderForm *w) {
+        QSignalSpy ended(w, &VideoRenderForm::runFinished);
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        if (ended.wait(180000))
+            totals = ended.first();
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+    }));
+    QCOMPARE(totals, QList<QVariant>({2, 3, 0, false}));
+
+    QProcess batch;
+    batch.start(
+        QStringLiteral(FULMARO_BATCH),
+        QStringList{"--output", byLine, "--set", "cbRenderScale=6", "--set", "cbExtension=mkv"} +
+            files);
+    QVERIFY(batch.waitForFinished(180000));
+    QCOMPARE(batch.exitCode(), 1);
+    const QString err = QString::fromUtf8(batch.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("Toplam 5 iş: 2 başarılı, 3 başarısız, 0 durduruldu ya "
+                                         "da çalıştırılmadı.")),
+             qPrintable(err));
+    QStringList written = QDir(m_out).entryList(QDir::Files);
+    QCOMPARE(QDir(byLine).entryList(QDir::Files), written);
 }
 
 // The close box during a run is kept: the jobs finish, then the window closes by itself.
