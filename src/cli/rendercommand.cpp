@@ -253,8 +253,7 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         }
     }
 
-    BuildFolders buildFolders = BuildFolders::from(folders, tools);
-    buildFolders.playerPath = tools.path(tools.ffPlay); // Bin's or the system's
+    const BuildFolders buildFolders = BuildFolders::from(folders, tools);
     const QStringList outputs =
         renderOutputPaths(options.files, settings.cbExtension, outputFolder);
     SourceProber prober(tools, folders.workDir, options.files);

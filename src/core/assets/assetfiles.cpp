@@ -110,6 +110,11 @@ bool deleteLibraryFile(const QString &folder, const QString &name, const QString
     return QFile::remove(path);
 }
 
+QString scratchCopyName(const QString &stem, quint32 tick)
+{
+    return stem + QLatin1Char('_') + QString::number(tick) + QStringLiteral(".png");
+}
+
 bool isScratchCopyName(const QString &fileName)
 {
     static const QRegularExpression re(QStringLiteral("\\A(filter|frame|logo)_[0-9]+\\.png\\z"),

@@ -34,8 +34,10 @@ QString copyIntoLibrary(const QString &source, const QString &folder);
 // Deletes the file of a library entry. False when there was nothing to delete or it stayed.
 bool deleteLibraryFile(const QString &folder, const QString &name, const QString &extension);
 
-// Whether a file name is one of the builder's scratch copies ("filter_", "frame_" or "logo_",
-// the tick's digits, ".png").
+// The file name of a scratch copy of a library picture: the library's scratch stem ("filter",
+// "frame" or "logo"), "_", the build's tick, ".png".
+QString scratchCopyName(const QString &stem, quint32 tick);
+// Whether a file name is one of those scratch copies.
 bool isScratchCopyName(const QString &fileName);
 
 // Removes the scratch copies in tempDir that have not been written for longer than maxAgeSecs

@@ -1,5 +1,7 @@
 #include "core/render/audiocodecs.h"
 
+#include "core/render/rendersettings.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -106,8 +108,8 @@ QString audioCodecOption(const QList<AudioStream> &streams, const QString &exten
 
 QStringList audioTableContainers()
 {
-    return {QStringLiteral("mp4"), QStringLiteral("mkv"), QStringLiteral("avi"),
-            QStringLiteral("flv")};
+    // The table covers every container the picker offers.
+    return extensionItems();
 }
 
 QStringList audioTableCodecs()

@@ -1,6 +1,7 @@
 #include "core/render/commandbuilder.h"
 
 #include "core/render/audiocodecs.h"
+#include "core/render/settingstable.h"
 
 #include "core/render/settingvalues.h"
 
@@ -320,8 +321,7 @@ struct Inputs
 QString addPictureInput(Inputs &inputs, const QString &library, const QString &entry,
                         const QString &scratchName, const BuildFolders &folders, quint32 tick)
 {
-    const QString scratch = folders.tempDir + scratchName + QLatin1Char('_') +
-                            QString::number(tick) + QStringLiteral(".png");
+    const QString scratch = folders.tempDir + scratchCopyName(scratchName, tick);
     inputs.copies.append({library + entry + QStringLiteral(".png"), scratch});
     return QStringLiteral(" -i ") + quoteArg(scratch);
 }
@@ -624,9 +624,9 @@ void layOverlays(LayerStack &layers, const Choices &c, const Geometry &g, const 
 
 QString presetOption(int cbPreset)
 {
-    static const char *const presets[] = {"ultrafast", "veryfast", "medium", "slower", "veryslow"};
-    const bool known = cbPreset >= 0 && cbPreset < int(std::size(presets));
-    return QStringLiteral(" -preset ") + QLatin1String(presets[known ? cbPreset : 0]);
+    const QStringList &presets = settingControl(QStringLiteral("cbPreset"))->values;
+    const bool known = cbPreset >= 0 && cbPreset < presets.size();
+    return QStringLiteral(" -preset ") + presets.at(known ? cbPreset : 0);
 }
 
 // The trim cuts the retimed picture, so at a changed speed the seconds the user gave (seconds of
@@ -679,7 +679,8 @@ BuildFolders BuildFolders::from(const WorkFolders &folders, const ToolSet &tools
     b.frameDir = folders.frameDir;
     b.logoDir = folders.logoDir;
     const QString player = tools.ffPlay.isEmpty() ? QStringLiteral("ffplay") : tools.ffPlay;
-    b.playerPath = (tools.binDir.isEmpty() ? folders.binDir : tools.binDir) + player;
+    // The tools folder's player, or the system's where the folder lacks it.
+    b.playerPath = tools.binDir.isEmpty() ? folders.binDir + player : tools.path(player);
     return b;
 }
 
@@ -703,13 +704,7 @@ QString decimalText(double value)
 
 QString scaleSizeText(int index)
 {
-    // In the order of scaleItems().
-    static const char *const sizes[] = {
-        "3840x2160", "2560x1440", "1920x1080", "1280x720",  "854x480", "640x360", "426x240",
-        "1080x1920", "720x1280",  "360x640",   "1080x1080", "720x720", "360x360"};
-    if (index < 0 || index >= int(std::size(sizes)))
-        return QString();
-    return QLatin1String(sizes[index]);
+    return settingControl(QStringLiteral("cbRenderScale"))->values.value(index);
 }
 
 int durationToSeconds(const QString &text)

@@ -18,7 +18,7 @@ struct BuildFolders
     QString filterDir;
     QString frameDir;
     QString logoDir;
-    QString playerPath; // the player a preview pipes into (binDir + "ffplay")
+    QString playerPath; // the player a preview pipes into (the tool set's "ffplay")
 
     static BuildFolders from(const WorkFolders &folders, const ToolSet &tools);
 };

@@ -93,6 +93,36 @@ SettingControl slider(const char *name, int S::*member, int minimum, int maximum
     return c;
 }
 
+SettingControl withValues(SettingControl c, const QStringList &values)
+{
+    c.values = values;
+    return c;
+}
+
+SettingControl labelled(SettingControl c, int scale, int decimals)
+{
+    c.labelScale = scale;
+    c.labelDecimals = decimals;
+    return c;
+}
+
+// The sizes of the size pickers, in the order of scaleItems().
+QStringList renderSizes()
+{
+    return {QStringLiteral("3840x2160"), QStringLiteral("2560x1440"), QStringLiteral("1920x1080"),
+            QStringLiteral("1280x720"),  QStringLiteral("854x480"),   QStringLiteral("640x360"),
+            QStringLiteral("426x240"),   QStringLiteral("1080x1920"), QStringLiteral("720x1280"),
+            QStringLiteral("360x640"),   QStringLiteral("1080x1080"), QStringLiteral("720x720"),
+            QStringLiteral("360x360")};
+}
+
+// The encoder's presets for the speed picker, in the order of presetItems().
+QStringList encoderPresets()
+{
+    return {QStringLiteral("ultrafast"), QStringLiteral("veryfast"), QStringLiteral("medium"),
+            QStringLiteral("slower"), QStringLiteral("veryslow")};
+}
+
 // A share is written without leading zeros, as the list shows it.
 QString shareItem(const QString &text)
 {
@@ -105,21 +135,21 @@ QList<SettingControl> buildTable()
 {
     const auto preview = SettingPlace::PreviewStrip;
     return {
-        indexList("cbRenderScale", &S::cbRenderScale, scaleItems()),
+        withValues(indexList("cbRenderScale", &S::cbRenderScale, scaleItems()), renderSizes()),
         typedText("cbBitrate", &S::cbBitrate, bitrateItems(), "[0-9]*", isValidBitrate,
                   QStringLiteral("yalnızca rakam bekleniyor")),
         textList("cbExtension", &S::cbExtension, extensionItems(),
                  QStringLiteral("şunlardan biri bekleniyor: ") +
                      extensionItems().join(QStringLiteral(", "))),
-        indexList("cbPreset", &S::cbPreset, presetItems()),
+        withValues(indexList("cbPreset", &S::cbPreset, presetItems()), encoderPresets()),
         check("btnFullCPU", &S::btnFullCPU),
         indexList("cbFlipVideo", &S::cbFlipVideo, flipItems()),
         spin("edTimeStart", &S::edTimeStart),
         spin("edTimeEnd", &S::edTimeEnd),
         spin("edCropLeft", &S::edCropLeft),
         spin("edCropTop", &S::edCropTop),
-        slider("tbZoom", &S::tbZoom, 10, 100),
-        slider("tbVideoSpeed", &S::tbVideoSpeed, 5, 200),
+        labelled(slider("tbZoom", &S::tbZoom, 10, 100), 10, 1),
+        labelled(slider("tbVideoSpeed", &S::tbVideoSpeed, 5, 200), 100, 2),
         check("cbKeepAspect", &S::cbKeepAspect),
         picker("cbFilter", &S::cbFilter, &S::cbFilterText, {noneItem()}, &LibraryEntries::filters),
         picker("cbFrame", &S::cbFrame, &S::cbFrameText, QStringList{noneItem()} + builtInFrames(),
@@ -147,15 +177,16 @@ QList<SettingControl> buildTable()
         check("cbLSD", &S::cbLSD),
         check("cbVintage", &S::cbVintage),
         check("cbVignette", &S::cbVignette),
-        slider("tbContrast", &S::tbContrast, -20, 20),
-        slider("tbBrightness", &S::tbBrightness, -10, 10),
-        slider("tbSaturation", &S::tbSaturation, 0, 30),
-        slider("tbGamma", &S::tbGamma, 1, 100),
-        slider("tbGammaRed", &S::tbGammaRed, 1, 100),
-        slider("tbGammaGreen", &S::tbGammaGreen, 1, 100),
-        slider("tbGammaBlue", &S::tbGammaBlue, 1, 100),
+        labelled(slider("tbContrast", &S::tbContrast, -20, 20), 10, 1),
+        labelled(slider("tbBrightness", &S::tbBrightness, -10, 10), 10, 1),
+        labelled(slider("tbSaturation", &S::tbSaturation, 0, 30), 10, 1),
+        labelled(slider("tbGamma", &S::tbGamma, 1, 100), 10, 1),
+        labelled(slider("tbGammaRed", &S::tbGammaRed, 1, 100), 100, 1),
+        labelled(slider("tbGammaGreen", &S::tbGammaGreen, 1, 100), 100, 1),
+        labelled(slider("tbGammaBlue", &S::tbGammaBlue, 1, 100), 100, 1),
         slider("tbFilterOpacity", &S::tbFilterOpacity, 0, 100),
-        indexList("cbPreviewScale", &S::cbPreviewScale, scaleItems(), preview),
+        withValues(indexList("cbPreviewScale", &S::cbPreviewScale, scaleItems(), preview),
+                   renderSizes()),
         check("cbPreviewNoAudio", &S::cbPreviewNoAudio, preview),
     };
 }

@@ -42,7 +42,13 @@ struct SettingControl
     QString RenderSettings::*text = nullptr; // TextList, TypedText; a Picker's entry text
     bool RenderSettings::*flag = nullptr;    // Check
     QStringList items;                       // fixed items, suggestions, a Picker's fixed entries
-    int minimum = 0;                         // Spin, Slider
+    // IndexList: what each item stands for in a command line (a size, an encoder preset); empty
+    // where the index itself is used.
+    QStringList values;
+    // Slider: its label shows the position divided by labelScale, with labelDecimals decimals.
+    int labelScale = 1;
+    int labelDecimals = 0;
+    int minimum = 0; // Spin, Slider
     int maximum = 0;
     // TypedText: the pattern the editor lets through while typing, and the check of a value.
     QString typingPattern;

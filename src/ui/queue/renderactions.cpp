@@ -80,8 +80,7 @@ void RenderActions::actRenderPreviewExecute()
     if (!m_context.checkTool(tools.ffMpeg))
         return;
     const RenderSettings settings = m_inputs.settings();
-    BuildFolders buildFolders = BuildFolders::from(m_context.folders, tools);
-    buildFolders.playerPath = tools.path(tools.ffPlay); // Bin's or the system's
+    const BuildFolders buildFolders = BuildFolders::from(m_context.folders, tools);
     const BuiltCommand built =
         buildCommandLine(&item, PreviewMode, settings, buildFolders, scratchTick());
     makeScratchCopies(built.copies);

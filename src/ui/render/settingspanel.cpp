@@ -1,5 +1,7 @@
 #include "ui/render/settingspanel.h"
 
+#include "core/render/settingstable.h"
+
 #include "ui/assets/assetlibrary.h"
 #include "ui/render/settingcontrols.h"
 
@@ -391,21 +393,22 @@ void SettingsPanel::fillPickers()
 void SettingsPanel::valueChange()
 {
     const QLocale locale;
-    const auto number = [&locale](int position, double factor, int decimals) {
-        return locale.toString(position / factor, 'f', decimals);
+    // The factor and the decimals of each slider's label are the settings table's.
+    const auto number = [&locale](const QSlider *slider) {
+        const SettingControl *control = settingControl(slider->objectName());
+        return locale.toString(slider->value() / double(control->labelScale), 'f',
+                               control->labelDecimals);
     };
-    lblVideoSpeedResult->setText(QLatin1Char('(') + number(tbVideoSpeed->value(), 100, 2) +
-                                 QStringLiteral("x)"));
-    lblZoomResult->setText(QLatin1Char('(') + number(tbZoom->value(), 10, 1) +
-                           QStringLiteral("x)"));
-    lblContrastResult->setText(number(tbContrast->value(), 10, 1));
-    lblBrightnessResult->setText(number(tbBrightness->value(), 10, 1));
-    lblSaturationResult->setText(number(tbSaturation->value(), 10, 1));
-    lblGammaResult->setText(number(tbGamma->value(), 10, 1));
-    lblGammaRedResult->setText(number(tbGammaRed->value(), 100, 1));
-    lblGammaGreenResult->setText(number(tbGammaGreen->value(), 100, 1));
-    lblGammaBlueResult->setText(number(tbGammaBlue->value(), 100, 1));
-    lblFiterOpacityResult->setText(QLatin1Char('(') + QString::number(tbFilterOpacity->value()) +
+    lblVideoSpeedResult->setText(QLatin1Char('(') + number(tbVideoSpeed) + QStringLiteral("x)"));
+    lblZoomResult->setText(QLatin1Char('(') + number(tbZoom) + QStringLiteral("x)"));
+    lblContrastResult->setText(number(tbContrast));
+    lblBrightnessResult->setText(number(tbBrightness));
+    lblSaturationResult->setText(number(tbSaturation));
+    lblGammaResult->setText(number(tbGamma));
+    lblGammaRedResult->setText(number(tbGammaRed));
+    lblGammaGreenResult->setText(number(tbGammaGreen));
+    lblGammaBlueResult->setText(number(tbGammaBlue));
+    lblFiterOpacityResult->setText(QLatin1Char('(') + number(tbFilterOpacity) +
                                    QStringLiteral("%)"));
 }
 
