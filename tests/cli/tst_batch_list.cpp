@@ -1,5 +1,6 @@
 #include "core/base/workfolders.h"
 #include "core/videolist/mediaprobe.h"
+#include "support/batchrunner.h"
 #include "support/testsupport.h"
 #include "support/videolistclips.h"
 
@@ -20,12 +21,7 @@ private Q_SLOTS:
     void usage();
 
 private:
-    struct Result
-    {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
+    using Result = testsupport::BatchResult;
     Result run(const QStringList &args, const QString &locale = QStringLiteral("C.UTF-8"));
 
     QTemporaryDir m_dir;
@@ -46,23 +42,13 @@ void TestBatchList::initTestCase()
 
 TestBatchList::Result TestBatchList::run(const QStringList &args, const QString &locale)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_data);
-    env.insert(QStringLiteral("LC_ALL"), locale);
+    QProcessEnvironment env = testsupport::environmentWith(
+        {{QStringLiteral("XDG_DATA_HOME"), m_data}, {QStringLiteral("LC_ALL"), locale}});
     // No display at all: the front end needs none.
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(FULMARO_BATCH), args);
-    Result r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return testsupport::runBatch(args, env, QString(), 60000);
 }
 
 void TestBatchList::listsRowsInPathOrder_data()

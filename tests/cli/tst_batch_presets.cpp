@@ -2,6 +2,7 @@
 #include "core/base/workfolders.h"
 #include "core/render/presets.h"
 #include "core/runner/shellquote.h"
+#include "support/batchrunner.h"
 #include "support/settingsdump.h"
 #include "support/testsupport.h"
 
@@ -15,23 +16,11 @@ using namespace fulmaro;
 
 namespace {
 
-struct Output
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Output = testsupport::BatchResult;
 
 Output batch(const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(FULMARO_BATCH), args);
-    p.waitForFinished(120000);
-    Output o;
-    o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = QString::fromUtf8(p.readAllStandardOutput());
-    o.err = QString::fromUtf8(p.readAllStandardError());
-    return o;
+    return testsupport::runBatch(args);
 }
 
 // "--set" and each setting line of a preset's text.

@@ -2,6 +2,7 @@
 // holds a blank, a "$", quotes and Turkish letters, given relative file and folder names.
 #include "core/base/workfolders.h"
 #include "core/runner/shellquote.h"
+#include "support/batchrunner.h"
 #include "support/corpus.h"
 #include "support/testsupport.h"
 
@@ -24,12 +25,7 @@ private Q_SLOTS:
     void failureShowsTheEncodersComplaint();
 
 private:
-    struct Output
-    {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
+    using Output = testsupport::BatchResult;
     // Runs the front end in the corpus folder's parent, so names can be given relative to it.
     Output batch(const QStringList &args);
     static QString relative(const corpus::Sample &s)
@@ -55,19 +51,9 @@ void TestBatchRealFiles::initTestCase()
 
 TestBatchRealFiles::Output TestBatchRealFiles::batch(const QStringList &args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_data);
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(m_dir.path());
-    p.start(QStringLiteral(FULMARO_BATCH), args);
-    Output o;
-    if (!p.waitForFinished(180000))
-        return o;
-    o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = QString::fromUtf8(p.readAllStandardOutput());
-    o.err = QString::fromUtf8(p.readAllStandardError());
-    return o;
+    return testsupport::runBatch(
+        args, testsupport::environmentWith({{QStringLiteral("XDG_DATA_HOME"), m_data}}),
+        m_dir.path());
 }
 
 void TestBatchRealFiles::listsEveryKind()

@@ -6,6 +6,7 @@
 #include "core/runner/shellquote.h"
 #include "core/runner/toolrun.h"
 #include "core/videolist/mediaprobe.h"
+#include "support/batchrunner.h"
 #include "support/fakedesktopbus.h"
 #include "support/testsupport.h"
 
@@ -23,12 +24,7 @@ using namespace fulmaro;
 
 namespace {
 
-struct Output
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Output = testsupport::BatchResult;
 
 } // namespace
 
@@ -64,14 +60,7 @@ private:
 
 Output TestBatchRender::batch(const QStringList &args, int timeoutMs)
 {
-    QProcess p;
-    p.start(QStringLiteral(FULMARO_BATCH), args);
-    p.waitForFinished(timeoutMs);
-    Output o;
-    o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = QString::fromUtf8(p.readAllStandardOutput());
-    o.err = QString::fromUtf8(p.readAllStandardError());
-    return o;
+    return testsupport::runBatch(args, {}, {}, timeoutMs);
 }
 
 void TestBatchRender::initTestCase()

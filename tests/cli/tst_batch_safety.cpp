@@ -2,6 +2,7 @@
 // would split a line or are not text, pipes and devices, a damaged source, a protected output,
 // and the program killed in the middle of a render. The real encoder and probe throughout.
 #include "core/base/workfolders.h"
+#include "support/batchrunner.h"
 #include "support/testsupport.h"
 
 #include <QCryptographicHash>
@@ -20,12 +21,7 @@ using namespace fulmaro;
 
 namespace {
 
-struct Output
-{
-    int exitCode = -1; // -1: crashed or did not end in time
-    QByteArray out;
-    QString err;
-};
+using Output = testsupport::BatchResult;
 
 QByteArray digest(const QString &path)
 {
@@ -133,20 +129,7 @@ private:
 Output TestBatchSafety::batch(const QStringList &args, const QProcessEnvironment &env,
                               int timeoutMs)
 {
-    QProcess p;
-    if (!env.isEmpty())
-        p.setProcessEnvironment(env);
-    p.start(QStringLiteral(FULMARO_BATCH), args);
-    Output o;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return o;
-    }
-    o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = p.readAllStandardOutput();
-    o.err = QString::fromUtf8(p.readAllStandardError());
-    return o;
+    return testsupport::runBatch(args, env, {}, timeoutMs);
 }
 
 QString TestBatchSafety::folder(const QString &name)
@@ -226,20 +209,20 @@ void TestBatchSafety::linesThatWouldSplit()
 
     const Output refused = batch({"--output", out, "--dry-run", clip});
     QCOMPARE(refused.exitCode, 2);
-    QCOMPARE(refused.out, QByteArray());
+    QCOMPARE(refused.outBytes, QByteArray());
     QVERIFY2(refused.err.contains(QStringLiteral("--null")), qPrintable(refused.err));
 
     const Output lines = batch({"--output", out, "--dry-run", "--null", clip});
     QCOMPARE(lines.exitCode, 0);
-    QVERIFY(lines.out.endsWith('\0'));
-    QCOMPARE(lines.out.count('\0'), 1);
+    QVERIFY(lines.outBytes.endsWith('\0'));
+    QCOMPARE(lines.outBytes.count('\0'), 1);
     QProcess p;
     p.setWorkingDirectory(runHere);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PARALLEL_SHELL"), QStringLiteral("/bin/sh"));
     p.setProcessEnvironment(env);
     p.start(parallel, {"-0", "--will-cite"});
-    p.write(lines.out);
+    p.write(lines.outBytes);
     p.closeWriteChannel();
     QVERIFY(p.waitForFinished(120000));
     QCOMPARE(p.exitCode(), 0);
@@ -524,7 +507,7 @@ void TestBatchSafety::listShowsReasonsAndOneLineAFile()
     QVERIFY(QFile::exists(odd) || QFile::copy(m_clip, odd));
     const Output o = batch({"--list", odd, in});
     QCOMPARE(o.exitCode, 2);
-    const QList<QByteArray> rows = o.out.split('\n');
+    const QList<QByteArray> rows = o.outBytes.split('\n');
     QCOMPARE(rows.size(), 2); // one row and the end of the last line
     QCOMPARE(rows.at(0).count('\t'), 4);
     QVERIFY(

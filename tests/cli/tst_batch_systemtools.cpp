@@ -2,6 +2,7 @@
 // by release series and filters, and the list of filters the check asks for.
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
+#include "support/batchrunner.h"
 #include "support/testsupport.h"
 
 #include <QImage>
@@ -15,12 +16,7 @@ using namespace fulmaro;
 
 namespace {
 
-struct Output
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Output = testsupport::BatchResult;
 
 // The filter names of every -filter_complex graph in a command line: the graph's chains are
 // split at ";" and their filters at ",", outside quoted option values.
@@ -86,20 +82,12 @@ private:
 
 Output TestBatchSystemTools::batch(const QStringList &args, const QByteArray &pathFront)
 {
-    QProcess p;
-    if (!pathFront.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("PATH"),
-                   QString::fromLocal8Bit(pathFront + ":" + qgetenv("PATH")));
-        p.setProcessEnvironment(env);
-    }
-    p.start(QStringLiteral(FULMARO_BATCH), args);
-    p.waitForFinished(180000);
-    Output o;
-    o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = QString::fromUtf8(p.readAllStandardOutput());
-    o.err = QString::fromUtf8(p.readAllStandardError());
-    return o;
+    if (pathFront.isEmpty())
+        return testsupport::runBatch(args);
+    return testsupport::runBatch(
+        args,
+        testsupport::environmentWith(
+            {{QStringLiteral("PATH"), QString::fromLocal8Bit(pathFront + ":" + qgetenv("PATH"))}}));
 }
 
 void TestBatchSystemTools::initTestCase()
