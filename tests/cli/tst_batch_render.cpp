@@ -377,17 +377,21 @@ void TestBatchRender::statusLineOnATerminal()
         QStringLiteral("orta\\.mp4: %(\\d+) · (\\d+\\.\\d)x · kalan (\\d\\d):(\\d\\d):(\\d\\d) · "
                        "toplam %(\\d+) · 1/1 · kalan \\d\\d:\\d\\d:\\d\\d"));
     QList<int> left;
+    QList<double> speeds;
     QRegularExpressionMatchIterator it = line.globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
         QVERIFY2(m.captured(2).toDouble() > 0, qPrintable(m.captured(0)));
+        speeds << m.captured(2).toDouble();
         // One job: the run is where the job is (its figure counts the fraction of a second too).
         QVERIFY2(m.captured(6).toInt() >= qMin(100, m.captured(1).toInt()),
                  qPrintable(m.captured(0)));
         left << m.captured(3).toInt() * 3600 + m.captured(4).toInt() * 60 + m.captured(5).toInt();
     }
     QVERIFY2(left.size() >= 2, qPrintable(text));
-    QVERIFY2(left.constLast() <= left.constFirst(), qPrintable(text));
+    // The time left counts down; it may rise only where the encoder slowed down (a busy machine).
+    QVERIFY2(left.constLast() <= left.constFirst() || speeds.constLast() < speeds.constFirst(),
+             qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("orta.mp4: tamam")), qPrintable(text));
 }
 

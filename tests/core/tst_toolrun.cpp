@@ -60,12 +60,19 @@ void TestToolRun::initTestCase()
 
 void TestToolRun::piecesWithPauses()
 {
+    // Each write waits until the one before has been delivered: four reads however the machine
+    // schedules the two programs.
     QStringList pieces;
+    const QString ack = m_dir.filePath(QStringLiteral("gelen"));
     const RunResult r = getDosOutput(
         QStringLiteral("fake_tool"),
-        fake(QStringLiteral("out 'width=12' sleep 150 out '80\\r\\nheight=7' sleep 150 out "
-                            "'20\\r' sleep 150 out '\\nlast'")),
-        m_dir.path(), [&](const QString &piece, bool &) { pieces << piece; });
+        fake(QStringLiteral("out 'width=12' await %1 out '80\\r\\nheight=7' await %2 out "
+                            "'20\\r' await %3 out '\\nlast'")
+                 .arg(quoteArg(ack + "1"), quoteArg(ack + "2"), quoteArg(ack + "3"))),
+        m_dir.path(), [&](const QString &piece, bool &) {
+            pieces << piece;
+            QFile(ack + QString::number(pieces.size())).open(QIODevice::WriteOnly);
+        });
     QCOMPARE(r.end, RunEnd::Succeeded);
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.lines, QStringList({"width=1280", "height=720", "last"}));

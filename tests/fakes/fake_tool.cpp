@@ -2,6 +2,7 @@
 //   out TEXT    write TEXT to standard output in one write (escapes: \r \n \0 \t \\ \xHH)
 //   err TEXT    the same on standard error
 //   sleep MS    pause
+//   await PATH  wait until a file of that name exists (the test's go-ahead)
 //   spawn       start a copy of this program that only hangs, and print "child=<pid>"
 //   pid         print "pid=<pid>"
 //   bytes N     write N bytes of text lines (80 characters each) to standard output
@@ -78,6 +79,10 @@ int main(int argc, char **argv)
             ++i;
         } else if (step == "sleep") {
             ::usleep(useconds_t(std::atoi(arg)) * 1000);
+            ++i;
+        } else if (step == "await") {
+            while (::access(arg, F_OK) != 0)
+                ::usleep(2000);
             ++i;
         } else if (step == "spawn") {
             const pid_t child = ::fork();
