@@ -6,6 +6,7 @@
 // "ratio <front end time / loop time>".
 
 #include "core/runner/shellquote.h"
+#include "support/testsupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,10 +46,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     // A work folder of its own, with the real tools in its Bin.
     qputenv("XDG_DATA_HOME", dir.path().toUtf8());
-    const QString bin = dir.filePath(QStringLiteral("Fulmaro/Bin/"));
-    QDir().mkpath(bin);
-    for (const char *tool : {"ffmpeg", "ffprobe", "ffplay"})
-        QFile::link(QStringLiteral(TOOLS_DIR "/") + QLatin1String(tool), bin + QLatin1String(tool));
+    testsupport::linkRealTools(dir.filePath(QStringLiteral("Fulmaro/Bin/")));
 
     const QString src = dir.filePath(QStringLiteral("src"));
     QDir().mkpath(src);

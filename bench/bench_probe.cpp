@@ -8,6 +8,7 @@
 #include "core/thumbnail/stillgrabber.h"
 #include "core/videolist/mediaprobe.h"
 #include "core/videolist/videolistmodel.h"
+#include "support/testsupport.h"
 #include "ui/videolist/videolistcontroller.h"
 
 #include <QApplication>
@@ -32,10 +33,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const WorkFolders folders = WorkFolders::under(dir.path());
     folders.create();
-    QDir().mkpath(folders.binDir);
-    for (const char *tool : {"ffprobe", "ffmpeg"})
-        QFile::link(QStringLiteral(TOOLS_DIR "/") + QLatin1String(tool),
-                    folders.binDir + QLatin1String(tool));
+    testsupport::linkRealTools(folders.binDir);
     const ToolSet tools = ToolSet::configured(folders.binDir);
 
     const QString first = dir.filePath(QStringLiteral("klip 000.mp4"));

@@ -11,6 +11,7 @@
 #include "ui/mainform.h"
 #include "ui/queue/previewslot.h"
 
+#include "support/testsupport.h"
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
@@ -48,18 +49,6 @@ bool makeClip(const QString &path, int seconds, const QString &size)
              "lavfi", "-i", QStringLiteral("sine=duration=%1").arg(seconds), "-c:a", "aac",
              "-shortest", "-c:v", "mpeg4", path});
     return p.waitForFinished(300000) && p.exitCode() == 0;
-}
-
-bool linkTools(const QString &binDir)
-{
-    QDir().mkpath(binDir);
-    for (const char *tool : {"ffmpeg", "ffprobe", "ffplay"}) {
-        const QString link = binDir + QLatin1String(tool);
-        QFile::remove(link);
-        if (!QFile::link(QStringLiteral(TOOLS_DIR "/") + QLatin1String(tool), link))
-            return false;
-    }
-    return true;
 }
 
 // Runs the event loop until the condition holds; false after timeoutMs.
@@ -233,7 +222,7 @@ int main(int argc, char **argv)
 
     const WorkFolders folders = WorkFolders::standard();
     folders.create();
-    if (!linkTools(folders.binDir)) {
+    if (!testsupport::linkRealTools(folders.binDir)) {
         out << "cannot link the tools\n";
         return 1;
     }

@@ -9,6 +9,7 @@
 #include "ui/thumbnail/thumbnailform.h"
 #include "ui/widgets/picturebox.h"
 
+#include "support/testsupport.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,18 +34,6 @@ double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-bool linkTools(const QString &binDir)
-{
-    QDir().mkpath(binDir);
-    for (const char *tool : {"ffmpeg", "ffprobe"}) {
-        const QString link = binDir + QLatin1String(tool);
-        QFile::remove(link);
-        if (!QFile::link(QStringLiteral(TOOLS_DIR "/") + QLatin1String(tool), link))
-            return false;
-    }
-    return true;
 }
 
 // Stamps the first paint of the picture box once armed.
@@ -79,7 +68,7 @@ int main(int argc, char **argv)
 
     const WorkFolders folders = WorkFolders::standard();
     folders.create();
-    if (!linkTools(folders.binDir))
+    if (!testsupport::linkRealTools(folders.binDir))
         qFatal("cannot link the tools into %s", qPrintable(folders.binDir));
     const ToolSet tools = ToolSet::configured(folders.binDir);
 

@@ -4,6 +4,7 @@
 // plausible constant rate, so it costs about as much as the constant one. Prints both times and,
 // last, "ratio <jittered time / constant time>".
 
+#include "support/testsupport.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -51,10 +52,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     qputenv("XDG_DATA_HOME", dir.path().toUtf8());
-    const QString bin = dir.filePath(QStringLiteral("Fulmaro/Bin/"));
-    QDir().mkpath(bin);
-    for (const char *tool : {"ffmpeg", "ffprobe", "ffplay"})
-        QFile::link(QStringLiteral(TOOLS_DIR "/") + QLatin1String(tool), bin + QLatin1String(tool));
+    testsupport::linkRealTools(dir.filePath(QStringLiteral("Fulmaro/Bin/")));
 
     const QString seconds = QStringLiteral("6");
     const QString constant = dir.filePath(QStringLiteral("sabit.mp4"));

@@ -5,9 +5,10 @@ class QString;
 
 namespace fulmaro {
 
-// Loads the program's icons and style sheet from the resources (safe to call more than once).
+// Loads the program's icons from the resources (safe to call more than once).
 void initResources();
-// Applies the "Light" look: Fusion with a light palette and the style sheet from the resources.
+// Applies the "Light" look: Fusion with a light palette (no style sheet: a sheet would change
+// every widget's metrics).
 // Returns false, with the reason in errorText, when the style cannot be applied.
 bool applyLightStyle(QApplication &app, QString *errorText);
 

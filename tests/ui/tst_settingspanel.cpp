@@ -122,7 +122,7 @@ void TestSettingsPanel::controlsAndDefaults()
     QCOMPARE(p->renderPageControl->count(), 3);
     QCOMPARE(p->pageGeneral->objectName(), QStringLiteral("TabSheet1"));
     QCOMPARE(p->pageEffects->objectName(), QStringLiteral("TabSheet2"));
-    QCOMPARE(p->tabSheet3->objectName(), QStringLiteral("TabSheet3"));
+    QCOMPARE(p->soundPage->objectName(), QStringLiteral("TabSheet3"));
     QCOMPARE(p->renderPageControl->currentIndex(), 0);
     // The preview strip's controls belong to the main window.
     QVERIFY(!p->findChild<QWidget *>(QStringLiteral("cbPreviewScale")));

@@ -97,8 +97,9 @@ private:
 };
 
 // Runs one command line and waits for its end while the event loop keeps running, so the
-// interface stays responsive even while the tool prints nothing. taskName names the tool for
-// the reader; stopping ends the run's own process tree, never other processes of that name.
+// interface stays responsive even while the tool prints nothing. taskName only tells the reader
+// of a call which tool it runs: no process is ever looked up by its name, and stopping ends the
+// run's own process tree.
 RunResult getDosOutput(const QString &taskName, const QString &commandLine, const QString &workDir,
                        const OutputCallback &onDosProgress = {});
 

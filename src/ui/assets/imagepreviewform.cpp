@@ -87,7 +87,7 @@ ImagePreviewForm::ImagePreviewForm(QWidget *parent)
     // imageListBoxClick directly.
     connect(imageListBox, &QListWidget::itemSelectionChanged, this,
             [this] { imageListBoxClick(); });
-    connect(chooseButton, &QPushButton::clicked, this, &ImagePreviewForm::button1Click);
+    connect(chooseButton, &QPushButton::clicked, this, &ImagePreviewForm::chooseButtonClick);
 }
 
 QString ImagePreviewForm::pictureFile(const QString &entry) const
@@ -113,7 +113,7 @@ bool ImagePreviewForm::imageListBoxClick()
     return true;
 }
 
-void ImagePreviewForm::button1Click()
+void ImagePreviewForm::chooseButtonClick()
 {
     if (!imageListBox->selectedItems().isEmpty())
         accept();

@@ -46,7 +46,7 @@ public Q_SLOTS:
     // area keeps what it showed; returns whether a picture was loaded (true with no selection).
     bool imageListBoxClick();
     // "Seç": accepts when an entry is selected, otherwise the window stays open.
-    void button1Click();
+    void chooseButtonClick();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -83,7 +83,7 @@ SettingsPanel::SettingsPanel(const WorkFolders &folders, QWidget *parent)
         spin->setMinimumWidth(50), spin->setMaximumWidth(90);
 
     for (QSlider *s : {tbVideoSpeed, tbZoom, tbFilterOpacity, tbContrast, tbBrightness,
-                       tbSaturation, tbGamma, tbGammaRed, tbGammaGreen, tbGammaBlue, trackBar1})
+                       tbSaturation, tbGamma, tbGammaRed, tbGammaGreen, tbGammaBlue, volumeSlider})
         connect(s, &QSlider::valueChanged, this, &SettingsPanel::valueChange);
     // The sub-controls follow the picker however its entry changes: a pick, the picture
     // window, a new picture, a refill, setSettings().
@@ -114,16 +114,16 @@ void SettingsPanel::buildPages()
     pageGeneral->setObjectName(QStringLiteral("TabSheet1"));
     pageEffects = new QWidget;
     pageEffects->setObjectName(QStringLiteral("TabSheet2"));
-    tabSheet3 = new QWidget;
-    tabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    soundPage = new QWidget;
+    soundPage->setObjectName(QStringLiteral("TabSheet3"));
     renderPageControl->addTab(pageGeneral, QStringLiteral("Genel"));
     renderPageControl->addTab(pageEffects, QStringLiteral("Efektler"));
-    renderPageControl->addTab(tabSheet3, QString());
+    renderPageControl->addTab(soundPage, QString());
     renderPageControl->setTabVisible(2, false);
     layout->addWidget(renderPageControl);
     buildGeneralPage(pageGeneral);
     buildEffectsPage(pageEffects);
-    buildThirdPage(tabSheet3);
+    buildThirdPage(soundPage);
     renderPageControl->setCurrentIndex(0);
 }
 
@@ -372,16 +372,16 @@ void SettingsPanel::buildThirdPage(QWidget *page)
     cbEraseAudio = checkBox(page, "cbEraseAudio");
     auto *eraseVideo = new QLabel(QStringLiteral("Görüntüyü Sil"), page);
     cbEraseVideo = checkBox(page, "cbEraseVideo");
-    trackBar1 = named(new QSlider(Qt::Horizontal, page), "TrackBar1");
-    trackBar1->setRange(0, 100);
-    trackBar1->setValue(100);
+    volumeSlider = named(new QSlider(Qt::Horizontal, page), "TrackBar1");
+    volumeSlider->setRange(0, 100);
+    volumeSlider->setValue(100);
     grid->addWidget(eraseAudio, 2, 0);
     grid->addWidget(cbEraseAudio, 2, 1);
     grid->addWidget(eraseVideo, 3, 0);
     grid->addWidget(cbEraseVideo, 3, 1);
-    grid->addWidget(trackBar1, 4, 1);
+    grid->addWidget(volumeSlider, 4, 1);
     for (QWidget *w : std::initializer_list<QWidget *>{eraseAudio, cbEraseAudio, eraseVideo,
-                                                       cbEraseVideo, trackBar1})
+                                                       cbEraseVideo, volumeSlider})
         w->setVisible(false);
 }
 

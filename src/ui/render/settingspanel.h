@@ -58,7 +58,7 @@ public:
     QTabWidget *renderPageControl;
     QWidget *pageGeneral; // "Genel"
     QWidget *pageEffects; // "Efektler"
-    QWidget *tabSheet3;   // never shown
+    QWidget *soundPage;   // never shown
 
     // "Genel"
     QComboBox *cbRenderScale;
@@ -143,7 +143,7 @@ public:
     QToolButton *btnOutroPreview;
     QCheckBox *cbEraseAudio;
     QCheckBox *cbEraseVideo;
-    QSlider *trackBar1;
+    QSlider *volumeSlider;
 
 public Q_SLOTS:
     // Rewrites all ten value labels from the sliders' positions.

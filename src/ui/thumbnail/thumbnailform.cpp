@@ -99,11 +99,11 @@ ThumbnailForm::ThumbnailForm(const WorkFolders &folders, const ToolSet &tools, Q
     // A coarse timer may fire up to 5% late; the delay is felt on every picture.
     delayTimer->setTimerType(Qt::PreciseTimer);
 
-    connect(positionSlider, &QSlider::valueChanged, this, &ThumbnailForm::trackBar1Change);
-    connect(delayTimer, &QTimer::timeout, this, &ThumbnailForm::timer1Timer);
-    connect(saveButton, &QPushButton::clicked, this, &ThumbnailForm::button1Click);
-    connect(closeButton, &QPushButton::clicked, this, &ThumbnailForm::button2Click);
-    connect(randomButton, &QPushButton::clicked, this, &ThumbnailForm::button3Click);
+    connect(positionSlider, &QSlider::valueChanged, this, &ThumbnailForm::positionChange);
+    connect(delayTimer, &QTimer::timeout, this, &ThumbnailForm::delayElapsed);
+    connect(saveButton, &QPushButton::clicked, this, &ThumbnailForm::saveButtonClick);
+    connect(closeButton, &QPushButton::clicked, this, &ThumbnailForm::closeButtonClick);
+    connect(randomButton, &QPushButton::clicked, this, &ThumbnailForm::randomButtonClick);
 
     choosePictureFile = [](QWidget *parent, const QString &proposedName) {
         QFileDialog dialog(parent);
@@ -138,11 +138,11 @@ void ThumbnailForm::prepareForm()
     const RunResult probe =
         getDosOutput(m_tools.ffProbe, formatProbeCommand(m_tools, fileName), m_folders.workDir);
     setSliderMaximum(thumbnailSliderMaximum(probe.lines));
-    button3Click();
+    randomButtonClick();
     m_proposedFileName = proposedPictureName(fileName);
 }
 
-void ThumbnailForm::trackBar1Change()
+void ThumbnailForm::positionChange()
 {
     if (processStart)
         return;
@@ -151,7 +151,7 @@ void ThumbnailForm::trackBar1Change()
     delayTimer->start();
 }
 
-void ThumbnailForm::timer1Timer()
+void ThumbnailForm::delayElapsed()
 {
     delayTimer->stop();
     processStart = true;
@@ -206,7 +206,7 @@ bool ThumbnailForm::loadPicture(const QString &path, QString *error)
     return true;
 }
 
-void ThumbnailForm::button1Click()
+void ThumbnailForm::saveButtonClick()
 {
     const QString target = choosePictureFile(this, m_proposedFileName);
     if (target.isEmpty() || m_pictureData.isEmpty())
@@ -220,12 +220,12 @@ void ThumbnailForm::button1Click()
     }
 }
 
-void ThumbnailForm::button2Click()
+void ThumbnailForm::closeButtonClick()
 {
     close();
 }
 
-void ThumbnailForm::button3Click()
+void ThumbnailForm::randomButtonClick()
 {
     positionSlider->setValue(
         randomThumbnailPosition(positionSlider->maximum(), *QRandomGenerator::global()));

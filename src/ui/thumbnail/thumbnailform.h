@@ -51,11 +51,11 @@ public:
     std::function<QString(QWidget *parent, const QString &proposedName)> choosePictureFile;
 
 public Q_SLOTS:
-    void trackBar1Change();
-    void timer1Timer();
-    void button1Click();
-    void button2Click();
-    void button3Click();
+    void positionChange();
+    void delayElapsed();
+    void saveButtonClick();
+    void closeButtonClick();
+    void randomButtonClick();
 
 Q_SIGNALS:
     // A picture run has ended: loaded tells whether the new picture is shown.
