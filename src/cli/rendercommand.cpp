@@ -12,6 +12,7 @@
 #include "core/queue/runestimate.h"
 #include "core/render/commandbuilder.h"
 #include "core/render/settingsoptions.h"
+#include "core/runner/toolcheck.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -227,7 +228,7 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         BatchRun run({settings, outputFolder, folders, tools}, options.files);
         run.toolCheck = [&tools, &err] {
             QString message;
-            if (tools.verify(tools.ffMpeg, &message))
+            if (verifyTool(tools, tools.ffMpeg, &message))
                 return true;
             if (!message.isEmpty())
                 err << message << '\n';

@@ -1,5 +1,6 @@
 #include "ui/featurecontext.h"
 
+#include "core/runner/toolcheck.h"
 #include "ui/dialogs/msgform.h"
 
 namespace fulmaro {
@@ -7,7 +8,7 @@ namespace fulmaro {
 bool FeatureContext::checkTool(const QString &fileName) const
 {
     QString message;
-    if (tools.verify(fileName, &message))
+    if (verifyTool(tools, fileName, &message))
         return true;
     if (!message.isEmpty())
         showMsg(MsgDlgType::mtError, message);

@@ -1,5 +1,6 @@
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
+#include "core/runner/toolcheck.h"
 #include "support/testsupport.h"
 
 #include <QCryptographicHash>
@@ -93,7 +94,7 @@ void TestToolSet::realToolsMatchTheBuild()
         t.method = method;
         for (const QString &name : {t.ffMpeg, t.ffPlay, t.ffProbe}) {
             QString error;
-            QVERIFY2(t.check(name, &error) == ToolCheck::Ok, qPrintable(name + ": " + error));
+            QVERIFY2(checkTool(t, name, &error) == ToolCheck::Ok, qPrintable(name + ": " + error));
         }
     }
 }
@@ -140,7 +141,7 @@ void TestToolSet::check()
     if (lowerCaseExpected)
         t.ffProbeDigest = t.ffProbeDigest.toLower();
     QString error;
-    QCOMPARE(t.check(name, &error), result);
+    QCOMPARE(checkTool(t, name, &error), result);
     if (result == ToolCheck::CannotOpen)
         QVERIFY(!error.isEmpty());
 }
@@ -191,7 +192,7 @@ void TestToolSet::seriesCheck()
     ToolSet t = ToolSet::configured(bin);
     t.method = ToolCheckMethod::Series;
     QString message;
-    QCOMPARE(t.verify(name, &message), accepted);
+    QCOMPARE(verifyTool(t, name, &message), accepted);
     if (accepted) {
         QVERIFY(message.isEmpty());
         return;
@@ -218,15 +219,15 @@ void TestToolSet::toolAskedOnceUntilReplaced()
         return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
     };
 
-    QCOMPARE(t.check("ffmpeg"), ToolCheck::Ok);
+    QCOMPARE(checkTool(t, "ffmpeg"), ToolCheck::Ok);
     QCOMPARE(callCount(), 1);
-    QCOMPARE(t.check("ffmpeg"), ToolCheck::Ok);
-    QCOMPARE(ToolSet(t).check("ffmpeg"), ToolCheck::Ok);
+    QCOMPARE(checkTool(t, "ffmpeg"), ToolCheck::Ok);
+    QCOMPARE(checkTool(ToolSet(t), "ffmpeg"), ToolCheck::Ok);
     QCOMPARE(callCount(), 1);
 
     // An update replaces the file: it is asked again, and its answer counts.
     QVERIFY(writeScript(bin + "ffmpeg", fakeEncoder(good, "eq", calls)));
-    QCOMPARE(t.check("ffmpeg"), ToolCheck::Mismatch);
+    QCOMPARE(checkTool(t, "ffmpeg"), ToolCheck::Mismatch);
     QCOMPARE(callCount(), 2);
     // The same file with another modification time counts as replaced too.
     QFile file(bin + "ffmpeg");
@@ -234,7 +235,7 @@ void TestToolSet::toolAskedOnceUntilReplaced()
     QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
                              QFileDevice::FileModificationTime));
     file.close();
-    QCOMPARE(t.check("ffmpeg"), ToolCheck::Mismatch);
+    QCOMPARE(checkTool(t, "ffmpeg"), ToolCheck::Mismatch);
     QCOMPARE(callCount(), 3);
 }
 
@@ -251,7 +252,7 @@ void TestToolSet::missingToolsComeFromPath()
     QCOMPARE(t.path(t.ffMpeg), systemTool);
     for (const QString &name : {t.ffMpeg, t.ffPlay, t.ffProbe}) {
         QString message;
-        QVERIFY2(t.verify(name, &message), qPrintable(message));
+        QVERIFY2(verifyTool(t, name, &message), qPrintable(message));
     }
     // A tool in Bin comes first.
     QVERIFY(writeScript(bin + "ffmpeg", "exit 0\n"));
@@ -259,7 +260,7 @@ void TestToolSet::missingToolsComeFromPath()
     // Without the search, the name in Bin is the only candidate.
     t.searchPath = false;
     QCOMPARE(t.path(t.ffProbe), bin + "ffprobe");
-    QCOMPARE(t.check(t.ffProbe), ToolCheck::CannotOpen);
+    QCOMPARE(checkTool(t, t.ffProbe), ToolCheck::CannotOpen);
 
     // The first of PATH's folders that holds it wins, as for the shell.
     const QString front = dir.path() + QStringLiteral("/front/");
@@ -270,7 +271,7 @@ void TestToolSet::missingToolsComeFromPath()
     t.searchPath = true;
     QCOMPARE(t.path(t.ffProbe), front + "ffprobe");
     QString message;
-    QVERIFY(!t.verify(t.ffProbe, &message));
+    QVERIFY(!verifyTool(t, t.ffProbe, &message));
     qputenv("PATH", path);
     QVERIFY2(message.contains("ffprobe version 1.0 (" + front + "ffprobe)"), qPrintable(message));
 }

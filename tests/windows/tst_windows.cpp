@@ -6,6 +6,7 @@
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
 #include "core/runner/shellquote.h"
+#include "core/runner/toolcheck.h"
 #include "core/runner/toolrun.h"
 
 #include <QDir>
@@ -337,16 +338,16 @@ void TestWindows::toolCheck()
     const ToolSet tools = ToolSet::configured(m_folders.binDir);
     QCOMPARE(tools.method, ToolCheckMethod::ReleaseOrLater);
     QString error;
-    QCOMPARE(tools.check(tools.ffMpeg, &error), ToolCheck::Ok);
-    QCOMPARE(tools.check(tools.ffProbe, &error), ToolCheck::Ok);
-    QCOMPARE(tools.check(tools.ffPlay, &error), ToolCheck::CannotOpen);
+    QCOMPARE(checkTool(tools, tools.ffMpeg, &error), ToolCheck::Ok);
+    QCOMPARE(checkTool(tools, tools.ffProbe, &error), ToolCheck::Ok);
+    QCOMPARE(checkTool(tools, tools.ffPlay, &error), ToolCheck::CannotOpen);
 
     // An encoder of FFmpeg 4.0 is refused with the version found.
     QTemporaryDir old;
     const QString oldBin = QDir::toNativeSeparators(old.path()) + QLatin1Char('\\');
     QVERIFY(QFile::copy(winFake, oldBin + QStringLiteral("ffmpeg.exe")));
     QString message;
-    QVERIFY(!ToolSet::configured(oldBin).verify(QStringLiteral("ffmpeg.exe"), &message));
+    QVERIFY(!verifyTool(ToolSet::configured(oldBin), QStringLiteral("ffmpeg.exe"), &message));
     QVERIFY2(message.startsWith(QStringLiteral("FFMpeg dosya versiyonları uyumsuz!\n")),
              qPrintable(message));
     QVERIFY2(message.contains(QStringLiteral("ffmpeg version 4.0.2")), qPrintable(message));

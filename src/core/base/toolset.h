@@ -32,7 +32,8 @@ enum class ToolCheckMethod {
 // that lacks one of them cannot render every setting of the panel.
 const QStringList &builderFilters();
 
-// The file names of the three tools inside the tools folder, and how they are checked.
+// The file names of the three tools inside the tools folder, and how they are checked (the check
+// itself runs the tools: core/runner/toolcheck.h).
 struct ToolSet
 {
     QString binDir;
@@ -56,15 +57,6 @@ struct ToolSet
     // The tool's path as it stands, unquoted, at the start of a command line: binDir + name, or,
     // with searchPath, the tool on PATH when binDir does not hold it.
     QString path(const QString &name) const;
-
-    // Checks the tool that path(fileName) names, for the first of ffMpeg, ffPlay, ffProbe that
-    // equals fileName exactly. errorText receives the reason when the file cannot be read, and
-    // what was found when it is refused (empty for a digest that differs).
-    ToolCheck check(const QString &fileName, QString *errorText = nullptr) const;
-
-    // check(), and the message to show when the tool must not run: empty when it may run, and
-    // also for a name that is none of the tools (that case shows nothing).
-    bool verify(const QString &fileName, QString *message) const;
 };
 
 // The MD5 digest of a whole file, read in blocks, as 32 uppercase hexadecimal digits; empty

@@ -5,6 +5,7 @@
 #include "core/desktop/sleepinhibitor.h"
 #include "core/queue/renderjobs.h"
 #include "core/render/commandbuilder.h"
+#include "core/runner/toolcheck.h"
 
 #include <QFileInfo>
 
@@ -168,7 +169,7 @@ void BatchRun::runJobs()
         if (toolCheck)
             return toolCheck();
         QString message;
-        return m_setup.tools.verify(m_setup.tools.ffMpeg, &message);
+        return verifyTool(m_setup.tools, m_setup.tools.ffMpeg, &message);
     };
     connect(m_queue, &RenderQueue::jobStarting, this, &BatchRun::jobStarting);
     connect(m_queue, &RenderQueue::jobStarted, this, &BatchRun::jobStarted);
