@@ -186,21 +186,24 @@ void TestRenderProgress::realEncoderOutput()
 
     QStringList pieces;
     RenderProgress live(1, 0, 100);
-    qint64 lastPercent = -1;
+    qint64 highestPercent = -1;
+    // -re: the encoder reads at the clip's own pace, so its reports come over three seconds and a
+    // busy machine cannot hand them all over in one read (a piece counts its first report).
     const RunResult run = getDosOutput(QStringLiteral("ffmpeg"),
-                                       ffmpeg + QStringLiteral(" -y -i ") + quoteArg(clip) +
+                                       ffmpeg + QStringLiteral(" -y -re -i ") + quoteArg(clip) +
                                            QStringLiteral(" -c:v mpeg4 -stats_period 0.05 ") +
                                            quoteArg(dir.filePath(QStringLiteral("out.mp4"))),
                                        dir.path(), [&](const QString &piece, bool &) {
                                            pieces << piece;
                                            const RenderProgress::Step step = live.feed(piece);
                                            if (step.progress)
-                                               lastPercent = step.percent;
+                                               highestPercent =
+                                                   std::max(highestPercent, step.percent);
                                        });
     QVERIFY2(run.succeeded(), qPrintable(run.lines.join(QLatin1Char('\n'))));
     // 3 seconds less the one cut from the start.
     QCOMPARE(live.expectedSeconds(), qint64(2));
-    QVERIFY2(lastPercent >= 50, qPrintable(QString::number(lastPercent)));
+    QVERIFY2(highestPercent >= 50, qPrintable(QString::number(highestPercent)));
 
     const QString all = pieces.join(QString());
     const qsizetype at = all.indexOf(QStringLiteral("Duration: "));
