@@ -7,8 +7,6 @@
 #include "core/render/commandbuilder.h"
 #include "core/runner/toolcheck.h"
 
-#include <QFileInfo>
-
 namespace fulmaro {
 
 namespace {
@@ -71,18 +69,12 @@ const VideoItem *BatchRun::item(int index) const
 
 InputProblem BatchRun::check() const
 {
-    if (const InputProblem bitrate = checkBitrate(m_setup.settings); bitrate.isProblem())
-        return bitrate;
+    QList<VideoItem> known;
     for (int index = 0; index < count(); ++index) {
-        const VideoItem *known = item(index);
-        if (!known)
-            continue;
-        if (const InputProblem trim = checkTrim(*known, m_setup.settings); trim.isProblem())
-            return trim;
+        if (const VideoItem *row = item(index))
+            known.append(*row);
     }
-    if (QFileInfo(m_setup.outputFolder).isDir())
-        return checkOutputFolder(m_setup.outputFolder);
-    return {};
+    return checkRenderInput(known, m_setup.settings, m_setup.outputFolder);
 }
 
 bool BatchRun::start()
@@ -202,11 +194,7 @@ QList<qint64> BatchRun::plannedSeconds() const
     QList<qint64> planned;
     for (int index = 0; index < count(); ++index) {
         const VideoItem *known = item(index);
-        const qint64 input = known ? durationToSeconds(known->duration) : 0;
-        planned << (input > 0 ? expectedOutputSeconds(input, m_setup.settings.edTimeStart,
-                                                      m_setup.settings.edTimeEnd,
-                                                      m_setup.settings.tbVideoSpeed)
-                              : 0);
+        planned << (known ? plannedOutputSeconds(*known, m_setup.settings) : 0);
     }
     return planned;
 }

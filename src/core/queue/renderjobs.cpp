@@ -115,11 +115,18 @@ RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettin
     job.copies = built.copies;
     job.position = position;
     job.outputPath = outputPath;
-    if (const qint64 listed = durationToSeconds(item.duration); listed > 0)
-        job.plannedSeconds =
-            double(expectedOutputSeconds(listed, qMax(0, settings.edTimeStart),
-                                         qMax(0, settings.edTimeEnd), settings.tbVideoSpeed));
+    job.plannedSeconds = double(plannedOutputSeconds(item, settings));
     return job;
+}
+
+qint64 plannedOutputSeconds(const VideoItem &item, const RenderSettings &settings)
+{
+    const qint64 listed = durationToSeconds(item.duration);
+    if (listed <= 0)
+        return 0;
+    // The command ignores negative cuts.
+    return expectedOutputSeconds(listed, qMax(0, settings.edTimeStart), qMax(0, settings.edTimeEnd),
+                                 settings.tbVideoSpeed);
 }
 
 QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSettings &settings,

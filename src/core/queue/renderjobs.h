@@ -50,6 +50,10 @@ QStringList uniquePaths(const QStringList &paths, const QStringList &reserved = 
 QStringList renderOutputPaths(const QStringList &inputs, const QString &extension,
                               const QString &outputFolder);
 
+// How long a row's output should be, in whole seconds: its listed length with the trims and the
+// speed; 0 when the length is not known.
+qint64 plannedOutputSeconds(const VideoItem &item, const RenderSettings &settings);
+
 // The job of one row whose output path is already known.
 RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettings &settings,
                          const BuildFolders &folders, const QString &outputPath);
