@@ -50,6 +50,8 @@ std::optional<int> resolvePresets(batch::BatchOptions &options, const WorkFolder
             if (!problem.isEmpty())
                 return fail(problem, batch::kExitUsage);
         }
+        if (const QString problem = settingsProblem(settings); !problem.isEmpty())
+            return fail(problem, batch::kExitUsage);
         QString error;
         if (!savePreset(folders.presetsDir(), options.savePreset, settings, &error))
             return fail(error, batch::kExitFailed);

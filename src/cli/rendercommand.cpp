@@ -173,6 +173,8 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         if (!problem.isEmpty())
             return fail(problem);
     }
+    if (const QString problem = settingsProblem(settings); !problem.isEmpty())
+        return fail(problem);
 
     // Only regular files are videos: a pipe or a device would hold the probe forever.
     bool refused = false;
@@ -275,6 +277,7 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
             continue;
         }
         QString line;
+        QString firstLine;
         QList<ScratchCopy> copies;
         if (options.preview) {
             const BuiltCommand built =
@@ -286,12 +289,14 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
                 buildRenderJob(item, index, settings, buildFolders, outputs.at(index));
             copies = job.copies;
             line = renderCommandLine(tools.path(tools.ffMpeg), job);
+            // Two passes are two commands, run in this order in one folder.
+            firstLine = firstPassCommandLine(tools.path(tools.ffMpeg), job);
         }
         if (!makeScratchCopies(copies)) {
             err << QStringLiteral("Uyarı: bindirme resimleri geçici klasöre kopyalanamadı.")
                 << '\n';
         }
-        if (!options.nullLines && hasControlCharacter(line)) {
+        if (!options.nullLines && (hasControlCharacter(line) || hasControlCharacter(firstLine))) {
             // A library or settings text that reached the line; never print a line that splits.
             err << "fulmaro-batch: "
                 << QStringLiteral("Komut satırında denetim karakteri var, yazılmadı: %1")
@@ -300,6 +305,8 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
             exitCode = kExitUsage;
             continue;
         }
+        if (!firstLine.isEmpty())
+            out << firstLine << lineEnd;
         out << line << lineEnd;
     }
     return exitCode;

@@ -50,7 +50,11 @@ void TestAudioCodecs::copyTable_data()
     QTest::newRow("FLAC into mp4") << "flac" << 44100 << "mp4" << false;
     QTest::newRow("extension in capitals") << "flac" << 44100 << "MKV" << true;
     QTest::newRow("unknown codec") << "cook" << 44100 << "mkv" << false;
-    QTest::newRow("unknown container") << "aac" << 44100 << "mov" << false;
+    QTest::newRow("unknown container") << "aac" << 44100 << "ogv" << false;
+    QTest::newRow("Opus into webm") << "opus" << 48000 << "webm" << true;
+    QTest::newRow("AAC into webm") << "aac" << 48000 << "webm" << false;
+    QTest::newRow("Vorbis into mov") << "vorbis" << 44100 << "mov" << false;
+    QTest::newRow("PCM 24-bit into mov") << "pcm_s24le" << 48000 << "mov" << true;
 }
 
 void TestAudioCodecs::copyTable()
@@ -117,6 +121,14 @@ void TestAudioCodecs::encoderAgrees_data()
                                   << "mp3" << 44100 << "flv";
     QTest::newRow("AAC into avi") << "aac"
                                   << "aac" << 44100 << "avi";
+    QTest::newRow("AAC 44.1 kHz into webm") << "aac"
+                                            << "aac" << 44100 << "webm";
+    QTest::newRow("Opus into webm") << "libopus"
+                                    << "opus" << 48000 << "webm";
+    QTest::newRow("PCM into mov") << "pcm_s16le"
+                                  << "pcm_s16le" << 48000 << "mov";
+    QTest::newRow("Opus into mov") << "libopus"
+                                   << "opus" << 48000 << "mov";
 }
 
 void TestAudioCodecs::encoderAgrees()

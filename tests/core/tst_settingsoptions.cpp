@@ -158,8 +158,8 @@ void TestSettingsOptions::refused_data()
                            "yükseklik bekleniyor, örneğin 100x100)");
     row("cbLogoScale=10X10", "cbLogoScale için geçersiz değer: \"10X10\" (rakamlar ya da genişlik "
                              "x yükseklik bekleniyor, örneğin 100x100)");
-    row("cbExtension=mov",
-        "cbExtension için geçersiz değer: \"mov\" (şunlardan biri bekleniyor: mp4, mkv, avi, flv)");
+    row("cbExtension=ogv", "cbExtension için geçersiz değer: \"ogv\" (şunlardan biri bekleniyor: "
+                           "mp4, mkv, avi, flv, webm, mov)");
     row("cbVideoScale=100%",
         "cbVideoScale için geçersiz değer: \"100%\" (1% ile 99% arasında bir oran bekleniyor)");
     row("cbVideoScale=30",

@@ -39,6 +39,9 @@ inline fulmaro::RenderSettings everySettingChanged()
     s.cbRenderScale = 6;
     s.cbBitrate = QStringLiteral("1234");
     s.cbExtension = QStringLiteral("mkv");
+    s.cbVideoCodec = 2;
+    s.cbRateMode = 1;
+    s.tbQuality = 70;
     s.cbPreset = 4;
     s.btnFullCPU = false;
     s.cbFlipVideo = 3;

@@ -1,6 +1,7 @@
 #include "core/queue/rendercheck.h"
 
 #include "core/render/commandbuilder.h"
+#include "core/render/videocodecs.h"
 #include "core/videolist/videoitem.h"
 
 #include <QFileInfo>
@@ -27,8 +28,16 @@ QString fileName(const QString &path)
 
 } // namespace
 
+InputProblem checkCodec(const RenderSettings &settings)
+{
+    return {codecContainerProblem(settings), QStringLiteral("cbVideoCodec")};
+}
+
 InputProblem checkBitrate(const RenderSettings &settings)
 {
+    // A constant quality has no bitrate.
+    if (rateModeFromIndex(settings.cbRateMode) == RateMode::Quality)
+        return {};
     const QString text = settings.cbBitrate.trimmed();
     if (text.isEmpty())
         return {QStringLiteral("Bit hızı girilmemiş."), QStringLiteral("cbBitrate")};
@@ -91,7 +100,10 @@ InputProblem checkOutputFolder(const QString &folder)
 InputProblem checkRenderInput(const QList<VideoItem> &items, const RenderSettings &settings,
                               const QString &outputFolder)
 {
-    InputProblem problem = checkBitrate(settings);
+    InputProblem problem = checkCodec(settings);
+    if (problem.isProblem())
+        return problem;
+    problem = checkBitrate(settings);
     if (problem.isProblem())
         return problem;
     for (const VideoItem &item : items) {

@@ -21,7 +21,10 @@ struct InputProblem
 // The largest bitrate taken, in kbit/s (10 Gbit/s).
 inline constexpr qlonglong kMaxBitrateKbits = 10'000'000;
 
-// Empty, zero or far too large bitrate (cbBitrate).
+// A codec the container cannot hold (cbVideoCodec).
+InputProblem checkCodec(const RenderSettings &settings);
+
+// Empty, zero or far too large bitrate (cbBitrate); none in constant-quality mode.
 InputProblem checkBitrate(const RenderSettings &settings);
 
 // A trim that leaves less than one frame of a row (edTimeStart or edTimeEnd).
@@ -30,8 +33,8 @@ InputProblem checkTrim(const VideoItem &item, const RenderSettings &settings);
 // The output folder: missing, or one that takes no new file (edOutputFolder).
 InputProblem checkOutputFolder(const QString &folder);
 
-// Every check over a render's rows, first problem first: bitrate, trims, then the output folder
-// when it exists (a missing one is reported when the run starts).
+// Every check over a render's rows, first problem first: codec, bitrate, trims, then the output
+// folder when it exists (a missing one is reported when the run starts).
 InputProblem checkRenderInput(const QList<VideoItem> &items, const RenderSettings &settings,
                               const QString &outputFolder);
 

@@ -5,6 +5,7 @@
 #include "core/runner/shellquote.h"
 #include "core/videolist/videoitem.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -106,12 +107,16 @@ QStringList renderOutputPaths(const QStringList &inputs, const QString &extensio
 RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettings &settings,
                          const BuildFolders &folders, const QString &outputPath)
 {
+    const QString passLog = passLogName(outputPath);
     const BuiltCommand built =
-        buildCommandLine(&item, RenderMode, settings, folders, scratchTick());
+        buildCommandLine(&item, RenderMode, settings, folders, scratchTick(), passLog);
     RenderJob job;
     job.name = item.caption;
     job.refusal = problemText(item.problem);
     job.command = built.text;
+    job.firstPass = built.firstPass;
+    if (!job.firstPass.isEmpty())
+        job.passLog = passLog;
     job.copies = built.copies;
     job.position = position;
     job.outputPath = outputPath;
@@ -148,6 +153,30 @@ QString renderCommandLine(const QString &encoderPath, const RenderJob &job,
 {
     return quoteArg(encoderPath) + QStringLiteral(" -y ") + job.command + QLatin1Char(' ') +
            quoteArg(writePath.isEmpty() ? job.outputPath : writePath);
+}
+
+QString firstPassCommandLine(const QString &encoderPath, const RenderJob &job)
+{
+    if (job.firstPass.isEmpty())
+        return QString();
+    return quoteArg(encoderPath) + QStringLiteral(" -y") + job.firstPass;
+}
+
+QString passLogName(const QString &outputPath)
+{
+    QString name;
+    for (const QChar c : outputBaseName(outputPath)) {
+        if (name.size() >= 40)
+            break;
+        const bool plain = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                           (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+                           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                           c == QLatin1Char('-') || c == QLatin1Char('_');
+        name += plain ? c : QLatin1Char('_');
+    }
+    const QByteArray digest =
+        QCryptographicHash::hash(outputPath.toUtf8(), QCryptographicHash::Md5).toHex().left(10);
+    return name + QLatin1Char('-') + QString::fromLatin1(digest) + QStringLiteral("-pass");
 }
 
 QString previewCommandLine(const QString &encoderPath, const BuiltCommand &built)

@@ -16,8 +16,12 @@ struct VideoItem;
 // One encoder run of a render: a row of the video list and where its output goes.
 struct RenderJob
 {
-    QString name;              // the input's full path, the row's caption
-    QString command;           // the encoder's arguments in render mode; starts with a blank
+    QString name;    // the input's full path, the row's caption
+    QString command; // the encoder's arguments in render mode; starts with a blank
+    // With two passes: the first pass's arguments, and the name its log files take in the
+    // encoder's working folder (they go when the job ends). Empty with one pass.
+    QString firstPass;
+    QString passLog;
     QList<ScratchCopy> copies; // overlay pictures the command reads from the scratch folder
     QString outputPath;        // unique within the run
     int position = -1;         // the row's position in the video list
@@ -67,6 +71,15 @@ QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSett
 // (the temporary name the job's output takes until the encoder has succeeded).
 QString renderCommandLine(const QString &encoderPath, const RenderJob &job,
                           const QString &writePath = QString());
+
+// The command line of a two-pass job's first pass, which writes only its log; empty for a job of
+// one pass.
+QString firstPassCommandLine(const QString &encoderPath, const RenderJob &job);
+
+// The name of a job's two-pass log files: the output's name in letters, digits, "-" and "_", and
+// a digest of the whole output path, so two jobs never share a log and every encoder option parser
+// takes the name as it is.
+QString passLogName(const QString &outputPath);
 
 // The command line of a preview: the encoder, a blank and the preview-mode arguments (which end
 // with the pipe into the player).

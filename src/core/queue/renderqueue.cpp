@@ -27,6 +27,8 @@ RenderQueue::~RenderQueue()
         delete m_run.data();
         if (m_current >= 0 && !m_status.at(m_current).partPath.isEmpty())
             QFile::remove(m_status.at(m_current).partPath);
+        if (m_current >= 0)
+            removePassLogs(m_jobs.at(m_current));
     }
     m_partLock.reset();
 }
@@ -152,16 +154,41 @@ void RenderQueue::checkAndRun(int index)
     const RenderJob &job = m_jobs.at(index);
     // A copy that cannot be made shows as the encoder's failure to open it.
     makeScratchCopies(job.copies);
-    m_progress.reset();
     status.state = JobState::Running;
     status.started = clock();
+    // A log left by an earlier run of the same output would be read as this one's.
+    removePassLogs(job);
+    if (!job.firstPass.isEmpty()) {
+        status.pass = 1;
+        runPass(index, firstPassCommandLine(m_options.encoderPath, job));
+    } else {
+        runPass(index, renderCommandLine(m_options.encoderPath, job, status.partPath));
+    }
+    Q_EMIT jobStarted(index);
+}
+
+void RenderQueue::runPass(int, const QString &commandLine)
+{
+    m_progress.reset();
     auto *run = new ToolRun(
-        renderCommandLine(m_options.encoderPath, job, status.partPath), m_options.workDir,
+        commandLine, m_options.workDir,
         [this](const QString &piece, bool &stop) { onOutput(piece, stop); }, this);
     m_run = run;
     connect(run, &ToolRun::done, this, &RenderQueue::onDone);
-    Q_EMIT jobStarted(index);
     run->start();
+}
+
+void RenderQueue::removePassLogs(const RenderJob &job) const
+{
+    if (job.passLog.isEmpty())
+        return;
+    // The encoders add their own endings: "-0.log", ".log", ".log.cutree", ".log.mbtree", and
+    // ".temp" while they write.
+    const QDir folder(m_options.workDir.isEmpty() ? QDir::currentPath() : m_options.workDir);
+    const QStringList logs =
+        folder.entryList({job.passLog + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+    for (const QString &log : logs)
+        QFile::remove(folder.filePath(log));
 }
 
 bool RenderQueue::prepareJob(int index)
@@ -219,7 +246,10 @@ void RenderQueue::onOutput(const QString &piece, bool &stop)
     const RenderProgress::Step step = m_progress.feed(piece);
     status.expectedSeconds = m_progress.expectedSeconds();
     if (step.progress) {
-        status.percent = step.percent;
+        // Each of two passes is half the job.
+        status.percent = status.pass == 1   ? step.percent / 2
+                         : status.pass == 2 ? 50 + step.percent / 2
+                                            : step.percent;
         status.progressAt = clock();
         status.elapsedSeconds = status.started.secsTo(status.progressAt);
         status.positionSeconds = step.positionExact;
@@ -255,10 +285,22 @@ void RenderQueue::onDone()
     const RunResult &result = run->result();
     JobStatus &status = m_status[m_current];
     const RenderJob &job = m_jobs.at(m_current);
+    // The first pass has measured the video; the second writes it.
+    if (status.pass == 1 && result.end == RunEnd::Succeeded && !m_abort) {
+        m_run = nullptr;
+        run->deleteLater();
+        status.pass = 2;
+        runPass(m_current, renderCommandLine(m_options.encoderPath, job, status.partPath));
+        return;
+    }
+    // A stop that came as the first pass ended leaves nothing to finish.
+    const RunEnd end =
+        status.pass == 1 && result.end == RunEnd::Succeeded ? RunEnd::Stopped : result.end;
+    status.pass = 0;
     status.ended = clock();
     // The real span, so a job that runs across midnight shows how long it took.
     status.elapsedSeconds = std::max<qint64>(0, status.started.secsTo(status.ended));
-    status.runEnd = result.end;
+    status.runEnd = end;
     status.exitCode = result.exitCode;
     // What went wrong, without the encoder's banner and progress; when it said nothing of use,
     // how it ended.
@@ -267,7 +309,7 @@ void RenderQueue::onDone()
         if (status.lastLines.isEmpty())
             status.lastLines << endText(result);
     };
-    switch (result.end) {
+    switch (end) {
     case RunEnd::Succeeded: {
         if (const QString problem = finishedOutputProblem(status, job); !problem.isEmpty()) {
             // The render is kept for the user to look at, under its temporary name.
@@ -318,6 +360,7 @@ void RenderQueue::onDone()
     }
     if (status.state != JobState::Succeeded && !status.partKept && !status.partPath.isEmpty())
         QFile::remove(status.partPath);
+    removePassLogs(job);
     m_partLock.reset();
     m_run = nullptr;
     run->deleteLater();

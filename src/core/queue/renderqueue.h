@@ -43,6 +43,7 @@ struct JobStatus
     double positionSeconds = 0;  // the output time the encoder last reported, with its fraction
     QDateTime progressAt;        // when that report came
     std::optional<double> speed; // the encoder's speed in that report
+    int pass = 0; // of a two-pass job while it runs: 1 or 2; each pass is half the progress
 };
 
 struct QueueOptions
@@ -124,6 +125,10 @@ private:
     // After the encoder succeeded: why its output must not take the final name, or empty.
     QString finishedOutputProblem(const JobStatus &status, const RenderJob &job) const;
     void endWithoutRun(int index, JobState state);
+    // Starts the encoder for the job's current pass.
+    void runPass(int index, const QString &commandLine);
+    // Removes a two-pass job's log files from the working folder.
+    void removePassLogs(const RenderJob &job) const;
     void onOutput(const QString &piece, bool &stop);
     void onDone();
 

@@ -13,8 +13,9 @@ namespace {
 
 // Which sound codec the encoder (FFmpeg 5.1) copies into which container. Found by copying a
 // short stream of each codec at 44100, 48000 and 22050 Hz into each container: a pair is listed
-// where the encoder wrote the file. flv takes MP3 and PCM only at the rates its header can
-// name; everything else here holds at any rate.
+// where the encoder wrote the file and read it back. Vorbis, which mov takes, is left out there:
+// the players that read mov files do not play it. webm holds Opus and Vorbis only. flv takes MP3
+// and PCM only at the rates its header can name; everything else here holds at any rate.
 struct CopyRule
 {
     const char *codec;
@@ -26,25 +27,25 @@ constexpr std::initializer_list<int> kFlvMp3Rates = {48000, 44100, 22050, 11025}
 constexpr std::initializer_list<int> kFlvPcmRates = {44100, 22050, 11025, 16000, 8000, 5512};
 
 const CopyRule kCopyRules[] = {
-    {"aac", "mp4 mkv avi flv", {}},
-    {"mp3", "mp4 mkv avi flv", kFlvMp3Rates},
-    {"opus", "mp4 mkv", {}},
-    {"vorbis", "mp4 mkv avi", {}},
+    {"aac", "mp4 mkv avi flv mov", {}},
+    {"mp3", "mp4 mkv avi flv mov", kFlvMp3Rates},
+    {"opus", "mp4 mkv webm", {}},
+    {"vorbis", "mp4 mkv avi webm", {}},
     {"flac", "mkv avi", {}},
-    {"alac", "mp4 mkv", {}},
-    {"ac3", "mp4 mkv avi", {}},
-    {"eac3", "mp4 mkv avi", {}},
-    {"mp2", "mp4 mkv avi", {}},
-    {"dts", "mp4 mkv avi", {}},
+    {"alac", "mp4 mkv mov", {}},
+    {"ac3", "mp4 mkv avi mov", {}},
+    {"eac3", "mp4 mkv avi mov", {}},
+    {"mp2", "mp4 mkv avi mov", {}},
+    {"dts", "mp4 mkv avi mov", {}},
     {"truehd", "mkv", {}},
-    {"pcm_s16le", "mkv avi flv", kFlvPcmRates},
-    {"pcm_u8", "mkv avi flv", kFlvPcmRates},
-    {"pcm_s16be", "mkv flv", kFlvPcmRates},
-    {"pcm_mulaw", "mkv avi flv", kFlvPcmRates},
-    {"pcm_alaw", "mkv avi flv", kFlvPcmRates},
-    {"pcm_s24le", "mkv avi", {}},
-    {"pcm_s32le", "mkv avi", {}},
-    {"pcm_f32le", "mkv avi", {}},
+    {"pcm_s16le", "mkv avi flv mov", kFlvPcmRates},
+    {"pcm_u8", "mkv avi flv mov", kFlvPcmRates},
+    {"pcm_s16be", "mkv flv mov", kFlvPcmRates},
+    {"pcm_mulaw", "mkv avi flv mov", kFlvPcmRates},
+    {"pcm_alaw", "mkv avi flv mov", kFlvPcmRates},
+    {"pcm_s24le", "mkv avi mov", {}},
+    {"pcm_s32le", "mkv avi mov", {}},
+    {"pcm_f32le", "mkv avi mov", {}},
     {"adpcm_ima_wav", "mkv avi", {}},
     {"adpcm_ms", "mkv avi", {}},
     {"wmav2", "mkv avi", {}},
@@ -83,8 +84,10 @@ QString audioEncoderFor(const QString &extension)
 {
     const QString container = extension.toLower();
     if (container == QLatin1String("mp4") || container == QLatin1String("mkv") ||
-        container == QLatin1String("flv"))
+        container == QLatin1String("flv") || container == QLatin1String("mov"))
         return QStringLiteral("aac");
+    if (container == QLatin1String("webm"))
+        return QStringLiteral("libopus");
     return QStringLiteral("libmp3lame");
 }
 

@@ -8,12 +8,12 @@
 namespace fulmaro {
 
 // Whether the encoder copies a stream of this codec and sample rate into the container named by
-// this output extension (mp4, mkv, avi, flv; any case) without touching it. A codec the table
-// does not know is never copied.
+// this output extension (mp4, mkv, avi, flv, webm, mov; any case) without touching it. A codec the
+// table does not know is never copied.
 bool canCopyAudio(const QString &codec, int sampleRate, const QString &extension);
 
-// The encoder used when the sound must be encoded for this container: "aac" for mp4, mkv and
-// flv, "libmp3lame" for avi (and for a container the table does not know).
+// The encoder used when the sound must be encoded for this container: "aac" for mp4, mkv, flv and
+// mov, "libopus" for webm, "libmp3lame" for avi (and for a container the table does not know).
 QString audioEncoderFor(const QString &extension);
 
 // The value of -c:a for a source's sound written into this container.

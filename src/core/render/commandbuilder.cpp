@@ -2,6 +2,7 @@
 
 #include "core/render/audiocodecs.h"
 #include "core/render/settingstable.h"
+#include "core/render/videocodecs.h"
 
 #include "core/render/settingvalues.h"
 
@@ -622,11 +623,17 @@ void layOverlays(LayerStack &layers, const Choices &c, const Geometry &g, const 
 
 // ---- Output options ---------------------------------------------------------------------------
 
-QString presetOption(int cbPreset)
+// The encoder and its speed. "Otomatik" names no encoder; x264's presets then stand where they
+// always have (the avi and flv encoders pass over them). A preview is for looking, not keeping:
+// it always takes the fastest speed.
+QString encoderOptions(const RenderSettings &s, bool preview)
 {
-    const QStringList &presets = settingControl(QStringLiteral("cbPreset"))->values;
-    const bool known = cbPreset >= 0 && cbPreset < presets.size();
-    return QStringLiteral(" -preset ") + presets.at(known ? cbPreset : 0);
+    if (preview)
+        return speedOptions(QStringLiteral("libx264"), 0);
+    const QString encoder = videoEncoderFor(s);
+    const bool named = videoCodecFromIndex(s.cbVideoCodec) != VideoCodec::Auto;
+    return (named ? QStringLiteral(" -c:v ") + encoder : QString()) +
+           speedOptions(encoder, s.cbPreset);
 }
 
 // The trim cuts the retimed picture, so at a changed speed the seconds the user gave (seconds of
@@ -667,6 +674,35 @@ QString previewPipe(const BuildFolders &folders)
 {
     return QStringLiteral(" -f avi - | ") + quoteArg(folders.playerPath) +
            QStringLiteral(" - -window_title \"Fulmaro: Önizleme\" -autoexit -framedrop");
+}
+
+// The rate options that end the line: the bitrate, or the constant quality. A preview keeps the
+// bitrate whatever the mode, as its encoder is the avi one.
+QString rateOptions(const RenderSettings &s, bool preview, int pass, const QString &passLog)
+{
+    if (preview)
+        return bitrateOption(s.cbBitrate);
+    const QString encoder = videoEncoderFor(s);
+    switch (rateModeFromIndex(s.cbRateMode)) {
+    case RateMode::Quality:
+        return qualityOptions(encoder, s.tbQuality);
+    case RateMode::TwoPass:
+        return bitrateOption(s.cbBitrate) + passOptions(encoder, pass, passLog);
+    case RateMode::Bitrate:
+        break;
+    }
+    return bitrateOption(s.cbBitrate);
+}
+
+// The first of two passes only measures: its sound is copied or, where the graph makes it,
+// written as plain samples, and nothing is kept.
+QString firstPassAudioMap(const SpeedPlan &speed)
+{
+    if (speed.audioMap.isEmpty())
+        return QString();
+    if (speed.percent == kNormalSpeed)
+        return QStringLiteral(" -map 0:a? -c:a copy ");
+    return QStringLiteral(" -map \"[audio]\" -c:a pcm_s16le ");
 }
 
 } // namespace
@@ -736,7 +772,7 @@ bool makeScratchCopies(const QList<ScratchCopy> &copies)
 }
 
 BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSettings &s,
-                              const BuildFolders &folders, quint32 tick)
+                              const BuildFolders &folders, quint32 tick, const QString &passLog)
 {
     // A row without a video stream to render is never handed to the encoder.
     if (!item || !item->renderable())
@@ -751,13 +787,20 @@ BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSetti
     const QString graph = canvas(geometry, *item) + videoChain(s, choices, geometry, speed) +
                           overlayInputChains(choices, geometry, *item) + layers.graph();
 
+    const QString head = inputs.text + encoderOptions(s, choices.preview) +
+                         QStringLiteral(" -filter_complex \"") + graph +
+                         QStringLiteral("\" -map \"[base") + QString::number(layers.base()) +
+                         QStringLiteral("]\" ");
+    const QString trims = trimOptions(s, *item, speed.percent);
+    const QString log = passLog.isEmpty() ? QStringLiteral("fulmaro-pass") : passLog;
+
     BuiltCommand result;
-    result.text = inputs.text + presetOption(s.cbPreset) + QStringLiteral(" -filter_complex \"") +
-                  graph + QStringLiteral("\" -map \"[base") + QString::number(layers.base()) +
-                  QStringLiteral("]\" ") + speed.audioMap + trimOptions(s, *item, speed.percent) +
-                  bitrateOption(s.cbBitrate);
+    result.text = head + speed.audioMap + trims + rateOptions(s, choices.preview, 2, log);
     if (choices.preview)
         result.text += previewPipe(folders);
+    else if (rateModeFromIndex(s.cbRateMode) == RateMode::TwoPass)
+        result.firstPass = head + firstPassAudioMap(speed) + trims + rateOptions(s, false, 1, log) +
+                           QStringLiteral(" -f null -");
     result.copies = inputs.copies;
     return result;
 }

@@ -35,6 +35,9 @@ struct BuiltCommand
 {
     QString text;              // the encoder's arguments; starts with a blank
     QList<ScratchCopy> copies; // to be made before the command runs
+    // With two passes, the first pass's arguments, which write nothing but the pass log (they
+    // end with the null output); empty otherwise. text is then the second pass.
+    QString firstPass;
 };
 
 enum BuildMode { RenderMode = 0, PreviewMode = 1 };
@@ -42,8 +45,10 @@ enum BuildMode { RenderMode = 0, PreviewMode = 1 };
 // The encoder's argument text for one row: the inputs, the filter graph, the maps, trimming and
 // bitrate; in preview mode followed by the pipe into the player. No output file in render mode.
 // Pure: reads nothing but its arguments and touches no file. A null row gives an empty result.
+// passLog names the two-pass log files in the encoder's working folder (see passOptions).
 BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSettings &settings,
-                              const BuildFolders &folders, quint32 tick);
+                              const BuildFolders &folders, quint32 tick,
+                              const QString &passLog = QString());
 
 // Makes the scratch copies, overwriting older files of the same names. A source is found without
 // regard to case, as library entries are. Returns false when one of them could not be made; the

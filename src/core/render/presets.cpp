@@ -113,6 +113,11 @@ PresetLoad parsePreset(const QString &text, const LibraryEntries &library)
             load.settings.*control->text = RenderSettings().*control->text;
         load.assignments << line;
     }
+    if (const QString problem = settingsProblem(load.settings); !problem.isEmpty()) {
+        load = PresetLoad();
+        load.error = problem;
+        return load;
+    }
     load.ok = true;
     return load;
 }

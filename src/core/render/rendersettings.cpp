@@ -34,8 +34,9 @@ const QStringList &bitrateItems()
 
 const QStringList &extensionItems()
 {
-    static const QStringList items = {QStringLiteral("mp4"), QStringLiteral("mkv"),
-                                      QStringLiteral("avi"), QStringLiteral("flv")};
+    static const QStringList items = {QStringLiteral("mp4"),  QStringLiteral("mkv"),
+                                      QStringLiteral("avi"),  QStringLiteral("flv"),
+                                      QStringLiteral("webm"), QStringLiteral("mov")};
     return items;
 }
 

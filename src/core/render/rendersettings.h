@@ -13,7 +13,10 @@ struct RenderSettings
     int cbRenderScale = 3; // index into the size table ("720p")
     QString cbBitrate = QStringLiteral("5000");
     QString cbExtension = QStringLiteral("mp4");
-    int cbPreset = 0; // "En Hızlı"
+    int cbVideoCodec = 0; // "Otomatik": the container's own encoder, no codec option
+    int cbRateMode = 0;   // "Bitrate"
+    int tbQuality = 50;   // constant quality, 0 smallest .. 100 best; read in "Kalite" mode
+    int cbPreset = 0;     // "En Hızlı"
     bool btnFullCPU = true;
     int cbFlipVideo = 0; // none, horizontal, vertical, both
     int edTimeStart = 0;
@@ -72,7 +75,7 @@ inline constexpr int kSpinLimit = 1000000000;
 // The items the panel shows, in order.
 const QStringList &scaleItems();      // "2160p" .. "240p", then the upright and square sizes
 const QStringList &bitrateItems();    // suggestions "5000" .. "500"
-const QStringList &extensionItems();  // "mp4", "mkv", "avi", "flv"
+const QStringList &extensionItems();  // "mp4", "mkv", "avi", "flv", "webm", "mov"
 const QStringList &presetItems();     // "En Hızlı" .. "En Yavaş"
 const QStringList &flipItems();       // "Yok" .. "Yatay + Dikey"
 const QStringList &videoFrontItems(); // behind, in front

@@ -1,5 +1,7 @@
 #include "core/render/settingsoptions.h"
 
+#include "core/render/videocodecs.h"
+
 #include <QRegularExpression>
 
 namespace fulmaro {
@@ -91,6 +93,11 @@ QString applySettingOption(RenderSettings &settings, const QString &assignment,
         return QStringLiteral("Bilinmeyen ayar: \"%1\"").arg(name);
     const QString expected = apply(*control, settings, value, library);
     return expected.isEmpty() ? QString() : invalid(name, value, expected);
+}
+
+QString settingsProblem(const RenderSettings &settings)
+{
+    return codecContainerProblem(settings);
 }
 
 QString settingValueText(const SettingControl &c, const RenderSettings &s)

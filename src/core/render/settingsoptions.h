@@ -15,6 +15,10 @@ namespace fulmaro {
 QString applySettingOption(RenderSettings &settings, const QString &assignment,
                            const LibraryEntries &library = {});
 
+// Why the settings as a whole cannot be rendered (a codec the container cannot hold), in
+// Turkish; empty when they can. Each value alone may be fine.
+QString settingsProblem(const RenderSettings &settings);
+
 // The VALUE of "NAME=VALUE" that gives the control its value in these settings, the inverse of
 // applySettingOption: an overlay picker showing nothing is "Yok".
 QString settingValueText(const SettingControl &control, const RenderSettings &settings);

@@ -1,5 +1,7 @@
 #include "core/render/settingstable.h"
 
+#include "core/render/videocodecs.h"
+
 #include <QRegularExpression>
 
 namespace fulmaro {
@@ -141,6 +143,9 @@ QList<SettingControl> buildTable()
         textList("cbExtension", &S::cbExtension, extensionItems(),
                  QStringLiteral("şunlardan biri bekleniyor: ") +
                      extensionItems().join(QStringLiteral(", "))),
+        indexList("cbVideoCodec", &S::cbVideoCodec, videoCodecItems()),
+        indexList("cbRateMode", &S::cbRateMode, rateModeItems()),
+        slider("tbQuality", &S::tbQuality, kQualityMinimum, kQualityMaximum),
         withValues(indexList("cbPreset", &S::cbPreset, presetItems()), encoderPresets()),
         check("btnFullCPU", &S::btnFullCPU),
         indexList("cbFlipVideo", &S::cbFlipVideo, flipItems()),
