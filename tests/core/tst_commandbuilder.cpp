@@ -100,6 +100,9 @@ private Q_SLOTS:
     void fragments();
     void presets_data();
     void presets();
+    void encoders_data();
+    void encoders();
+    void twoPasses();
     void noRow();
     void scratchCopies();
     void makeCopiesOverwrites();
@@ -962,6 +965,125 @@ void TestCommandBuilder::presets()
         build([index](RenderSettings &s, VideoItem &) { s.cbPreset = index; }, 0).text;
     QVERIFY(
         text.contains(QStringLiteral("\" -preset ") + preset + QStringLiteral(" -filter_complex")));
+}
+
+// What a codec, a rate mode and the speed write: the options after the inputs, and the end of
+// the line. "Otomatik" keeps the line of old; a preview always takes the fastest, by bitrate.
+void TestCommandBuilder::encoders_data()
+{
+    QTest::addColumn<int>("codec");
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<int>("rateMode");
+    QTest::addColumn<int>("preset");
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("head"); // between the source and " -filter_complex"
+    QTest::addColumn<QString>("tail"); // after the sound's options
+    const auto row = [](const char *name, int codec, const char *container, int rateMode,
+                        int preset, int quality, int mode, const char *head, const char *tail) {
+        QTest::newRow(name) << codec << QString::fromLatin1(container) << rateMode << preset
+                            << quality << mode << QString::fromLatin1(head)
+                            << QString::fromLatin1(tail);
+    };
+    row("defaults", 0, "mp4", 0, 0, 50, 0, " -preset ultrafast", " -b:v 5000k");
+    row("Otomatik in avi keeps its preset", 0, "avi", 0, 2, 50, 0, " -preset medium",
+        " -b:v 5000k");
+    row("Otomatik in webm is VP9's speed", 0, "webm", 0, 0, 50, 0,
+        " -deadline realtime -cpu-used 8 -row-mt 1", " -b:v 5000k");
+    row("H.264 named", 1, "mkv", 0, 4, 50, 0, " -c:v libx264 -preset veryslow", " -b:v 5000k");
+    row("H.265 slower", 2, "mov", 0, 3, 50, 0, " -c:v libx265 -preset slower", " -b:v 5000k");
+    row("VP9 normal", 3, "webm", 0, 2, 50, 0,
+        " -c:v libvpx-vp9 -deadline good -cpu-used 3 -row-mt 1", " -b:v 5000k");
+    row("AV1 slowest", 4, "mkv", 0, 4, 50, 0, " -c:v libsvtav1 -preset 4", " -b:v 5000k");
+    row("H.264 quality default", 1, "mp4", 1, 0, 50, 0, " -c:v libx264 -preset ultrafast",
+        " -crf 23");
+    row("H.264 best quality", 1, "mp4", 1, 0, 100, 0, " -c:v libx264 -preset ultrafast",
+        " -crf 12");
+    row("H.264 smallest files", 1, "mp4", 1, 0, 0, 0, " -c:v libx264 -preset ultrafast",
+        " -crf 45");
+    row("VP9 quality has no bitrate cap", 3, "webm", 1, 0, 50, 0,
+        " -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -row-mt 1", " -crf 33 -b:v 0");
+    row("Otomatik quality in avi", 0, "avi", 1, 0, 50, 0, " -preset ultrafast", " -q:v 4");
+    row("quality out of range is clamped", 1, "mp4", 1, 0, 500, 0,
+        " -c:v libx264 -preset ultrafast", " -crf 12");
+    row("preview ignores codec, speed and quality", 2, "mkv", 1, 4, 80, 1,
+        " -an  -preset ultrafast", " -b:v 5000k -f avi - | ");
+}
+
+void TestCommandBuilder::encoders()
+{
+    QFETCH(int, codec);
+    QFETCH(QString, container);
+    QFETCH(int, rateMode);
+    QFETCH(int, preset);
+    QFETCH(int, quality);
+    QFETCH(int, mode);
+    QFETCH(QString, head);
+    QFETCH(QString, tail);
+    const BuiltCommand built = build(
+        [&](RenderSettings &s, VideoItem &) {
+            s.cbVideoCodec = codec;
+            s.cbExtension = container;
+            s.cbRateMode = rateMode;
+            s.cbPreset = preset;
+            s.tbQuality = quality;
+        },
+        mode);
+    const QString source = QStringLiteral("-i \"/Videolar/deniz.mp4\"");
+    QVERIFY2(built.text.contains(source + head + QStringLiteral(" -filter_complex")),
+             qPrintable(built.text));
+    const QString sound = QStringLiteral("-c:a ");
+    const qsizetype soundAt = built.text.indexOf(sound);
+    QVERIFY(soundAt > 0);
+    const QString afterSound = built.text.mid(built.text.indexOf(QLatin1Char(' '), soundAt + 5));
+    QVERIFY2(afterSound.startsWith(QLatin1Char(' ') + tail), qPrintable(afterSound));
+    if (mode == RenderMode)
+        QVERIFY2(built.text.endsWith(tail), qPrintable(built.text));
+    QVERIFY(built.firstPass.isEmpty());
+}
+
+// Two passes: the first measures without writing (its sound copied, or plain samples where the
+// graph retimes it), the second writes; both read one log by the name given.
+void TestCommandBuilder::twoPasses()
+{
+    const auto twoPass = [](int codec, int speed) {
+        RenderSettings s;
+        s.cbVideoCodec = codec;
+        s.cbRateMode = 2;
+        s.cbBitrate = QStringLiteral("1500");
+        s.tbVideoSpeed = speed;
+        VideoItem item = sampleRow();
+        return buildCommandLine(&item, RenderMode, s, sampleFolders(), kTick,
+                                QStringLiteral("deniz-0123456789-pass"));
+    };
+    const BuiltCommand x264 = twoPass(0, 100);
+    QVERIFY2(x264.firstPass.endsWith(QStringLiteral(
+                 " -map 0:a? -c:a copy  -b:v 1500k -pass 1 -passlogfile deniz-0123456789-pass -f "
+                 "null -")),
+             qPrintable(x264.firstPass));
+    QVERIFY2(x264.text.endsWith(
+                 QStringLiteral(" -b:v 1500k -pass 2 -passlogfile deniz-0123456789-pass")),
+             qPrintable(x264.text));
+    // Everything before the sound is the same in both passes.
+    const qsizetype mapAt = x264.text.indexOf(QStringLiteral("-map 0:a?"));
+    QCOMPARE(x264.firstPass.left(mapAt), x264.text.left(mapAt));
+
+    const BuiltCommand retimed = twoPass(1, 150);
+    QVERIFY2(retimed.firstPass.contains(QStringLiteral(" -map \"[audio]\" -c:a pcm_s16le ")),
+             qPrintable(retimed.firstPass));
+    QVERIFY(retimed.text.contains(QStringLiteral(" -map \"[audio]\" -c:a libmp3lame ")));
+
+    const BuiltCommand x265 = twoPass(2, 100);
+    QVERIFY2(x265.firstPass.contains(
+                 QStringLiteral(" -x265-params pass=1:stats=deniz-0123456789-pass.log -f null -")),
+             qPrintable(x265.firstPass));
+    QVERIFY(
+        x265.text.endsWith(QStringLiteral(" -x265-params pass=2:stats=deniz-0123456789-pass.log")));
+
+    // SVT-AV1 reads no first-pass log here; two passes of AV1 take the other AV1 encoder.
+    const BuiltCommand av1 = twoPass(4, 100);
+    QVERIFY(av1.text.contains(QStringLiteral(" -c:v libaom-av1 -cpu-used 8 -row-mt 1 ")));
+    QVERIFY(av1.firstPass.contains(QStringLiteral(" -pass 1 -passlogfile ")));
 }
 
 void TestCommandBuilder::noRow()

@@ -53,6 +53,8 @@ private Q_SLOTS:
     void outputTakesFinalNameOnlyOnSuccess_data();
     void outputTakesFinalNameOnlyOnSuccess();
     void partNameNeverTakesAFile();
+    void twoPasses_data();
+    void twoPasses();
     void failureReason_data();
     void failureReason();
     void inputRefused_data();
@@ -381,6 +383,94 @@ void TestQueueCore::outputTakesFinalNameOnlyOnSuccess()
     else
         QCOMPARE(content, QByteArray("older"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.mp4")});
+}
+
+// A two-pass job runs its first pass, then its second; each is half the progress, and the first
+// pass's log files are gone however the job ends. A first pass that fails or is stopped ends the
+// job there.
+void TestQueueCore::twoPasses_data()
+{
+    QTest::addColumn<QString>("firstEnd");
+    QTest::addColumn<QString>("secondEnd");
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("runs");
+    QTest::newRow("success") << "exit 0"
+                             << "exit 0" << false << int(JobState::Succeeded) << 2;
+    QTest::newRow("first pass fails") << "exit 1"
+                                      << "exit 0" << false << int(JobState::Failed) << 1;
+    QTest::newRow("second pass fails") << "exit 0"
+                                       << "exit 1" << false << int(JobState::Failed) << 2;
+    QTest::newRow("first pass stopped") << "pid hang"
+                                        << "exit 0" << true << int(JobState::Stopped) << 1;
+}
+
+void TestQueueCore::twoPasses()
+{
+    QFETCH(QString, firstEnd);
+    QFETCH(QString, secondEnd);
+    QFETCH(bool, stop);
+    QFETCH(int, state);
+    QFETCH(int, runs);
+    QTemporaryDir dir;
+    // Each pass reports its length, waits for the test's go-ahead (so the report of its position
+    // comes in a piece of its own), then reports half the clip.
+    const auto pass = [&dir](int n, const QString &end) -> QString {
+        return kDurationStep + QStringLiteral(" await ") +
+               quoteArg(dir.filePath(QStringLiteral("go%1").arg(n))) +
+               QStringLiteral(" err 'time=00:00:05.00 bitrate=1\\r' ") + end;
+    };
+    const QString final = dir.filePath(QStringLiteral("out.mp4"));
+    RenderJob job = fakeJob(pass(2, secondEnd), final);
+    job.passLog = passLogName(final);
+    // The fake's write goes to its last argument: here the pass log, in the working folder.
+    job.firstPass = QStringLiteral(" write 8 ") + pass(1, firstEnd) + QLatin1Char(' ') +
+                    job.passLog + QStringLiteral("-0.log");
+    // A log left by an earlier run of the same output is not this job's.
+    QFile stale(dir.filePath(job.passLog + QStringLiteral(".log.mbtree")));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.close();
+
+    QueueOptions options;
+    options.encoderPath = QStringLiteral(FAKE_TOOL);
+    options.workDir = dir.path();
+    RenderQueue queue({job}, options);
+    QSignalSpy finished(&queue, &RenderQueue::finished);
+    QList<qint64> percents;
+    QStringList logsWhileRunning;
+    connect(&queue, &RenderQueue::jobProgress, this, [&] {
+        percents << queue.status(0).percent.value_or(-1);
+        logsWhileRunning << QDir(dir.path()).entryList({job.passLog + QLatin1Char('*')});
+    });
+    const auto goAhead = [&dir](int n) {
+        QFile go(dir.filePath(QStringLiteral("go%1").arg(n)));
+        return go.open(QIODevice::WriteOnly);
+    };
+    queue.start();
+    QTRY_VERIFY_WITH_TIMEOUT(queue.progress().log().contains(QLatin1String("Duration")), 20000);
+    QVERIFY(goAhead(1));
+    if (stop) {
+        QTRY_VERIFY_WITH_TIMEOUT(queue.progress().log().contains(QLatin1String("pid=")), 20000);
+        queue.stop();
+    }
+    if (runs == 2) {
+        QTRY_VERIFY_WITH_TIMEOUT(queue.status(0).pass == 2 &&
+                                     queue.progress().log().contains(QLatin1String("Duration")),
+                                 20000);
+        QVERIFY(goAhead(2));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+    QCOMPARE(int(queue.status(0).state), state);
+    // The first pass reports half its clip as a quarter of the job, the second as three.
+    QList<qint64> expected{25};
+    if (runs == 2)
+        expected << 75;
+    QCOMPARE(percents, expected);
+    QVERIFY(logsWhileRunning.contains(job.passLog + QStringLiteral("-0.log")));
+    QVERIFY(!logsWhileRunning.contains(job.passLog + QStringLiteral(".log.mbtree")));
+    QCOMPARE(QDir(dir.path()).entryList({job.passLog + QLatin1Char('*')}), QStringList());
+    QCOMPARE(QFile::exists(final), state == int(JobState::Succeeded));
+    QVERIFY(!QFile::exists(queue.status(0).partPath));
 }
 
 // A file that happens to carry the temporary name is somebody's: it is left alone.
