@@ -19,6 +19,7 @@ private Q_SLOTS:
     void init();
     void roundTrip();
     void defaultsReadBack();
+    void olderPresetTakesNewDefaults();
     void missingLibraryEntry();
     void brokenFile_data();
     void brokenFile();
@@ -96,6 +97,26 @@ void TestPresets::defaultsReadBack()
     QCOMPARE(load.settings, RenderSettings());
 }
 
+// A preset saved before the codec, rate mode and quality existed loads with their defaults.
+void TestPresets::olderPresetTakesNewDefaults()
+{
+    QString text = presetText(testsupport::everySettingChanged());
+    QStringList lines = text.split(QLatin1Char('\n'));
+    lines.removeIf([](const QString &line) {
+        return line.startsWith(QLatin1String("cbVideoCodec=")) ||
+               line.startsWith(QLatin1String("cbRateMode=")) ||
+               line.startsWith(QLatin1String("tbQuality="));
+    });
+    const PresetLoad load = parsePreset(lines.join(QLatin1Char('\n')), library());
+    QVERIFY2(load.ok, qPrintable(load.error));
+    RenderSettings expected = panelPart(testsupport::everySettingChanged());
+    const RenderSettings defaults;
+    expected.cbVideoCodec = defaults.cbVideoCodec;
+    expected.cbRateMode = defaults.cbRateMode;
+    expected.tbQuality = defaults.tbQuality;
+    QCOMPARE(load.settings, expected);
+}
+
 void TestPresets::missingLibraryEntry()
 {
     const RenderSettings s = testsupport::everySettingChanged();
@@ -132,6 +153,9 @@ void TestPresets::brokenFile_data()
     QTest::newRow("command in a typed text")
         << QByteArray("cbBitrate=1;id\n") << QStringLiteral("cbBitrate");
     QTest::newRow("far too large") << QByteArray(70000, '#') << QStringLiteral("büyük");
+    QTest::newRow("codec the container cannot hold")
+        << QByteArray("cbExtension=avi\ncbVideoCodec=4\n")
+        << QStringLiteral("AV1 videosu avi dosyasına yazılamaz");
 }
 
 void TestPresets::brokenFile()
