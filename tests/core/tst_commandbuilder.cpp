@@ -991,7 +991,10 @@ void TestCommandBuilder::encoders_data()
     row("Otomatik in webm is VP9's speed", 0, "webm", 0, 0, 50, 0,
         " -deadline realtime -cpu-used 8 -row-mt 1", " -b:v 5000k");
     row("H.264 named", 1, "mkv", 0, 4, 50, 0, " -c:v libx264 -preset veryslow", " -b:v 5000k");
-    row("H.265 slower", 2, "mov", 0, 3, 50, 0, " -c:v libx265 -preset slower", " -b:v 5000k");
+    row("H.265 slower", 2, "mov", 0, 3, 50, 0, " -c:v libx265 -tag:v hvc1 -preset slower",
+        " -b:v 5000k");
+    row("H.265 in mkv needs no tag", 2, "mkv", 0, 0, 50, 0, " -c:v libx265 -preset ultrafast",
+        " -b:v 5000k");
     row("VP9 normal", 3, "webm", 0, 2, 50, 0,
         " -c:v libvpx-vp9 -deadline good -cpu-used 3 -row-mt 1", " -b:v 5000k");
     row("AV1 slowest", 4, "mkv", 0, 4, 50, 0, " -c:v libsvtav1 -preset 4", " -b:v 5000k");

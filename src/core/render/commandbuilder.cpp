@@ -632,7 +632,12 @@ QString encoderOptions(const RenderSettings &s, bool preview)
         return speedOptions(QStringLiteral("libx264"), 0);
     const QString encoder = videoEncoderFor(s);
     const bool named = videoCodecFromIndex(s.cbVideoCodec) != VideoCodec::Auto;
+    // Apple's players read H.265 in mp4 and mov only under the "hvc1" tag.
+    const QString container = s.cbExtension.toLower();
+    const bool appleTag = encoder == QLatin1String("libx265") &&
+                          (container == QLatin1String("mp4") || container == QLatin1String("mov"));
     return (named ? QStringLiteral(" -c:v ") + encoder : QString()) +
+           (appleTag ? QStringLiteral(" -tag:v hvc1") : QString()) +
            speedOptions(encoder, s.cbPreset);
 }
 
