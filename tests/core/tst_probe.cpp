@@ -1,6 +1,7 @@
 #include "core/base/toolset.h"
 #include "core/render/commandbuilder.h"
 #include "core/runner/shellquote.h"
+#include "core/runner/toolrun.h"
 #include "core/videolist/mediaprobe.h"
 #include "core/videolist/probebatch.h"
 #include "support/corpus.h"
@@ -380,6 +381,25 @@ void TestProbe::usersFiles()
         QCOMPARE(wholeSecondsFromDecimal(QString::number(s.seconds)),
                  qint64(durationToSeconds(row.duration)));
     }
+
+    // The one combined run gives the row the format and stream runs give apart.
+    const ToolSet tools = ToolSet::configured(m_realBin);
+    const RunResult format =
+        getDosOutput(tools.ffProbe, formatProbeCommand(tools, path), m_dir.path());
+    const RunResult streams =
+        getDosOutput(tools.ffProbe, streamProbeCommand(tools, path), m_dir.path());
+    const VideoItem apart = makeVideoItem(path, format.lines, streams.lines, QFileInfo(path).size(),
+                                          QLocale(), streams.succeeded());
+    const VideoItem together = *probeVideoFile(tools, m_dir.path(), path);
+    QCOMPARE(together.duration, apart.duration);
+    QCOMPARE(together.size, apart.size);
+    QCOMPARE(together.resolution, apart.resolution);
+    QCOMPARE(together.problem, apart.problem);
+    QCOMPARE(together.hasAudio, apart.hasAudio);
+    QCOMPARE(together.audioStreams, apart.audioStreams);
+    QCOMPARE(together.videoOrdinal, apart.videoOrdinal);
+    QCOMPARE(together.frameRate, apart.frameRate);
+    QCOMPARE(together.rotation, apart.rotation);
 }
 
 void TestProbe::commandLines()
@@ -541,22 +561,17 @@ void TestProbe::filesProbedSideBySideRowsInOrder()
     QFile logFile(logPath);
     QVERIFY(logFile.open(QIODevice::ReadOnly));
     const QStringList log = QString::fromUtf8(logFile.readAll()).split('\n', Qt::SkipEmptyParts);
-    // Two runs per file, the stream probe only after the format probe has ended.
-    QCOMPARE(log.size(), 4 * 2 * 2);
-    for (const char *name : {"slow.mp4", "a.mp4", "b.mp4", "c.mp4"}) {
-        const QString n = QLatin1String(name);
-        QCOMPARE(log.count(QStringLiteral("start format ") + n), 1);
-        QCOMPARE(log.count(QStringLiteral("start streams ") + n), 1);
-        QVERIFY(log.indexOf(QStringLiteral("end format ") + n) <
-                log.indexOf(QStringLiteral("start streams ") + n));
-    }
+    // One run per file.
+    QCOMPARE(log.size(), 4 * 2);
+    for (const char *name : {"slow.mp4", "a.mp4", "b.mp4", "c.mp4"})
+        QCOMPARE(log.count(QStringLiteral("start both ") + QLatin1String(name)), 1);
     // The second file started while the first was still being probed.
-    QVERIFY(log.indexOf(QStringLiteral("start format a.mp4")) <
-            log.indexOf(QStringLiteral("end streams slow.mp4")));
+    QVERIFY(log.indexOf(QStringLiteral("start both a.mp4")) <
+            log.indexOf(QStringLiteral("end both slow.mp4")));
     // Never more than two files at once: the third waits until one of the first two is done.
-    const qsizetype thirdStart = log.indexOf(QStringLiteral("start format b.mp4"));
-    QVERIFY(thirdStart > log.indexOf(QStringLiteral("end streams a.mp4")) ||
-            thirdStart > log.indexOf(QStringLiteral("end streams slow.mp4")));
+    const qsizetype thirdStart = log.indexOf(QStringLiteral("start both b.mp4"));
+    QVERIFY(thirdStart > log.indexOf(QStringLiteral("end both a.mp4")) ||
+            thirdStart > log.indexOf(QStringLiteral("end both slow.mp4")));
 }
 
 QTEST_GUILESS_MAIN(TestProbe)

@@ -9,25 +9,6 @@
 
 namespace fulmaro {
 
-QString combinedProbeCommand(const ToolSet &tools, const QString &path)
-{
-    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path) +
-           QStringLiteral(" -v quiet -show_entries format=duration,size -show_streams");
-}
-
-void splitCombinedProbe(const QStringList &lines, QStringList *formatLines,
-                        QStringList *streamLines)
-{
-    bool inFormat = false;
-    for (const QString &line : lines) {
-        if (line == QLatin1String("[FORMAT]"))
-            inFormat = true;
-        (inFormat ? formatLines : streamLines)->append(line);
-        if (line == QLatin1String("[/FORMAT]"))
-            inFormat = false;
-    }
-}
-
 SourceProber::SourceProber(ToolSet tools, QString workDir, QStringList paths, int ahead)
     : m_tools(std::move(tools))
     , m_workDir(std::move(workDir))

@@ -2,6 +2,7 @@
 
 #include "core/base/toolset.h"
 #include "core/runner/toolrun.h"
+#include "core/videolist/mediaprobe.h"
 #include "core/videolist/videoitem.h"
 
 #include <QObject>
@@ -12,17 +13,9 @@
 
 namespace fulmaro {
 
-// The probe command asking for what the list's format and stream probes ask, in one run.
-QString combinedProbeCommand(const ToolSet &tools, const QString &path);
-// Splits its output into the format probe's lines and the stream probe's lines.
-void splitCombinedProbe(const QStringList &lines, QStringList *formatLines,
-                        QStringList *streamLines);
-
 // Probes the files of a batch ahead of their renders, the next file while the current one
-// renders, so a render rarely waits for its probe. A file takes one probe run that asks for the
-// container's duration and size and for the streams together: starting the probe costs about a
-// tenth of a second of processor time, which on short clips is most of what the batch adds to
-// the encoder's own time. The rows are the ones the list's two separate probes give.
+// renders, so a render rarely waits for its probe. A file takes one probe run
+// (combinedProbeCommand).
 class SourceProber : public QObject
 {
     Q_OBJECT

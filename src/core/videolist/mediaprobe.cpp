@@ -26,6 +26,27 @@ QString streamProbeCommand(const ToolSet &tools, const QString &path)
            QStringLiteral(" -v quiet -show_streams");
 }
 
+QString combinedProbeCommand(const ToolSet &tools, const QString &path)
+{
+    return quoteArg(tools.path(tools.ffProbe)) + QStringLiteral("  ") + quoteArg(path) +
+           QStringLiteral(" -v quiet -show_entries format=duration,size -show_streams");
+}
+
+void splitCombinedProbe(const QStringList &lines, QStringList *formatLines,
+                        QStringList *streamLines)
+{
+    // The streams come first, the container's section last; a stream's own "duration=" must not
+    // be read as the container's.
+    bool inFormat = false;
+    for (const QString &line : lines) {
+        if (line == QLatin1String("[FORMAT]"))
+            inFormat = true;
+        (inFormat ? formatLines : streamLines)->append(line);
+        if (line == QLatin1String("[/FORMAT]"))
+            inFormat = false;
+    }
+}
+
 QString probeValue(const QStringList &lines, QStringView name)
 {
     for (const QString &line : lines) {
@@ -379,10 +400,12 @@ std::optional<VideoItem> probeVideoFile(const ToolSet &tools, const QString &wor
 {
     if (!isProbeableFile(path))
         return std::nullopt;
-    const RunResult format = getDosOutput(tools.ffProbe, formatProbeCommand(tools, path), workDir);
-    const RunResult streams = getDosOutput(tools.ffProbe, streamProbeCommand(tools, path), workDir);
-    return makeVideoItem(path, format.lines, streams.lines, QFileInfo(path).size(), locale,
-                         streams.succeeded());
+    const RunResult probe = getDosOutput(tools.ffProbe, combinedProbeCommand(tools, path), workDir);
+    QStringList formatLines;
+    QStringList streamLines;
+    splitCombinedProbe(probe.lines, &formatLines, &streamLines);
+    return makeVideoItem(path, formatLines, streamLines, QFileInfo(path).size(), locale,
+                         probe.succeeded());
 }
 
 } // namespace fulmaro

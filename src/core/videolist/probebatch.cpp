@@ -53,28 +53,17 @@ void ProbeBatch::startFile(qsizetype index)
     }
     entry.state = State::Running;
     ++m_running;
-    auto *run = new ToolRun(formatProbeCommand(m_tools, path), m_workDir, {}, this);
-    QTimer::singleShot(kProbeTimeLimitMs, run, &ToolRun::stop);
-    connect(run, &ToolRun::done, this, [this, run, index] {
-        m_entries[static_cast<size_t>(index)].formatLines = run->takeResult().lines;
-        run->deleteLater();
-        runStreamProbe(index);
-    });
-    run->start();
-}
-
-void ProbeBatch::runStreamProbe(qsizetype index)
-{
-    const QString &path = m_paths.at(index);
-    auto *run = new ToolRun(streamProbeCommand(m_tools, path), m_workDir, {}, this);
+    auto *run = new ToolRun(combinedProbeCommand(m_tools, path), m_workDir, {}, this);
     QTimer::singleShot(kProbeTimeLimitMs, run, &ToolRun::stop);
     connect(run, &ToolRun::done, this, [this, run, index, path] {
         Entry &entry = m_entries[static_cast<size_t>(index)];
-        const RunResult streams = run->takeResult();
+        const RunResult probe = run->takeResult();
         run->deleteLater();
-        entry.item = makeVideoItem(path, entry.formatLines, streams.lines, QFileInfo(path).size(),
-                                   m_locale, streams.succeeded());
-        entry.formatLines.clear();
+        QStringList formatLines;
+        QStringList streamLines;
+        splitCombinedProbe(probe.lines, &formatLines, &streamLines);
+        entry.item = makeVideoItem(path, formatLines, streamLines, QFileInfo(path).size(), m_locale,
+                                   probe.succeeded());
         entry.state = State::Ready;
         --m_running;
         launchMore();

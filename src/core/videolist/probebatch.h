@@ -14,8 +14,8 @@ namespace fulmaro {
 
 class ToolRun;
 
-// Probes the files of one add. Different files are probed side by side (a few at a time); each
-// file still gets its two runs, format then streams, one after the other. Rows come out in the
+// Probes the files of one add. Different files are probed side by side (a few at a time), each
+// with one combined probe run. Rows come out in the
 // order of the paths, each as soon as it and every row before it are ready.
 class ProbeBatch : public QObject
 {
@@ -46,13 +46,11 @@ private:
     struct Entry
     {
         State state = State::Waiting;
-        QStringList formatLines;
         std::optional<VideoItem> item;
     };
 
     void launchMore();
     void startFile(qsizetype index);
-    void runStreamProbe(qsizetype index);
     void emitReady();
 
     ToolSet m_tools;
