@@ -145,7 +145,7 @@ void TestBatchPresets::missingLibraryEntry()
     QVERIFY2(o.err.contains(QStringLiteral("cbLogo=kanal")), qPrintable(o.err));
     // The rest of the preset applies; the logo does not.
     // (an upright render previewed in the wide "360p" keeps its shape)
-    QVERIFY2(o.out.contains(QStringLiteral("color=size=202x360")), qPrintable(o.out));
+    QVERIFY2(o.out.contains(QStringLiteral("scale=202x360")), qPrintable(o.out));
     QVERIFY(!o.out.contains(QStringLiteral("logo_")));
 }
 

@@ -84,13 +84,15 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
     const Output o = batch({"--output", m_out, "--dry-run", m_sound});
     QCOMPARE(o.exitCode, 0);
     QCOMPARE(o.err, QString());
-    // The default settings: the plain 720p render of this row, at its own frame rate.
+    // The default settings: the plain 720p render of this row, at its own frame rate. The video
+    // covers the whole picture, so no canvas is drawn under it.
     const QString expected =
         quoteArg(m_folders.binDir + "ffmpeg") +
-        QStringLiteral(" -y  -threads 6 -i %1 -preset ultrafast -filter_complex \"color=size="
-                       "1280x720:rate=30/1 [base1]; [0:v] scale=1280x720[video]; [base1][video] "
-                       "overlay=0:0:shortest=1 [base2]\" -map \"[base2]\"  -map 0:a? -c:a copy  "
-                       "-b:v 5000k %2\n")
+        QStringLiteral(" -y  -threads 6 -i %1 -preset ultrafast -filter_complex \"[0:v] "
+                       "scale=1280x720, format=yuva420p, fps=30/1:round=up, setsar=1, "
+                       "setparams=field_mode=prog:range=unknown:color_primaries=unknown:"
+                       "color_trc=unknown:colorspace=unknown, format=yuv420p[video]\" -map "
+                       "\"[video]\"  -map 0:a? -c:a copy  -b:v 5000k %2\n")
             .arg(quoteArg(m_sound), quoteArg(m_out + "/deniz kıyısı.mp4"));
     QCOMPARE(o.out, expected);
 

@@ -1,8 +1,10 @@
 // Runs built command lines through the real encoder on small clips made at test time, and checks
 // that each output lasts as long as it should, at the source's frame rate.
 
+#include "core/base/toolset.h"
 #include "core/render/commandbuilder.h"
 #include "core/runner/shellquote.h"
+#include "core/videolist/mediaprobe.h"
 #include "core/videolist/videoitem.h"
 
 #include "support/testsupport.h"
@@ -50,6 +52,8 @@ private Q_SLOTS:
     void encode();
     void keptProportions_data();
     void keptProportions();
+    void leanGraph_data();
+    void leanGraph();
 
 private:
     void make(const QString &args);
@@ -90,6 +94,23 @@ void TestCommandBuilderEncode::initTestCase()
     make(plain.arg(QStringLiteral("320x240")) + h264 + QStringLiteral("fourthirds.mp4"));
     make(plain.arg(QStringLiteral("320x180")) + h264 + QStringLiteral("stored.mp4"));
     make(QStringLiteral("-i stored.mp4 -c copy -metadata:s:v:0 rotate=90 upright.mp4"));
+    // Sources as users have them, for the graph without a canvas: an odd size at an odd rate with
+    // MP3 sound, NTSC's rate in mkv with PCM, 10-bit 4:4:4 pictures, the gaps of a variable-rate
+    // recording, and sound that starts before the picture.
+    make(QStringLiteral("-f lavfi -i testsrc2=size=174x98:rate=25/2:duration=1 -f lavfi -i "
+                        "sine=duration=1 -c:v libx264 -preset ultrafast -c:a libmp3lame odd.mp4"));
+    make(QStringLiteral("-f lavfi -i testsrc2=size=320x180:rate=30000/1001:duration=1 -f lavfi "
+                        "-i sine=duration=1:sample_rate=48000 -c:v libx264 -preset ultrafast "
+                        "-c:a pcm_s16le ntsc.mkv"));
+    make(QStringLiteral("-f lavfi -i testsrc2=size=320x180:rate=25:duration=1 -pix_fmt "
+                        "yuv444p10le -c:v libx264 -preset ultrafast deep.mkv"));
+    make(QStringLiteral("-f lavfi -i testsrc2=size=320x180:rate=30:duration=1 -vf "
+                        "\"select='not(eq(mod(n,4),3))'\" -fps_mode vfr -c:v libx264 -preset "
+                        "ultrafast variable.mkv"));
+    make(QStringLiteral("-f lavfi -i testsrc2=size=320x180:rate=25:duration=1 -f lavfi -i "
+                        "sine=duration=1.5 -filter_complex \"[0:v]setpts=PTS+0.3/TB[v]\" -map "
+                        "\"[v]\" -map 1:a -fps_mode passthrough -c:v libx264 -preset ultrafast "
+                        "late.mkv"));
     // Overlay pictures with transparency, as the libraries hold them.
     make(QStringLiteral(
         "-f lavfi -i color=c=blue@0.4:size=64x48,format=rgba -frames:v 1 \"Filter/mavi.png\""));
@@ -417,6 +438,111 @@ void TestCommandBuilderEncode::keptProportions()
     // It fills its box one way: the full width or the full height of the canvas.
     const QStringList canvas = scaleSizeText(scale).split(QLatin1Char('x'));
     QVERIFY(qAbs(width - canvas[0].toDouble()) <= 2 || qAbs(height - canvas[1].toDouble()) <= 2);
+}
+
+// Where the video covers the canvas whole, the line without the canvas gives the very pictures
+// and sound of the line with it: the outputs decode to the same frames, timestamps included.
+void TestCommandBuilderEncode::leanGraph_data()
+{
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<Tweak>("tweak");
+    QTest::addColumn<bool>("lean");
+    using S = RenderSettings;
+    const auto row = [](const char *name, const char *clip, Tweak tweak, bool lean = true) {
+        QTest::newRow(name) << QString::fromLatin1(clip) << tweak << lean;
+    };
+    row("defaults", "sound1.mp4", {});
+    row("odd size and rate, MP3", "odd.mp4", [](S &s) { s.cbRenderScale = 5; });
+    row("NTSC rate, PCM, upright size", "ntsc.mkv", [](S &s) { s.cbRenderScale = 9; });
+    row("10-bit 4:4:4", "deep.mkv", {});
+    row("variable rate", "variable.mkv", {});
+    row("quarter turn", "upright.mp4", [](S &s) { s.cbRenderScale = 11; });
+    row("crop and zoom", "sound1.mp4", [](S &s) {
+        s.edCropLeft = 40;
+        s.edCropTop = 20;
+        s.tbZoom = 25;
+    });
+    row("flipped, trimmed", "sound2.mp4", [](S &s) {
+        s.cbFlipVideo = 3;
+        s.edTimeStart = 1;
+    });
+    // Posterizing draws on a random seed, so no two of its runs are alike.
+    row("effects in grey and light", "sound1.mp4", [](S &s) {
+        s.cbGreyscale = true;
+        s.cbVignette = true;
+    });
+    row("effects in colour", "variable.mkv", [](S &s) {
+        s.cbNegative = true;
+        s.cbThermography = true;
+        s.cbSepia = true;
+    });
+    row("effects with noise and curves", "odd.mp4", [](S &s) {
+        s.cbBadDream = true;
+        s.cbLSD = true;
+        s.cbVintage = true;
+    });
+    row("adjustments", "deep.mkv", [](S &s) {
+        s.tbContrast = 14;
+        s.tbGamma = 12;
+        s.tbGammaBlue = 80;
+    });
+    // What draws on the canvas, or shows it, keeps it; so does a changed speed.
+    row(
+        "faster", "odd.mp4", [](S &s) { s.tbVideoSpeed = 150; }, false);
+    row(
+        "slower", "ntsc.mkv", [](S &s) { s.tbVideoSpeed = 60; }, false);
+    row("sound before the picture", "late.mkv", {}, false);
+    row(
+        "kept proportions", "upright.mp4", [](S &s) { s.cbKeepAspect = true; }, false);
+    row(
+        "built-in frame", "sound1.mp4", [](S &s) { s.cbFrame = 2; }, false);
+    row(
+        "logo", "sound1.mp4",
+        [](S &s) {
+            s.cbLogo = 1;
+            s.cbLogoText = QStringLiteral("logo");
+        },
+        false);
+}
+
+void TestCommandBuilderEncode::leanGraph()
+{
+    QFETCH(QString, clip);
+    QFETCH(Tweak, tweak);
+    QFETCH(bool, lean);
+    RenderSettings s;
+    s.cbRenderScale = 6;
+    if (tweak)
+        tweak(s);
+    // The row as the list's probe makes it.
+    const ToolSet tools = ToolSet::configured(QStringLiteral(TOOLS_DIR "/"));
+    const std::optional<VideoItem> item = probeVideoFile(tools, m_dir.path(), m_dir.filePath(clip));
+    QVERIFY(item && item->renderable());
+    QCOMPARE(item->videoStartsWithFile, clip != QLatin1String("late.mkv"));
+
+    const BuiltCommand plain =
+        buildCommandLine(&*item, RenderMode, s, m_folders, scratchTick(), {}, true);
+    const BuiltCommand canvas =
+        buildCommandLine(&*item, RenderMode, s, m_folders, scratchTick(), {}, false);
+    QVERIFY(canvas.text.contains(QStringLiteral("color=size=")));
+    QCOMPARE(!plain.text.contains(QStringLiteral("color=size=")), lean);
+    if (!lean) {
+        QCOMPARE(plain.text, canvas.text);
+        return;
+    }
+    // The encoder of an mp4 is deterministic: the same pictures give the same packets, which the
+    // frame digest lists with their timestamps, sound included.
+    QStringList frames;
+    for (const BuiltCommand &built : {plain, canvas}) {
+        const testsupport::ShellRun run =
+            testsupport::runShell(quoteArg(kFfmpeg) + QStringLiteral(" -v error -y") + built.text +
+                                      QStringLiteral(" -c:v libx264 -f framemd5 -"),
+                                  m_folders.tempDir);
+        QVERIFY2(run.exitCode == 0, qPrintable(built.text + QLatin1Char('\n') + run.output));
+        frames << run.output;
+    }
+    QVERIFY(frames.at(0).count(QLatin1Char('\n')) > 10);
+    QVERIFY2(frames.at(0) == frames.at(1), qPrintable(plain.text));
 }
 
 QTEST_GUILESS_MAIN(TestCommandBuilderEncode)

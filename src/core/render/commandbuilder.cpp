@@ -455,6 +455,37 @@ QString videoChain(const RenderSettings &s, const Choices &c, const Geometry &g,
     return speed.chainHead + steps.join(QStringLiteral(", ")) + QStringLiteral("[video]");
 }
 
+// Nothing of the canvas shows when the video covers it whole from the first moment to the last:
+// no frame, filter or logo over or around it, no border left by kept proportions, and no stream
+// that starts before the video (the canvas would show alone until the video's first frame). A
+// changed speed stretches the last frame past the canvas's end by a tick now and then, so it keeps
+// the canvas.
+bool coversCanvas(const Choices &c, const VideoItem &item, int speedPercent)
+{
+    return !c.hasFrame() && !c.filter && !c.logo && !c.keepAspect && item.videoStartsWithFile &&
+           speedPercent == kNormalSpeed;
+}
+
+// The picture the canvas and its overlay would give, without drawing the one and painting the
+// other over it for every frame: the overlay shows, at each of the canvas's ticks, the latest
+// frame that is not after it (the rate filter rounding up does the same), on the canvas's square
+// pixels and in its format.
+QString leanVideoChain(const RenderSettings &s, const Choices &c, const Geometry &g,
+                       const SpeedPlan &speed, const VideoItem &item)
+{
+    QString chain = videoChain(s, c, g, speed);
+    chain.chop(QStringLiteral("[video]").size());
+    const QString rate = canvasRate(item.frameRate);
+    // The overlay takes its picture as YUV with alpha: asking the same of the chain makes its
+    // filters work in the formats they work in under the overlay. Its output has the canvas's
+    // square pixels and unstated colour properties, which the encoder writes into the file.
+    return chain + QStringLiteral(", format=yuva420p, fps=") +
+           (rate.isEmpty() ? QStringLiteral("25") : rate) +
+           QStringLiteral(":round=up, setsar=1, setparams=field_mode=prog:range=unknown:"
+                          "color_primaries=unknown:color_trc=unknown:colorspace=unknown, "
+                          "format=yuv420p[video]");
+}
+
 // ---- Overlay layers ---------------------------------------------------------------------------
 
 // The overlay inputs scaled to their places: the filter covers the video inside a frame, or the
@@ -777,7 +808,8 @@ bool makeScratchCopies(const QList<ScratchCopy> &copies)
 }
 
 BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSettings &s,
-                              const BuildFolders &folders, quint32 tick, const QString &passLog)
+                              const BuildFolders &folders, quint32 tick, const QString &passLog,
+                              bool leanGraph)
 {
     // A row without a video stream to render is never handed to the encoder.
     if (!item || !item->renderable())
@@ -787,15 +819,22 @@ BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSetti
     const SpeedPlan speed = planSpeedAndAudio(s, *item, choices.preview);
     const Inputs inputs = collectInputs(*item, s, choices, folders, tick);
 
-    LayerStack layers;
-    layOverlays(layers, choices, geometry, speed);
-    const QString graph = canvas(geometry, *item) + videoChain(s, choices, geometry, speed) +
-                          overlayInputChains(choices, geometry, *item) + layers.graph();
+    QString graph;
+    QString picture;
+    if (leanGraph && coversCanvas(choices, *item, speed.percent)) {
+        graph = leanVideoChain(s, choices, geometry, speed, *item);
+        picture = QStringLiteral("[video]");
+    } else {
+        LayerStack layers;
+        layOverlays(layers, choices, geometry, speed);
+        graph = canvas(geometry, *item) + videoChain(s, choices, geometry, speed) +
+                overlayInputChains(choices, geometry, *item) + layers.graph();
+        picture = QStringLiteral("[base") + QString::number(layers.base()) + QLatin1Char(']');
+    }
 
     const QString head = inputs.text + encoderOptions(s, choices.preview) +
                          QStringLiteral(" -filter_complex \"") + graph +
-                         QStringLiteral("\" -map \"[base") + QString::number(layers.base()) +
-                         QStringLiteral("]\" ");
+                         QStringLiteral("\" -map \"") + picture + QStringLiteral("\" ");
     const QString trims = trimOptions(s, *item, speed.percent);
     const QString log = passLog.isEmpty() ? QStringLiteral("fulmaro-pass") : passLog;
 

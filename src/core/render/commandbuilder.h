@@ -46,9 +46,11 @@ enum BuildMode { RenderMode = 0, PreviewMode = 1 };
 // bitrate; in preview mode followed by the pipe into the player. No output file in render mode.
 // Pure: reads nothing but its arguments and touches no file. A null row gives an empty result.
 // passLog names the two-pass log files in the encoder's working folder (see passOptions).
+// Where the video covers the whole picture for its whole length, the graph leaves out the canvas
+// it would cover and gives the same pictures; leanGraph false keeps the canvas in any case.
 BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSettings &settings,
                               const BuildFolders &folders, quint32 tick,
-                              const QString &passLog = QString());
+                              const QString &passLog = QString(), bool leanGraph = true);
 
 // Makes the scratch copies, overwriting older files of the same names. A source is found without
 // regard to case, as library entries are. Returns false when one of them could not be made; the

@@ -241,8 +241,11 @@ struct StreamSection
     QString rFrameRate;
     QString avgFrameRate;
     QString sampleRate;
+    QString channels;
+    QString bitRate;
     QString sideRotation;
     QString rotateTag;
+    QString startTime;
     bool attachedPicture = false;
 };
 
@@ -268,11 +271,21 @@ StreamFacts readStreamFacts(const QStringList &streamLines)
     bool inStream = false;
     bool inSideData = false;
     StreamSection section;
+    // The earliest start of any stream, which the encoder takes as the file's start, and the
+    // video's own; NaN while unknown.
+    double firstStart = std::numeric_limits<double>::quiet_NaN();
+    double videoStart = std::numeric_limits<double>::quiet_NaN();
 
     auto closeStream = [&] {
+        bool known = false;
+        const double start = section.startTime.toDouble(&known);
+        if (known && std::isfinite(start) && !(start >= firstStart))
+            firstStart = start;
         if (section.type == QLatin1String("audio")) {
             facts.hasAudio = true;
-            facts.audioStreams.append(AudioStream{section.codec, section.sampleRate.toInt()});
+            facts.audioStreams.append(AudioStream{section.codec, section.sampleRate.toInt(),
+                                                  section.channels.toInt(),
+                                                  section.bitRate.toLongLong()});
         } else if (section.type == QLatin1String("video")) {
             if (!facts.hasVideo && !section.attachedPicture) {
                 facts.hasVideo = true;
@@ -281,6 +294,8 @@ StreamFacts readStreamFacts(const QStringList &streamLines)
                 facts.height = section.height;
                 facts.rotation = rotationDegrees(section);
                 facts.frameRate = plausibleFrameRate(section.rFrameRate, section.avgFrameRate);
+                if (known && std::isfinite(start))
+                    videoStart = start;
             }
             ++videoStreams;
         }
@@ -345,14 +360,23 @@ StreamFacts readStreamFacts(const QStringList &streamLines)
             take(section.avgFrameRate);
         else if (name == QLatin1String("sample_rate"))
             take(section.sampleRate);
+        else if (name == QLatin1String("channels"))
+            take(section.channels);
+        else if (name == QLatin1String("bit_rate"))
+            take(section.bitRate);
         else if (name == QLatin1String("tag:rotate"))
             take(section.rotateTag);
+        else if (name == QLatin1String("start_time"))
+            take(section.startTime);
         else if (name == QLatin1String("disposition:attached_pic"))
             section.attachedPicture = value == QLatin1String("1");
     }
     if (inStream)
         closeStream();
 
+    // A stream that starts before the video (sound that begins first) leaves the first moments
+    // of the output without a picture.
+    facts.videoStartsWithFile = videoStart <= firstStart + 1e-6;
     if (facts.hasVideo) {
         const bool quarterTurn = facts.rotation == 90 || facts.rotation == 270;
         facts.resolution = quarterTurn ? facts.height + QLatin1Char('x') + facts.width
@@ -385,6 +409,7 @@ VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
     item.videoOrdinal = facts.videoOrdinal;
     item.frameRate = facts.frameRate;
     item.rotation = facts.rotation;
+    item.videoStartsWithFile = facts.videoStartsWithFile;
     item.checked = false;
     item.group = 0;
     return item;

@@ -63,6 +63,9 @@ struct StreamFacts
     int rotation = 0;   // degrees, 0 to 359, from the display matrix or the rotate tag
     QString resolution; // width "x" height as shown: swapped when turned by 90 or 270
     QString frameRate;  // the plausible canvas rate
+    // The video's first frame is the file's first moment: no stream starts before it. False when
+    // the probe gives no start times.
+    bool videoStartsWithFile = false;
     bool hasAudio = false;
     QList<AudioStream> audioStreams;
 };
