@@ -38,6 +38,11 @@ private Q_SLOTS:
     void resets();
     void frameEnabling();
     void logoEnabling();
+    void rateModeEnabling_data();
+    void rateModeEnabling();
+    void codecContainerItems_data();
+    void codecContainerItems();
+    void refusedItemsAreSkipped();
     void enablingFollowsAnyChange();
     void typedTextsAreDigits();
     void pickersListLibraries();
@@ -95,7 +100,11 @@ void TestSettingsPanel::controlsAndDefaults()
                           "900", "850", "750", "700", "650", "600", "550", "500"}));
     QCOMPARE(p->cbBitrate->currentText(), QStringLiteral("5000"));
     QVERIFY(p->cbBitrate->isEditable());
-    QCOMPARE(items("cbExtension"), QStringList({"mp4", "mkv", "avi", "flv"}));
+    QCOMPARE(items("cbExtension"), QStringList({"mp4", "mkv", "avi", "flv", "webm", "mov"}));
+    QCOMPARE(items("cbVideoCodec"), QStringList({"Otomatik", "H.264", "H.265", "VP9", "AV1"}));
+    QCOMPARE(current("cbVideoCodec"), 0);
+    QCOMPARE(items("cbRateMode"), QStringList({"Bitrate", "Kalite", "İki geçiş"}));
+    QCOMPARE(current("cbRateMode"), 0);
     QCOMPARE(items("cbPreset"), QStringList({"En Hızlı", "Hızlı", "Normal", "Yavaş", "En Yavaş"}));
     QCOMPARE(current("cbPreset"), 0);
     QCOMPARE(items("cbFlipVideo"), QStringList({"Yok", "Yatay", "Dikey", "Yatay + Dikey"}));
@@ -132,12 +141,12 @@ void TestSettingsPanel::controlsAndDefaults()
     {
         const char *name;
         int min, max, value;
-    } sliders[] = {{"tbZoom", 10, 100, 10},         {"tbVideoSpeed", 5, 200, 100},
-                   {"tbFilterOpacity", 0, 100, 50}, {"tbContrast", -20, 20, 10},
-                   {"tbBrightness", -10, 10, 0},    {"tbSaturation", 0, 30, 10},
-                   {"tbGamma", 1, 100, 10},         {"tbGammaRed", 1, 100, 100},
-                   {"tbGammaGreen", 1, 100, 100},   {"tbGammaBlue", 1, 100, 100},
-                   {"TrackBar1", 0, 100, 100}};
+    } sliders[] = {{"tbQuality", 0, 100, 50},     {"tbZoom", 10, 100, 10},
+                   {"tbVideoSpeed", 5, 200, 100}, {"tbFilterOpacity", 0, 100, 50},
+                   {"tbContrast", -20, 20, 10},   {"tbBrightness", -10, 10, 0},
+                   {"tbSaturation", 0, 30, 10},   {"tbGamma", 1, 100, 10},
+                   {"tbGammaRed", 1, 100, 100},   {"tbGammaGreen", 1, 100, 100},
+                   {"tbGammaBlue", 1, 100, 100},  {"TrackBar1", 0, 100, 100}};
     for (const auto &s : sliders) {
         auto *slider = p->findChild<QSlider *>(QLatin1String(s.name));
         QVERIFY2(slider, s.name);
@@ -249,6 +258,7 @@ void TestSettingsPanel::initialLabels()
 {
     QCOMPARE(p->lblZoomResult->text(), QStringLiteral("(1,0x)"));
     QCOMPARE(p->lblVideoSpeedResult->text(), QStringLiteral("(1,00x)"));
+    QCOMPARE(p->lblQualityResult->text(), QStringLiteral("(50)"));
     QCOMPARE(p->lblContrastResult->text(), QStringLiteral("1.0"));
     QCOMPARE(p->lblBrightnessResult->text(), QStringLiteral("0.0"));
     QCOMPARE(p->lblSaturationResult->text(), QStringLiteral("1.0"));
@@ -269,6 +279,8 @@ void TestSettingsPanel::labelsFollowAnySlider_data()
                                << "(1,50x)";
     QTest::newRow("zoom 25") << "tbZoom" << 25 << "lblZoomResult"
                              << "(2,5x)";
+    QTest::newRow("quality 73") << "tbQuality" << 73 << "lblQualityResult"
+                                << "(73)";
     QTest::newRow("red 57") << "tbGammaRed" << 57 << "lblGammaRedResult"
                             << "0,6";
     QTest::newRow("brightness -3") << "tbBrightness" << -3 << "lblBrightnessResult"
@@ -372,6 +384,100 @@ void TestSettingsPanel::logoEnabling()
     p->cbLogo->setCurrentIndex(0);
     for (QWidget *w : subs)
         QVERIFY(!w->isEnabled());
+}
+
+void TestSettingsPanel::rateModeEnabling_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("quality"); // the slider on, the bitrate off
+    QTest::newRow("Bitrate") << 0 << false;
+    QTest::newRow("Kalite") << 1 << true;
+    QTest::newRow("İki geçiş") << 2 << false;
+}
+
+void TestSettingsPanel::rateModeEnabling()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, quality);
+    // Arrive at the mode from another one.
+    p->cbRateMode->setCurrentIndex((mode + 1) % 3);
+    p->cbRateMode->setCurrentIndex(mode);
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{p->lblQuality, p->tbQuality, p->lblQualityResult})
+        QCOMPARE(w->isEnabled(), quality);
+    QCOMPARE(p->cbBitrate->isEnabled(), !quality);
+}
+
+namespace {
+
+// The items of a drop-down that cannot be picked.
+QStringList disabledItems(const QComboBox *box)
+{
+    QStringList off;
+    for (int i = 0; i < box->count(); ++i) {
+        if (!(box->model()->flags(box->model()->index(i, 0)) & Qt::ItemIsEnabled))
+            off << box->itemText(i);
+    }
+    return off;
+}
+
+} // namespace
+
+void TestSettingsPanel::codecContainerItems_data()
+{
+    QTest::addColumn<int>("codec");
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QStringList>("containersOff");
+    QTest::addColumn<QStringList>("codecsOff");
+    QTest::newRow("Otomatik, mp4") << 0 << "mp4" << QStringList() << QStringList();
+    QTest::newRow("H.264, mov") << 1 << "mov" << QStringList({"webm"})
+                                << QStringList({"VP9", "AV1"});
+    QTest::newRow("H.265, mp4") << 2 << "mp4" << QStringList({"avi", "flv", "webm"})
+                                << QStringList();
+    QTest::newRow("Otomatik, webm")
+        << 0 << "webm" << QStringList() << QStringList({"H.264", "H.265"});
+    QTest::newRow("VP9, mkv") << 3 << "mkv" << QStringList({"avi", "flv", "mov"}) << QStringList();
+    QTest::newRow("AV1, webm") << 4 << "webm" << QStringList({"avi", "flv", "mov"})
+                               << QStringList({"H.264", "H.265"});
+    QTest::newRow("H.264, flv") << 1 << "flv" << QStringList({"webm"})
+                                << QStringList({"H.265", "VP9", "AV1"});
+    // A pair that cannot be written is shown as it is; only the other items are held back.
+    QTest::newRow("H.265, avi") << 2 << "avi" << QStringList({"flv", "webm"})
+                                << QStringList({"VP9", "AV1"});
+    QTest::newRow("H.264, webm") << 1 << "webm" << QStringList() << QStringList({"H.265"});
+}
+
+void TestSettingsPanel::codecContainerItems()
+{
+    QFETCH(int, codec);
+    QFETCH(QString, container);
+    QFETCH(QStringList, containersOff);
+    QFETCH(QStringList, codecsOff);
+    RenderSettings s;
+    s.cbVideoCodec = codec;
+    s.cbExtension = container;
+    p->setSettings(s);
+    QCOMPARE(p->settings(), s);
+    QCOMPARE(disabledItems(p->cbExtension), containersOff);
+    QCOMPARE(disabledItems(p->cbVideoCodec), codecsOff);
+
+    // Either picker's change frees the other: "Otomatik" goes into every container, and mkv
+    // holds every codec.
+    p->cbVideoCodec->setCurrentIndex(0);
+    QCOMPARE(disabledItems(p->cbExtension), QStringList());
+    p->cbExtension->setCurrentText(QStringLiteral("mkv"));
+    QCOMPARE(disabledItems(p->cbVideoCodec), QStringList());
+}
+
+void TestSettingsPanel::refusedItemsAreSkipped()
+{
+    // Stepping through the containers of H.265 passes over the three it cannot go into.
+    p->cbVideoCodec->setCurrentIndex(2);
+    QTest::keyClick(p->cbExtension, Qt::Key_Down);
+    QCOMPARE(p->cbExtension->currentText(), QStringLiteral("mkv"));
+    QTest::keyClick(p->cbExtension, Qt::Key_Down);
+    QCOMPARE(p->cbExtension->currentText(), QStringLiteral("mov"));
+    QCOMPARE(disabledItems(p->cbVideoCodec), QStringList({"VP9", "AV1"}));
 }
 
 void TestSettingsPanel::enablingFollowsAnyChange()

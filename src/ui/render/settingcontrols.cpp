@@ -5,6 +5,7 @@
 #include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStandardItemModel>
 
 namespace fulmaro {
 
@@ -111,6 +112,15 @@ void writeSettingControl(const SettingControl &control, QWidget *widget,
         qobject_cast<QSlider *>(widget)->setValue(settings.*control.number);
         break;
     }
+}
+
+void enableItems(QComboBox *box, const std::function<bool(int index)> &allowed)
+{
+    // The drop-downs of the settings keep the model they are made with.
+    auto *model = qobject_cast<QStandardItemModel *>(box->model());
+    Q_ASSERT_X(model, "enableItems", qPrintable(box->objectName()));
+    for (int i = 0; i < box->count(); ++i)
+        model->item(i)->setEnabled(i == box->currentIndex() || allowed(i));
 }
 
 } // namespace fulmaro

@@ -2,6 +2,9 @@
 
 #include "core/render/settingstable.h"
 
+#include <functional>
+
+class QComboBox;
 class QWidget;
 
 namespace fulmaro {
@@ -25,5 +28,10 @@ void readSettingControl(const SettingControl &control, const QWidget *widget,
                         RenderSettings &settings);
 void writeSettingControl(const SettingControl &control, QWidget *widget,
                          const RenderSettings &settings);
+
+// Leaves selectable only the items of a drop-down that the check lets through (by index); the
+// others stay listed, greyed out. The item shown stays enabled whatever the check says, so
+// settings the program sets are shown as they are even when the check refuses them.
+void enableItems(QComboBox *box, const std::function<bool(int index)> &allowed);
 
 } // namespace fulmaro

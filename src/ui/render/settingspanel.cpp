@@ -1,6 +1,7 @@
 #include "ui/render/settingspanel.h"
 
 #include "core/render/settingstable.h"
+#include "core/render/videocodecs.h"
 
 #include "ui/assets/assetlibrary.h"
 #include "ui/render/settingcontrols.h"
@@ -82,9 +83,14 @@ SettingsPanel::SettingsPanel(const WorkFolders &folders, QWidget *parent)
     for (QSpinBox *spin : findChildren<QSpinBox *>())
         spin->setMinimumWidth(50), spin->setMaximumWidth(90);
 
-    for (QSlider *s : {tbVideoSpeed, tbZoom, tbFilterOpacity, tbContrast, tbBrightness,
+    for (QSlider *s : {tbVideoSpeed, tbZoom, tbQuality, tbFilterOpacity, tbContrast, tbBrightness,
                        tbSaturation, tbGamma, tbGammaRed, tbGammaGreen, tbGammaBlue, volumeSlider})
         connect(s, &QSlider::valueChanged, this, &SettingsPanel::valueChange);
+    connect(cbRateMode, &QComboBox::currentIndexChanged, this, &SettingsPanel::cbRateModeChange);
+    connect(cbVideoCodec, &QComboBox::currentIndexChanged, this,
+            &SettingsPanel::codecContainerChange);
+    connect(cbExtension, &QComboBox::currentIndexChanged, this,
+            &SettingsPanel::codecContainerChange);
     // The sub-controls follow the picker however its entry changes: a pick, the picture
     // window, a new picture, a refill, setSettings().
     connect(cbFrame, &QComboBox::currentIndexChanged, this, &SettingsPanel::cbFrameChange);
@@ -102,6 +108,8 @@ SettingsPanel::SettingsPanel(const WorkFolders &folders, QWidget *parent)
     fillPickers();
     cbFrameChange();
     cbLogoChange();
+    cbRateModeChange();
+    codecContainerChange();
 }
 
 void SettingsPanel::buildPages()
@@ -150,8 +158,9 @@ ResetLabel *SettingsPanel::resetLabel(QWidget *parent, const char *name, const Q
 
 void SettingsPanel::buildGeneralPage(QWidget *page)
 {
+    // Seven rows fill the first column: the page keeps a narrow margin above and below.
     auto *columns = new QHBoxLayout(page);
-    columns->setContentsMargins(3, 4, 3, 4);
+    columns->setContentsMargins(3, 2, 3, 2);
     columns->setSpacing(4);
     auto *col1 = new QGridLayout;
     auto *col2 = new QGridLayout;
@@ -162,12 +171,24 @@ void SettingsPanel::buildGeneralPage(QWidget *page)
     columns->addWidget(verticalLine(page));
     columns->addLayout(col2, 4);
     columns->addWidget(verticalLine(page));
-    columns->addLayout(col3, 3);
+    columns->addLayout(col3, 4);
     const auto caption = [page](const QString &text) { return new QLabel(text, page); };
 
     cbRenderScale = control<QComboBox>(page, "cbRenderScale");
     cbBitrate = control<QComboBox>(page, "cbBitrate");
     cbExtension = control<QComboBox>(page, "cbExtension");
+    cbVideoCodec = control<QComboBox>(page, "cbVideoCodec");
+    cbVideoCodec->setToolTip(
+        QStringLiteral("Otomatik: dosya türünün kendi kodeği. Dosya türüne yazılamayan kodekler "
+                       "seçilemez."));
+    cbRateMode = control<QComboBox>(page, "cbRateMode");
+    cbRateMode->setToolTip(QStringLiteral(
+        "Bitrate: ortalama bit hızı. Kalite: her sahnede aynı kalite, dosya boyu videoya göre "
+        "değişir. İki geçiş: bit hızına iki geçişte, daha dengeli uyar."));
+    tbQuality = control<QSlider>(page, "tbQuality");
+    tbQuality->setToolTip(QStringLiteral("0 en küçük dosya, 100 en iyi görüntü"));
+    lblQuality = named(new QLabel(QStringLiteral("Kalite"), page), "lblQuality");
+    lblQualityResult = named(new QLabel(QStringLiteral("(50)"), page), "lblQualityResult");
     cbPreset = control<QComboBox>(page, "cbPreset");
     btnFullCPU = control<QCheckBox>(page, "btnFullCPU");
     btnFullCPU->setText(QStringLiteral("%100 CPU"));
@@ -187,17 +208,18 @@ void SettingsPanel::buildGeneralPage(QWidget *page)
     lblVideoSpeed = resetLabel(page, "lblVideoSpeed", QStringLiteral("Hızlandırma"), tbVideoSpeed);
     lblVideoSpeedResult = named(new QLabel(QStringLiteral("(1,00x)"), page), "lblVideoSpeedResult");
 
+    // The encoding settings, then what is done to the picture; cutting goes to the third column.
     int r = 0;
     col1->addWidget(caption(QStringLiteral("Çözünürlük / Bitrate (kbps)")), r, 0);
     col1->addLayout(row({cbRenderScale, cbBitrate, cbExtension}), r++, 1);
+    col1->addWidget(caption(QStringLiteral("Kodek / Oran")), r, 0);
+    col1->addLayout(row({cbVideoCodec, cbRateMode}), r++, 1);
+    col1->addLayout(row({lblQuality, lblQualityResult}), r, 0);
+    col1->addWidget(tbQuality, r++, 1);
     col1->addWidget(caption(QStringLiteral("Render Hızı")), r, 0);
     col1->addLayout(row({cbPreset, btnFullCPU}), r++, 1);
     col1->addWidget(caption(QStringLiteral("Çevirme")), r, 0);
     col1->addLayout(row({cbFlipVideo, cbKeepAspect}), r++, 1);
-    col1->addWidget(caption(QStringLiteral("Süre Kes (Baştan/Sondan)")), r, 0);
-    col1->addLayout(row({edTimeStart, edTimeEnd, caption(QStringLiteral("saniye"))}), r++, 1);
-    col1->addWidget(caption(QStringLiteral("Kırp (Sağ-Sol/Üst-Alt)")), r, 0);
-    col1->addLayout(row({edCropLeft, edCropTop, caption(QStringLiteral("piksel"))}), r++, 1);
     col1->addLayout(row({caption(QStringLiteral("Yakınlaştırma")), lblZoomResult}), r, 0);
     col1->addWidget(tbZoom, r++, 1);
     col1->addLayout(row({lblVideoSpeed, lblVideoSpeedResult}), r, 0);
@@ -268,6 +290,10 @@ void SettingsPanel::buildGeneralPage(QWidget *page)
     col3->addLayout(row({edLogoPositionX, edLogoPositionY}), r++, 1);
     col3->addWidget(caption(QStringLiteral("Logo Boyutu")), r, 0);
     col3->addWidget(cbLogoScale, r++, 1);
+    col3->addWidget(caption(QStringLiteral("Süre Kes (Baştan/Sondan)")), r, 0);
+    col3->addLayout(row({edTimeStart, edTimeEnd, caption(QStringLiteral("saniye"))}), r++, 1);
+    col3->addWidget(caption(QStringLiteral("Kırp (Sağ-Sol/Üst-Alt)")), r, 0);
+    col3->addLayout(row({edCropLeft, edCropTop, caption(QStringLiteral("piksel"))}), r++, 1);
     col3->addLayout(row({lblFilterOpacity, lblFiterOpacityResult}), r, 0);
     col3->addWidget(tbFilterOpacity, r++, 1);
     col3->setRowStretch(r, 1);
@@ -401,6 +427,7 @@ void SettingsPanel::valueChange()
     };
     lblVideoSpeedResult->setText(QLatin1Char('(') + number(tbVideoSpeed) + QStringLiteral("x)"));
     lblZoomResult->setText(QLatin1Char('(') + number(tbZoom) + QStringLiteral("x)"));
+    lblQualityResult->setText(QLatin1Char('(') + number(tbQuality) + QLatin1Char(')'));
     lblContrastResult->setText(number(tbContrast));
     lblBrightnessResult->setText(number(tbBrightness));
     lblSaturationResult->setText(number(tbSaturation));
@@ -428,6 +455,26 @@ void SettingsPanel::cbLogoChange()
     for (QWidget *w :
          std::initializer_list<QWidget *>{edLogoPositionX, edLogoPositionY, cbLogoScale})
         w->setEnabled(on);
+}
+
+void SettingsPanel::cbRateModeChange()
+{
+    const bool quality = rateModeFromIndex(cbRateMode->currentIndex()) == RateMode::Quality;
+    for (QWidget *w : std::initializer_list<QWidget *>{lblQuality, tbQuality, lblQualityResult})
+        w->setEnabled(quality);
+    cbBitrate->setEnabled(!quality);
+}
+
+void SettingsPanel::codecContainerChange()
+{
+    const VideoCodec codec = videoCodecFromIndex(cbVideoCodec->currentIndex());
+    const QString container = cbExtension->currentText();
+    enableItems(cbExtension, [this, codec](int i) {
+        return codecFitsContainer(codec, cbExtension->itemText(i));
+    });
+    enableItems(cbVideoCodec, [&container](int i) {
+        return codecFitsContainer(videoCodecFromIndex(i), container);
+    });
 }
 
 RenderSettings SettingsPanel::settings() const

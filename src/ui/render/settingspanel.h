@@ -64,6 +64,11 @@ public:
     QComboBox *cbRenderScale;
     QComboBox *cbBitrate;
     QComboBox *cbExtension;
+    QComboBox *cbVideoCodec;
+    QComboBox *cbRateMode;
+    QLabel *lblQuality; // "Kalite"
+    QSlider *tbQuality;
+    QLabel *lblQualityResult;
     QComboBox *cbPreset;
     QCheckBox *btnFullCPU;
     QComboBox *cbFlipVideo;
@@ -146,8 +151,14 @@ public:
     QSlider *volumeSlider;
 
 public Q_SLOTS:
-    // Rewrites all ten value labels from the sliders' positions.
+    // Rewrites all eleven value labels from the sliders' positions.
     void valueChange();
+    // The rate mode was changed: the quality slider serves "Kalite" alone, the bitrate the
+    // other two.
+    void cbRateModeChange();
+    // The codec or the container was changed: each picker leaves selectable only the items that
+    // go with the other's choice.
+    void codecContainerChange();
     // A frame or a logo was chosen or put away, by whatever means: its sub-controls follow
     // whether one is chosen.
     void cbFrameChange();
