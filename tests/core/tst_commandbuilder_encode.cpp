@@ -96,7 +96,7 @@ void TestCommandBuilderEncode::initTestCase()
     make(QStringLiteral("-i stored.mp4 -c copy -metadata:s:v:0 rotate=90 upright.mp4"));
     // Sources as users have them, for the graph without a canvas: an odd size at an odd rate with
     // MP3 sound, NTSC's rate in mkv with PCM, 10-bit 4:4:4 pictures, the gaps of a variable-rate
-    // recording, and sound that starts before the picture.
+    // recording, the jittering timestamps of a phone's, and sound that starts before the picture.
     make(QStringLiteral("-f lavfi -i testsrc2=size=174x98:rate=25/2:duration=1 -f lavfi -i "
                         "sine=duration=1 -c:v libx264 -preset ultrafast -c:a libmp3lame odd.mp4"));
     make(QStringLiteral("-f lavfi -i testsrc2=size=320x180:rate=30000/1001:duration=1 -f lavfi "
@@ -107,6 +107,11 @@ void TestCommandBuilderEncode::initTestCase()
     make(QStringLiteral("-f lavfi -i testsrc2=size=320x180:rate=30:duration=1 -vf "
                         "\"select='not(eq(mod(n,4),3))'\" -fps_mode vfr -c:v libx264 -preset "
                         "ultrafast variable.mkv"));
+    make(QStringLiteral("-f lavfi -i testsrc2=size=320x180:rate=30:duration=1 -f lavfi -i "
+                        "sine=duration=1 -vf \"settb=1/90000,setpts='(N/30+0.02*(random(0)-0.5))/"
+                        "TB'\" -fps_mode passthrough -enc_time_base 1/90000 "
+                        "-video_track_timescale 90000 -c:v libx264 -preset ultrafast -c:a aac "
+                        "-shortest jitter.mp4"));
     make(QStringLiteral("-f lavfi -i testsrc2=size=320x180:rate=25:duration=1 -f lavfi -i "
                         "sine=duration=1.5 -filter_complex \"[0:v]setpts=PTS+0.3/TB[v]\" -map "
                         "\"[v]\" -map 1:a -fps_mode passthrough -c:v libx264 -preset ultrafast "
@@ -492,6 +497,7 @@ void TestCommandBuilderEncode::leanGraph_data()
     row(
         "slower", "ntsc.mkv", [](S &s) { s.tbVideoSpeed = 60; }, false);
     row("sound before the picture", "late.mkv", {}, false);
+    row("jittering timestamps", "jitter.mp4", {}, false);
     row(
         "kept proportions", "upright.mp4", [](S &s) { s.cbKeepAspect = true; }, false);
     row(
@@ -518,12 +524,12 @@ void TestCommandBuilderEncode::leanGraph()
     const ToolSet tools = ToolSet::configured(QStringLiteral(TOOLS_DIR "/"));
     const std::optional<VideoItem> item = probeVideoFile(tools, m_dir.path(), m_dir.filePath(clip));
     QVERIFY(item && item->renderable());
-    QCOMPARE(item->videoStartsWithFile, clip != QLatin1String("late.mkv"));
+    QCOMPARE(item->videoStartsWithFile,
+             clip != QLatin1String("late.mkv") && clip != QLatin1String("jitter.mp4"));
 
-    const BuiltCommand plain =
-        buildCommandLine(&*item, RenderMode, s, m_folders, scratchTick(), {}, true);
-    const BuiltCommand canvas =
-        buildCommandLine(&*item, RenderMode, s, m_folders, scratchTick(), {}, false);
+    const quint32 tick = scratchTick();
+    const BuiltCommand plain = buildCommandLine(&*item, RenderMode, s, m_folders, tick, {}, true);
+    const BuiltCommand canvas = buildCommandLine(&*item, RenderMode, s, m_folders, tick, {}, false);
     QVERIFY(canvas.text.contains(QStringLiteral("color=size=")));
     QCOMPARE(!plain.text.contains(QStringLiteral("color=size=")), lean);
     if (!lean) {

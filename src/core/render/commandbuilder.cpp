@@ -457,9 +457,10 @@ QString videoChain(const RenderSettings &s, const Choices &c, const Geometry &g,
 
 // Nothing of the canvas shows when the video covers it whole from the first moment to the last:
 // no frame, filter or logo over or around it, no border left by kept proportions, and no stream
-// that starts before the video (the canvas would show alone until the video's first frame). A
-// changed speed stretches the last frame past the canvas's end by a tick now and then, so it keeps
-// the canvas.
+// that starts before the video (the canvas would show alone until the video's first frame). The
+// rate filter holds the last frame to its own end where the overlay stops at its start: a tick
+// apart now and then when the frames jitter or a changed speed stretches them, so those keep the
+// canvas.
 bool coversCanvas(const Choices &c, const VideoItem &item, int speedPercent)
 {
     return !c.hasFrame() && !c.filter && !c.logo && !c.keepAspect && item.videoStartsWithFile &&

@@ -296,6 +296,9 @@ StreamFacts readStreamFacts(const QStringList &streamLines)
                 facts.frameRate = plausibleFrameRate(section.rFrameRate, section.avgFrameRate);
                 if (known && std::isfinite(start))
                     videoStart = start;
+                const double guessed = frameRateValue(section.rFrameRate);
+                const double average = frameRateValue(section.avgFrameRate);
+                facts.steadyRate = guessed > 0 && std::fabs(guessed - average) <= guessed * 1e-9;
             }
             ++videoStreams;
         }
@@ -376,7 +379,7 @@ StreamFacts readStreamFacts(const QStringList &streamLines)
 
     // A stream that starts before the video (sound that begins first) leaves the first moments
     // of the output without a picture.
-    facts.videoStartsWithFile = videoStart <= firstStart + 1e-6;
+    facts.videoStartsWithFile = videoStart <= firstStart + 1e-6 && facts.steadyRate;
     if (facts.hasVideo) {
         const bool quarterTurn = facts.rotation == 90 || facts.rotation == 270;
         facts.resolution = quarterTurn ? facts.height + QLatin1Char('x') + facts.width

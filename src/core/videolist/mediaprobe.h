@@ -63,8 +63,10 @@ struct StreamFacts
     int rotation = 0;   // degrees, 0 to 359, from the display matrix or the rotate tag
     QString resolution; // width "x" height as shown: swapped when turned by 90 or 270
     QString frameRate;  // the plausible canvas rate
-    // The video's first frame is the file's first moment: no stream starts before it. False when
-    // the probe gives no start times.
+    // The probe's guess of the rate is the average rate: no jitter or gaps it could see.
+    bool steadyRate = false;
+    // The video's frames are steady and the first is the file's first moment: no stream starts
+    // before it. False when the probe gives no start times.
     bool videoStartsWithFile = false;
     bool hasAudio = false;
     QList<AudioStream> audioStreams;

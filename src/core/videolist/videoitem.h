@@ -40,7 +40,8 @@ struct VideoItem
     int videoOrdinal = 0;
     QString frameRate;
     int rotation = 0; // degrees the picture is turned when shown
-    // No stream starts before the video (see StreamFacts); false when not known.
+    // The video's frames are steady and no stream starts before it (see StreamFacts); false when
+    // not known.
     bool videoStartsWithFile = false;
 
     bool renderable() const { return problem == ItemProblem::None; }
