@@ -62,6 +62,8 @@ BatchOptions parseArguments(const QStringList &arguments)
             options.preview = true;
         } else if (arg == QLatin1String("--null")) {
             options.nullLines = true;
+        } else if (arg == QLatin1String("--estimate")) {
+            options.estimate = true;
         } else if (value(QStringLiteral("--set"), &text)) {
             if (!options.error.isEmpty())
                 return options;
@@ -95,7 +97,7 @@ BatchOptions parseArguments(const QStringList &arguments)
             return options;
         }
     }
-    const bool renderOptions = options.dryRun || options.preview ||
+    const bool renderOptions = options.dryRun || options.preview || options.estimate ||
                                !options.assignments.isEmpty() || !options.outputFolder.isEmpty() ||
                                !options.preset.isEmpty() || !options.savePreset.isEmpty();
     if (list && renderOptions) {
@@ -114,13 +116,17 @@ BatchOptions parseArguments(const QStringList &arguments)
         options.error = QStringLiteral("--preview yalnızca --dry-run ile kullanılabilir.");
         return options;
     }
+    if (options.estimate && options.dryRun) {
+        options.error = QStringLiteral("--estimate ile --dry-run birlikte kullanılamaz.");
+        return options;
+    }
     if (options.nullLines && !options.dryRun) {
         options.error = QStringLiteral("--null yalnızca --dry-run ile kullanılabilir.");
         return options;
     }
     // Storing a preset needs no file; with files, they are processed with it too.
     if (options.files.isEmpty() && !options.savePreset.isEmpty() && !options.dryRun &&
-        options.outputFolder.isEmpty())
+        !options.estimate && options.outputFolder.isEmpty())
         return options;
     if (options.files.isEmpty()) {
         options.error = list ? QStringLiteral("Listelenecek dosya verilmedi.")
@@ -147,6 +153,8 @@ QString helpText()
         "  fulmaro-batch --list DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
         "                [--dry-run [--preview] [--null]] DOSYA...\n"
+        "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
+        "                --estimate DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--set AD=DEĞER]... --save-preset AD [DOSYA...]\n"
         "  fulmaro-batch --presets\n"
         "\n"
@@ -178,8 +186,18 @@ QString helpText()
         "  --presets          Kayıtlı ön ayarların adlarını, her satıra bir ad, yazar.\n"
         "  --dry-run          Dosyaları inceler, bindirme resimlerinin geçici kopyalarını\n"
         "                     hazırlar ve her dosya için, işlem kuyruğunun çalıştıracağı komut\n"
-        "                     satırını yazar; kodlayıcı çalıştırılmaz. Görüntüsü olmayan ya da\n"
-        "                     okunamayan dosyalar için nedeni standart hataya yazılır.\n"
+        "                     satırını yazar; iş çalıştırılmaz. Her işin komut satırından önce\n"
+        "                     \"# \" ile başlayan bir açıklama satırı çıktının tahmini boyutunu,\n"
+        "                     en sondaki bir açıklama satırı da tahmini toplamı yazar (kabuk bu\n"
+        "                     satırları çalıştırmaz). Görüntüsü olmayan ya da okunamayan\n"
+        "                     dosyalar için nedeni standart hataya yazılır.\n"
+        "  --estimate         Yalnızca çıktıların tahmini boyutlarını yazar: her dosya için bir\n"
+        "                     satır, boyut ve çıktının yolu, aralarında sekme karakteri ile; son\n"
+        "                     satır toplam (\"toplam\"). Boyutlar Bitrate ve İki geçiş\n"
+        "                     kiplerinde bit hızından ve süreden hesaplanır; Kalite kipinde\n"
+        "                     kodlayıcı her dosyanın birkaç kısa örneğini geçici klasöre kodlar\n"
+        "                     ve ölçer (dosya başına birkaç saniye). Tahmin edilemeyen bir\n"
+        "                     dosya \"bilinmiyor\" yazar ve çıkış kodunu 1 yapar.\n"
         "  --preview          --dry-run ile: işleme yerine önizleme komutlarını yazar.\n"
         "  --null             --dry-run ile: komut satırlarını satır sonu yerine NUL\n"
         "                     karakteriyle bitirir (parallel -0, xargs -0 için). Bu olmadan\n"
@@ -187,10 +205,11 @@ QString helpText()
         "                     reddedilir, çünkü satırı bölerler.\n"
         "  --help             Bu açıklamayı gösterir.\n"
         "\n"
-        "--dry-run verilmezse dosyalar sırayla çıktı klasörüne işlenir; her iş için bir durum\n"
-        "satırı, başarısız işlerde nedeniyle birlikte, standart hataya yazılır. Her iş önce\n"
-        "geçici bir ada (AD.part.UZANTI) yazar; çıktı son adını yalnızca kodlayıcı başarıyla\n"
-        "bitince alır. Ctrl-C çalışan işi durdurur ve yarım kalan dosyasını siler.\n"
+        "--dry-run ya da --estimate verilmezse dosyalar sırayla çıktı klasörüne işlenir; her\n"
+        "iş için bir durum satırı, başarısız işlerde nedeniyle birlikte, standart hataya\n"
+        "yazılır. Her iş önce geçici bir ada (AD.part.UZANTI) yazar; çıktı son adını yalnızca\n"
+        "kodlayıcı başarıyla bitince alır. Ctrl-C çalışan işi durdurur ve yarım kalan\n"
+        "dosyasını siler.\n"
         "\n"
         "Yalnızca normal dosyalar işlenir: klasör, boru (FIFO) ve aygıtlar reddedilir. Bir\n"
         "kaynak dosyanın yerine, ona başka bir yoldan (bağlantı, büyük/küçük harf) ulaşılsa\n"
@@ -198,6 +217,8 @@ QString helpText()
         "Kaynağın listelenen süresinden belirgin biçimde kısa kalan bir çıktı hata sayılır ve\n"
         "geçici adıyla bırakılır. Program sonlandırılırsa (kill -9 dahil) kodlayıcı da durur;\n"
         "yarım kalan geçici dosyayı aynı çıktıyı yazan bir sonraki çalıştırma siler.\n"
+        "\n"
+        "Kalite kipinde --dry-run de tahmin için aynı kısa örnekleri kodlar.\n"
         "\n"
         "Çıkış kodları: 0 her iş başarılı, 1 en az bir iş başarısız, 2 hatalı kullanım,\n"
         "bulunamayan ya da normal dosya olmayan dosya, bulunamayan klasör, yazılamayan çıkış\n"

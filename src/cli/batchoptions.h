@@ -18,6 +18,7 @@ struct BatchOptions
     bool dryRun = false;
     bool preview = false;
     bool nullLines = false; // --null: --dry-run lines end with NUL instead of a line end
+    bool estimate = false;  // --estimate: only each output's expected size
     QString error;          // Turkish text when the command line cannot be used
 };
 

@@ -10,6 +10,7 @@
 #include "core/queue/renderprogress.h"
 #include "core/queue/renderqueue.h"
 #include "core/queue/runestimate.h"
+#include "core/queue/sizeestimate.h"
 #include "core/render/commandbuilder.h"
 #include "core/render/settingsoptions.h"
 #include "core/runner/toolcheck.h"
@@ -226,7 +227,7 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         if (folder.isProblem())
             return fail(folder.message);
     }
-    if (!options.dryRun) {
+    if (!options.dryRun && !options.estimate) {
         BatchRun run({settings, outputFolder, folders, tools}, options.files);
         run.toolCheck = [&tools, &err] {
             QString message;
@@ -262,6 +263,12 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
     SourceProber prober(tools, folders.workDir, options.files);
     QObject::connect(&ending, &EndingSignals::arrived, &prober, &SourceProber::abandon);
     prober.start();
+    // Each output's expected size: a comment before its lines, or (--estimate) all there is.
+    // A preview writes no file.
+    SizeEstimator sizes(int(options.files.size()), settings, folders, tools);
+    QObject::connect(&ending, &EndingSignals::arrived, &sizes, &SizeEstimator::stop);
+    const bool withSizes = !options.preview;
+    bool sizesMissing = false;
     int exitCode = kExitOk;
     const char lineEnd = options.nullLines ? '\0' : '\n';
     for (int index = 0; index < options.files.size(); ++index) {
@@ -274,6 +281,23 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
                 << '\n';
             err.flush();
             exitCode = kExitFailed;
+            continue;
+        }
+        QString sizeLine;
+        if (withSizes) {
+            sizes.provide(index, item);
+            const SizeEstimate &estimate = sizes.waitFor(index);
+            if (ending.received())
+                return kExitInterrupted;
+            sizesMissing = sizesMissing || !estimate.ready();
+            sizeLine = estimate.ready() ? sizeText(estimate.bytes()) : QStringLiteral("bilinmiyor");
+        }
+        if (options.estimate) {
+            out << sizeLine << '\t' << printableName(QDir::toNativeSeparators(outputs.at(index)))
+                << '\n';
+            out.flush();
+            if (!sizes.estimate(index).ready())
+                exitCode = kExitFailed;
             continue;
         }
         QString line;
@@ -305,9 +329,20 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
             exitCode = kExitUsage;
             continue;
         }
+        if (withSizes)
+            out << QStringLiteral("# tahmini boyut: ") << sizeLine << lineEnd;
         if (!firstLine.isEmpty())
             out << firstLine << lineEnd;
         out << line << lineEnd;
+    }
+    if (withSizes) {
+        const QString total =
+            sizeText(sizes.total()) +
+            (sizesMissing ? QStringLiteral(" (bilinmeyenler dışında)") : QString());
+        if (options.estimate)
+            out << total << QStringLiteral("\ttoplam\n");
+        else
+            out << QStringLiteral("# tahmini toplam: ") << total << lineEnd;
     }
     return exitCode;
 }

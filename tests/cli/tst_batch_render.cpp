@@ -94,7 +94,7 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
                        "color_trc=unknown:colorspace=unknown, format=yuv420p[video]\" -map "
                        "\"[video]\"  -map 0:a? -c:a copy  -b:v 5000k %2\n")
             .arg(quoteArg(m_sound), quoteArg(m_out + "/deniz kıyısı.mp4"));
-    QCOMPARE(o.out, expected);
+    QCOMPARE(testsupport::withoutComments(o.out), expected);
 
     // The same lines the window's queue runs for rows the list's probes made, also where the
     // length, the sound and the frame rate all count.
@@ -122,7 +122,7 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
             expectedLines += renderCommandLine(m_tools.path(m_tools.ffMpeg), job) + '\n';
         const Output both =
             batch(QStringList{"--output", m_out, "--dry-run"} + set + QStringList{sound3, silent3});
-        QCOMPARE(both.out, expectedLines);
+        QCOMPARE(testsupport::withoutComments(both.out), expectedLines);
     }
 
     // The saved output folder is the default.
@@ -131,7 +131,7 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
     QVERIFY(settings.open(QIODevice::WriteOnly));
     settings.write(("outputfolder=" + m_out + "\r\n").toUtf8());
     settings.close();
-    QCOMPARE(batch({"--dry-run", m_sound}).out, expected);
+    QCOMPARE(testsupport::withoutComments(batch({"--dry-run", m_sound}).out), expected);
     QVERIFY(QFile::remove(m_folders.settingsFile()));
 }
 
@@ -155,7 +155,7 @@ void TestBatchRender::dryRunWithOverlaysRunsAsPrinted()
     args << m_sound << m_silent;
     const Output o = batch(args);
     QCOMPARE(o.exitCode, 0);
-    const QStringList lines = o.out.split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = testsupport::withoutComments(o.out).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);
     QVERIFY2(lines[0].contains("atempo=1.5"), qPrintable(lines[0]));
     QVERIFY2(!lines[1].contains("atempo"), qPrintable(lines[1])); // no sound to speed up
@@ -177,7 +177,7 @@ void TestBatchRender::dryRunPreview()
     const QString line = o.out.trimmed();
     QVERIFY2(line.startsWith(quoteArg(m_folders.binDir + "ffmpeg") + "  -threads 6 -i "),
              qPrintable(line));
-    QVERIFY2(line.contains("color=size=426x240"), qPrintable(line));
+    QVERIFY2(line.contains("scale=426x240"), qPrintable(line));
     QVERIFY2(line.endsWith("-f avi - | " + quoteArg(m_folders.binDir + "ffplay") +
                            " - -window_title \"Fulmaro: Önizleme\" -autoexit -framedrop"),
              qPrintable(line));

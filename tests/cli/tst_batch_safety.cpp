@@ -215,7 +215,7 @@ void TestBatchSafety::linesThatWouldSplit()
     const Output lines = batch({"--output", out, "--dry-run", "--null", clip});
     QCOMPARE(lines.exitCode, 0);
     QVERIFY(lines.outBytes.endsWith('\0'));
-    QCOMPARE(lines.outBytes.count('\0'), 1);
+    QCOMPARE(testsupport::withoutComments(lines.outBytes, '\0').count('\0'), 1);
     QProcess p;
     p.setWorkingDirectory(runHere);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -103,7 +103,7 @@ for page in fulmaro fulmaro-batch; do
     grep -qF "$version" <<<"$text" || fail "$page page lacks the version"
 done
 text="$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$root/usr/share/man/man1/fulmaro-batch.1.gz" 2>/dev/null)"
-for option in --list --output --set --dry-run --preview --help; do
+for option in --list --output --set --dry-run --preview --estimate --help; do
     grep -qF -- "$option" <<<"$text" || fail "fulmaro-batch page lacks $option"
 done
 

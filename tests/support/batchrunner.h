@@ -41,6 +41,29 @@ inline BatchResult runBatch(const QStringList &args,
     return r;
 }
 
+// The records of a --dry-run output without its comments (the expected sizes, "# ..."): the
+// command lines alone, each with its end (a line end, or NUL with --null).
+inline QByteArray withoutComments(const QByteArray &out, char end = '\n')
+{
+    QByteArray kept;
+    qsizetype from = 0;
+    while (from < out.size()) {
+        qsizetype to = out.indexOf(end, from);
+        if (to < 0)
+            to = out.size() - 1;
+        const QByteArray record = out.mid(from, to - from + 1);
+        if (!record.startsWith("# "))
+            kept += record;
+        from = to + 1;
+    }
+    return kept;
+}
+
+inline QString withoutComments(const QString &out)
+{
+    return QString::fromUtf8(withoutComments(out.toUtf8()));
+}
+
 // The test's environment with these variables set.
 inline QProcessEnvironment environmentWith(const QList<QPair<QString, QString>> &variables)
 {

@@ -5,6 +5,8 @@
 #include "core/desktop/desktopnotifier.h"
 #include "core/desktop/sleepinhibitor.h"
 #include "core/queue/renderprogress.h"
+#include "core/queue/sizeestimate.h"
+#include "core/render/videocodecs.h"
 #include "core/runner/shellquote.h"
 #include "core/thumbnail/stillgrabber.h"
 #include "core/videolist/videolistmodel.h"
@@ -91,6 +93,7 @@ private Q_SLOTS:
     void speedAndTimeLeft();
     void noticeAndSleepLock_data();
     void noticeAndSleepLock();
+    void expectedSizesBeforeTheStartWrittenAfter();
 
 private:
     std::unique_ptr<MainForm> makeForm(const QStringList &files, const QString &output);
@@ -208,8 +211,8 @@ void TestQueueWindow::fullRun()
         QStringList captions;
         for (int c = 0; c < header->columnCount(); ++c)
             captions << header->text(c);
-        QCOMPARE(captions,
-                 QStringList({"Dosya Adı", "Başlangıç", "Bitiş", "Süre", "İşlem", "Hız", "Kalan"}));
+        QCOMPARE(captions, QStringList({"Dosya Adı", "Başlangıç", "Bitiş", "Süre", "İşlem", "Hız",
+                                        "Kalan", "Tahmini", "Boyut"}));
         QCOMPARE(w->logListView->header()->sectionSize(1), 60);
         QVERIFY(w->btnStart->isEnabled());
         QVERIFY(!w->btnFinish->isEnabled());
@@ -697,6 +700,86 @@ void TestQueueWindow::noticeAndSleepLock()
         QCOMPARE(notice.at(3).toString(), summary);
         QCOMPARE(notice.at(4).toString(), body);
     }
+}
+
+namespace {
+
+// Bytes of a size the window shows ("12,4 MB"), to within its rounding; -1 when it is none.
+double shownBytes(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d+,\\d) (KB|MB|GB)$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return -1;
+    const double unit = m.captured(2) == QLatin1String("KB")   ? 1024.0
+                        : m.captured(2) == QLatin1String("MB") ? 1048576.0
+                                                               : 1073741824.0;
+    return QLocale(QLocale::Turkish).toDouble(m.captured(1)) * unit;
+}
+
+} // namespace
+
+// In the quality mode the window opens at once and each row's expected size fills in as its
+// samples are measured in the background, with their total under the list, all before "Başlat";
+// after the run each row shows the size written beside it.
+void TestQueueWindow::expectedSizesBeforeTheStartWrittenAfter()
+{
+    const QStringList files = {m_src + "a.mp4", m_src + "clip.final.mov"};
+    auto form = makeForm(files, m_out);
+    QVERIFY(form);
+    form->renderSettings->cbRateMode->setCurrentIndex(int(RateMode::Quality));
+    QStringList expected, writtenBefore, expectedAfter, written;
+    QString totalBefore, totalAfter;
+    bool measured = false;
+    bool startWaited = false;
+    QVERIFY(render(*form, [&](VideoRenderForm *w) {
+        const auto column = [w](int c) {
+            QStringList texts;
+            for (int i = 0; i < w->logListView->topLevelItemCount(); ++i)
+                texts << w->logListView->topLevelItem(i)->text(c);
+            return texts;
+        };
+        const bool estimated = waitFor(
+            [&] {
+                return !w->lblSizeTotal->text().contains(QStringLiteral("hesaplanıyor")) &&
+                       !column(VideoRenderForm::ColExpected).contains(QStringLiteral("…"));
+            },
+            60000);
+        QVERIFY(estimated);
+        expected = column(VideoRenderForm::ColExpected);
+        writtenBefore = column(VideoRenderForm::ColSize);
+        totalBefore = w->lblSizeTotal->text();
+        startWaited = w->btnStart->isEnabled() && !w->queue();
+        const SizeEstimator *sizes = w->run()->sizes();
+        measured = sizes && sizes->estimate(0).measured && sizes->estimate(1).measured;
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        expectedAfter = column(VideoRenderForm::ColExpected);
+        written = column(VideoRenderForm::ColSize);
+        totalAfter = w->lblSizeTotal->text();
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+    }));
+    QVERIFY(startWaited);
+    QVERIFY(measured);
+    QCOMPARE(writtenBefore, QStringList({QString(), QString()}));
+    QVERIFY2(totalBefore.startsWith(QStringLiteral("Tahmini toplam: ")) &&
+                 !totalBefore.contains(QStringLiteral("yazılan")),
+             qPrintable(totalBefore));
+    QCOMPARE(expectedAfter, expected);
+
+    const QStringList outputs = {m_out + "/a.mkv", m_out + "/clip.final.mkv"};
+    qint64 sum = 0;
+    for (int i = 0; i < 2; ++i) {
+        const qint64 bytes = QFileInfo(outputs[i]).size();
+        QVERIFY(bytes > 0);
+        sum += bytes;
+        QCOMPARE(written[i], sizeText(bytes));
+        // Measured on the clip itself: near what the render wrote.
+        const double guess = shownBytes(expected[i]);
+        QVERIFY2(guess > bytes * 0.5 && guess < bytes * 2.0,
+                 qPrintable(expected[i] + QStringLiteral(" / ") + written[i]));
+    }
+    QCOMPARE(totalAfter, totalBefore + QStringLiteral(" · yazılan: ") + sizeText(sum));
 }
 
 QTEST_MAIN(TestQueueWindow)

@@ -7,6 +7,8 @@
 #include "core/render/commandbuilder.h"
 #include "core/runner/toolcheck.h"
 
+#include <QFileInfo>
+
 namespace fulmaro {
 
 namespace {
@@ -107,6 +109,8 @@ void BatchRun::stop()
     m_stopped = true;
     if (m_prober)
         m_prober->abandon();
+    if (m_sizes)
+        m_sizes->stop();
     if (m_phase == Phase::Scan) {
         finish();
         return;
@@ -187,6 +191,38 @@ void BatchRun::provideKnownJobs()
             m_queue->provideJob(index, buildRenderJob(*known, index, m_setup.settings, folders,
                                                       m_outputs.at(index)));
     }
+}
+
+SizeEstimator *BatchRun::estimateSizes()
+{
+    if (m_sizes)
+        return m_sizes;
+    m_sizes = new SizeEstimator(count(), m_setup.settings, m_setup.folders, m_setup.tools, this);
+    m_sizes->setObjectName(QStringLiteral("SizeEstimator"));
+    if (m_prober)
+        connect(m_prober.get(), &SourceProber::progressed, m_sizes,
+                [this] { provideKnownSizes(); });
+    provideKnownSizes();
+    return m_sizes;
+}
+
+void BatchRun::provideKnownSizes()
+{
+    for (int index = 0; m_sizes && index < count(); ++index) {
+        if (const VideoItem *known = item(index))
+            m_sizes->provide(index, *known);
+    }
+}
+
+std::optional<qint64> BatchRun::writtenBytes(int index) const
+{
+    if (!m_queue || index < 0 || index >= count() ||
+        m_queue->status(index).state != JobState::Succeeded)
+        return std::nullopt;
+    const QFileInfo output(m_queue->job(index).outputPath);
+    if (!output.isFile())
+        return std::nullopt;
+    return output.size();
 }
 
 QList<qint64> BatchRun::plannedSeconds() const

@@ -4,6 +4,7 @@
 #include "core/base/workfolders.h"
 #include "core/queue/rendercheck.h"
 #include "core/queue/renderqueue.h"
+#include "core/queue/sizeestimate.h"
 #include "core/render/rendersettings.h"
 #include "core/videolist/videoitem.h"
 
@@ -14,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace fulmaro {
 
@@ -85,6 +87,13 @@ public:
     bool stopRequested() const { return m_stopped; }
     // Held while the jobs run, so the machine does not go to sleep.
     SleepInhibitor *sleepLock() const { return m_sleepLock.get(); }
+    // Starts working out each job's expected output size, once: the rows known now at once, the
+    // others as their probes end. It goes on beside the jobs and ends with a stop or the run.
+    SizeEstimator *estimateSizes();
+    // The estimates, once asked for.
+    SizeEstimator *sizes() const { return m_sizes; }
+    // The size of a job's output, once the job has succeeded.
+    std::optional<qint64> writtenBytes(int index) const;
 
 Q_SIGNALS:
     void phaseChanged(fulmaro::BatchRun::Phase phase);
@@ -101,6 +110,7 @@ private:
     void scanned();
     void runJobs();
     void provideKnownJobs();
+    void provideKnownSizes();
     void finish();
 
     BatchSetup m_setup;
@@ -109,6 +119,7 @@ private:
     std::unique_ptr<SourceProber> m_prober;
     QStringList m_outputs;
     QPointer<RenderQueue> m_queue;
+    QPointer<SizeEstimator> m_sizes;
     std::unique_ptr<SleepInhibitor> m_sleepLock;
     Phase m_phase = Phase::Ready;
     bool m_stopped = false;

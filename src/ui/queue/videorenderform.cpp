@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -74,11 +75,11 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     logListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     logListView->setAllColumnsShowFocus(true);
     logListView->setSortingEnabled(false);
-    logListView->setColumnCount(7);
-    logListView->setHeaderLabels({QStringLiteral("Dosya Adı"), QStringLiteral("Başlangıç"),
-                                  QStringLiteral("Bitiş"), QStringLiteral("Süre"),
-                                  QStringLiteral("İşlem"), QStringLiteral("Hız"),
-                                  QStringLiteral("Kalan")});
+    logListView->setColumnCount(9);
+    logListView->setHeaderLabels(
+        {QStringLiteral("Dosya Adı"), QStringLiteral("Başlangıç"), QStringLiteral("Bitiş"),
+         QStringLiteral("Süre"), QStringLiteral("İşlem"), QStringLiteral("Hız"),
+         QStringLiteral("Kalan"), QStringLiteral("Tahmini"), QStringLiteral("Boyut")});
     // The selection keeps its colour when the list loses the focus.
     QPalette palette = logListView->palette();
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -90,7 +91,7 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
     header->setSectionResizeMode(ColName, QHeaderView::Stretch);
-    for (int column = ColStart; column <= ColLeft; ++column) {
+    for (int column = ColStart; column <= ColSize; ++column) {
         header->setSectionResizeMode(column, QHeaderView::Fixed);
         logListView->headerItem()->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -100,6 +101,8 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     header->resizeSection(ColProgress, 80);
     header->resizeSection(ColSpeed, 50);
     header->resizeSection(ColLeft, 60);
+    header->resizeSection(ColExpected, 66);
+    header->resizeSection(ColSize, 66);
     logListView->setItemDelegateForColumn(ColProgress, new ProgressDelegate(logListView));
 
     btnStart = new QPushButton(QStringLiteral("Başlat"), this);
@@ -111,6 +114,10 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     btnFinish->setGeometry(627, 247, 75, 25);
     btnFinish->setAutoDefault(false);
     btnFinish->setEnabled(false);
+    lblSizeTotal = new QLabel(this);
+    lblSizeTotal->setObjectName(QStringLiteral("lblSizeTotal"));
+    lblSizeTotal->setGeometry(8, 247, 530, 25);
+    lblSizeTotal->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(btnStart, &QPushButton::clicked, this, &VideoRenderForm::btnStartClick);
     connect(btnFinish, &QPushButton::clicked, this, &VideoRenderForm::btnFinishClick);
 
@@ -159,10 +166,66 @@ void VideoRenderForm::prepareForm()
     for (int index = 0; m_run && index < m_run->count(); ++index) {
         auto *item = new QTreeWidgetItem(logListView);
         item->setText(ColName, m_run->source(index));
-        for (int column = ColStart; column <= ColLeft; ++column)
+        for (int column = ColStart; column <= ColSize; ++column)
             item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
         item->setData(0, ExpectedRole, qint64(0));
     }
+    if (!m_run)
+        return;
+    // Worked out at once in the bitrate modes; in the quality mode the samples run in the
+    // background and each row fills in when its own are done.
+    SizeEstimator *sizes = m_run->estimateSizes();
+    connect(sizes, &SizeEstimator::estimated, this, &VideoRenderForm::showExpectedSize,
+            Qt::UniqueConnection);
+    for (int index = 0; index < m_run->count(); ++index)
+        showExpectedSize(index);
+}
+
+void VideoRenderForm::showExpectedSize(int index)
+{
+    QTreeWidgetItem *item = logListView->topLevelItem(index);
+    const SizeEstimator *sizes = m_run ? m_run->sizes() : nullptr;
+    if (!item || !sizes || index >= sizes->count())
+        return;
+    const SizeEstimate &estimate = sizes->estimate(index);
+    switch (estimate.state) {
+    case SizeEstimate::State::Pending:
+        item->setText(ColExpected, QStringLiteral("…"));
+        item->setToolTip(ColExpected, QStringLiteral("Hesaplanıyor"));
+        break;
+    case SizeEstimate::State::Ready:
+        item->setText(ColExpected, sizeText(estimate.bytes()));
+        item->setToolTip(ColExpected, estimate.measured
+                                          ? QStringLiteral("Kısa örnek kodlamalardan ölçüldü")
+                                          : QStringLiteral("Bit hızından hesaplandı"));
+        break;
+    case SizeEstimate::State::None:
+        item->setText(ColExpected, QStringLiteral("—"));
+        item->setToolTip(ColExpected, QStringLiteral("Tahmin edilemedi"));
+        break;
+    }
+    showSizeTotal();
+}
+
+void VideoRenderForm::showSizeTotal()
+{
+    const SizeEstimator *sizes = m_run ? m_run->sizes() : nullptr;
+    if (!sizes)
+        return;
+    QString text = QStringLiteral("Tahmini toplam: ") + sizeText(sizes->total());
+    if (!sizes->complete())
+        text += QStringLiteral(" (hesaplanıyor…)");
+    qint64 written = 0;
+    bool anyWritten = false;
+    for (int index = 0; index < m_run->count(); ++index) {
+        if (const std::optional<qint64> bytes = m_run->writtenBytes(index)) {
+            written += *bytes;
+            anyWritten = true;
+        }
+    }
+    if (anyWritten)
+        text += QStringLiteral(" · yazılan: ") + sizeText(written);
+    lblSizeTotal->setText(text);
 }
 
 void VideoRenderForm::btnStartClick()
@@ -219,6 +282,10 @@ void VideoRenderForm::showStatus(int index)
     const JobStatus &status = queue->status(index);
     const QLocale locale;
     item->setData(0, ExpectedRole, status.expectedSeconds);
+    if (const std::optional<qint64> written = m_run->writtenBytes(index)) {
+        item->setText(ColSize, sizeText(*written));
+        showSizeTotal();
+    }
     // What went wrong, or else what the user should know (a killed run's leftover removed).
     showReason(item, status.reason.isEmpty() ? status.notice : status.reason);
     if (status.state == JobState::Waiting || status.state == JobState::Skipped)
@@ -235,7 +302,7 @@ void VideoRenderForm::showStatus(int index)
         if (!status.reason.isEmpty())
             tipLines.prepend(status.reason);
         const QString tip = tipLines.join(QLatin1Char('\n'));
-        for (int column = ColName; column <= ColLeft; ++column)
+        for (int column = ColName; column <= ColSize; ++column)
             item->setToolTip(column, tip);
     } else if (status.percent) {
         item->setText(ColProgress, QString::number(*status.percent) + QLatin1Char('%'));

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QLabel;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
@@ -36,7 +37,17 @@ class VideoRenderForm : public QDialog
 {
     Q_OBJECT
 public:
-    enum Column { ColName, ColStart, ColEnd, ColDuration, ColProgress, ColSpeed, ColLeft };
+    enum Column {
+        ColName,
+        ColStart,
+        ColEnd,
+        ColDuration,
+        ColProgress,
+        ColSpeed,
+        ColLeft,
+        ColExpected, // "Tahmini": the output's expected size, worked out before the start
+        ColSize,     // "Boyut": the size written, once the job has succeeded
+    };
     // Per row: the expected output length in whole seconds, 0 until known.
     static constexpr int ExpectedRole = Qt::UserRole;
 
@@ -50,6 +61,8 @@ public:
     QTreeWidget *logListView;
     QPushButton *btnStart;
     QPushButton *btnFinish;
+    // The expected sizes' total and, once jobs have written their outputs, what they wrote.
+    QLabel *lblSizeTotal;
 
     // One row per source of the run.
     void prepareForm();
@@ -77,6 +90,9 @@ protected:
 
 private:
     void showStatus(int index);
+    // A job's expected size as far as it is known, and the total under the list.
+    void showExpectedSize(int index);
+    void showSizeTotal();
     void showReason(QTreeWidgetItem *item, const QString &reason);
     // The running job's time left and the run's figures in the caption.
     void showRunFigures();
