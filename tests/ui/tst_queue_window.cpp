@@ -599,7 +599,9 @@ void TestQueueWindow::speedAndTimeLeft()
         QVERIFY2(spanSeconds(caption.captured(2)) >= left.constLast(),
                  qPrintable(sample.caption + QStringLiteral(" / ") + sample.left));
     }
-    QVERIFY2(samples.size() >= 3, qPrintable(QString::number(samples.size())));
+    // A busy machine hands several reports over in one piece, so fewer pieces than reports come;
+    // two are enough to see the time left go down.
+    QVERIFY2(samples.size() >= 2, qPrintable(QString::number(samples.size())));
     QVERIFY(!left.contains(-1));
     // The time left counts down; it may rise only where the encoder slowed down (a busy machine).
     const auto speedOf = [&speedForm](const Sample &sample) {
