@@ -1,9 +1,8 @@
 // fulmaro-batch rendering eight short clips (8 s each, default settings), against the same eight
 // encoder command lines (as its --dry-run prints them) run one after another in a shell loop.
-// The front end's time includes starting up and probing the clips: two probe runs a file, about
-// a tenth of a second of processor time each with Debian's FFmpeg, which on clips of a few
-// seconds is most of what it adds. Prints both times and, last,
-// "ratio <front end time / loop time>".
+// The front end's time includes starting up and probing the clips: one probe run a file, about
+// a tenth of a second of processor time with Debian's FFmpeg, overlapping the renders. Prints
+// both times and, last, "ratio <front end time / loop time>".
 
 #include "core/runner/shellquote.h"
 #include "support/testsupport.h"
