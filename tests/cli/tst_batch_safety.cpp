@@ -31,19 +31,6 @@ QByteArray digest(const QString &path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5);
 }
 
-// Whether a live process's command line mentions the text.
-bool processMentions(const QByteArray &text)
-{
-    QDirIterator procs(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
-    while (procs.hasNext()) {
-        QFile cmd(procs.next() + QStringLiteral("/cmdline"));
-        if (cmd.open(QIODevice::ReadOnly) && cmd.readAll().contains(text) &&
-            testsupport::processAlive(procs.fileName().toLongLong()))
-            return true;
-    }
-    return false;
-}
-
 using testsupport::runCommand;
 
 // A small exFAT volume through FUSE on a loop device: a camera card, whose file system finds a
@@ -243,10 +230,10 @@ void TestBatchSafety::killedProgramTakesItsEncoder()
     QVERIFY(p.waitForStarted());
     const QString part = out + QStringLiteral("/uzun klip.part.mp4");
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(part).size() > 0, 60000);
-    QVERIFY(processMentions(out.toUtf8()));
+    QVERIFY(testsupport::processMentions(out.toUtf8()));
     ::kill(pid_t(p.processId()), SIGKILL);
     QVERIFY(p.waitForFinished(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(!processMentions(out.toUtf8()), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(!testsupport::processMentions(out.toUtf8()), 1000);
     QVERIFY(QFileInfo::exists(part));
 
     const Output again = batch(args);
@@ -339,7 +326,7 @@ void TestBatchSafety::interruptWhileAProbeWaits()
     QVERIFY(p.waitForFinished(10000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 130);
-    QTRY_VERIFY_WITH_TIMEOUT(!processMentions(QByteArray("sleep 300")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!testsupport::processMentions(QByteArray("sleep 300")), 5000);
 }
 
 // A source cut off after its header lists 5 s but holds about 1.5 s: the encoder ends well on

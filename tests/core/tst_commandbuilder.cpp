@@ -1059,7 +1059,11 @@ void TestCommandBuilder::twoPasses()
         return buildCommandLine(&item, RenderMode, s, sampleFolders(), kTick,
                                 QStringLiteral("deniz-0123456789-pass"));
     };
+    // The null output of the first pass has an encoder of its own: two passes name the
+    // container's, also under "Otomatik".
     const BuiltCommand x264 = twoPass(0, 100);
+    QVERIFY(x264.firstPass.contains(QStringLiteral(" -c:v libx264 -preset ultrafast ")));
+    QVERIFY(x264.text.contains(QStringLiteral(" -c:v libx264 -preset ultrafast ")));
     QVERIFY2(x264.firstPass.endsWith(QStringLiteral(
                  " -map 0:a? -c:a copy  -b:v 1500k -pass 1 -passlogfile deniz-0123456789-pass -f "
                  "null -")),
@@ -1082,6 +1086,11 @@ void TestCommandBuilder::twoPasses()
              qPrintable(x265.firstPass));
     QVERIFY(
         x265.text.endsWith(QStringLiteral(" -x265-params pass=2:stats=deniz-0123456789-pass.log")));
+
+    // VP9 in real time writes an empty first-pass log: two passes take its fastest good speed.
+    const BuiltCommand vp9 = twoPass(3, 100);
+    QVERIFY2(vp9.firstPass.contains(QStringLiteral(" -deadline good -cpu-used 8 -row-mt 1 ")),
+             qPrintable(vp9.firstPass));
 
     // SVT-AV1 reads no first-pass log here; two passes of AV1 take the other AV1 encoder.
     const BuiltCommand av1 = twoPass(4, 100);

@@ -54,6 +54,22 @@ inline bool processAlive(qint64 pid)
     return close > 0 && text.size() > close + 2 && text.at(close + 2) != 'Z';
 }
 
+// Whether a live process's command line mentions the text.
+inline bool processMentions(const QByteArray &text)
+{
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (cmd.open(QIODevice::ReadOnly) && cmd.readAll().contains(text) && processAlive(pid))
+            return true;
+    }
+    return false;
+}
+
 // Whether a running process of this process group is left (zombies count as gone).
 inline bool groupAlive(qint64 group)
 {

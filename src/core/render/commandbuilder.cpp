@@ -655,22 +655,25 @@ void layOverlays(LayerStack &layers, const Choices &c, const Geometry &g, const 
 
 // ---- Output options ---------------------------------------------------------------------------
 
-// The encoder and its speed. "Otomatik" names no encoder; x264's presets then stand where they
-// always have (the avi and flv encoders pass over them). A preview is for looking, not keeping:
-// it always takes the fastest speed.
+// The encoder and its speed. "Otomatik" names no encoder (but for two passes); x264's presets then
+// stand where they always have (the avi and flv encoders pass over them). A preview is for looking,
+// not keeping: it always takes the fastest speed.
 QString encoderOptions(const RenderSettings &s, bool preview)
 {
     if (preview)
         return speedOptions(QStringLiteral("libx264"), 0);
     const QString encoder = videoEncoderFor(s);
-    const bool named = videoCodecFromIndex(s.cbVideoCodec) != VideoCodec::Auto;
+    // The first of two passes writes to the null output, whose own default encoder writes no
+    // log: two passes always name the container's encoder.
+    const bool twoPass = rateModeFromIndex(s.cbRateMode) == RateMode::TwoPass;
+    const bool named = videoCodecFromIndex(s.cbVideoCodec) != VideoCodec::Auto || twoPass;
     // Apple's players read H.265 in mp4 and mov only under the "hvc1" tag.
     const QString container = s.cbExtension.toLower();
     const bool appleTag = encoder == QLatin1String("libx265") &&
                           (container == QLatin1String("mp4") || container == QLatin1String("mov"));
     return (named ? QStringLiteral(" -c:v ") + encoder : QString()) +
            (appleTag ? QStringLiteral(" -tag:v hvc1") : QString()) +
-           speedOptions(encoder, s.cbPreset);
+           speedOptions(encoder, s.cbPreset, twoPass);
 }
 
 // The trim cuts the retimed picture, so at a changed speed the seconds the user gave (seconds of

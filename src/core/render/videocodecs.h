@@ -46,8 +46,9 @@ QString codecContainerProblem(const RenderSettings &settings);
 // reads no first-pass log.
 QString videoEncoderFor(const RenderSettings &settings);
 
-// The encoder's own options for the speed picker's item (0 fastest .. 4 slowest).
-QString speedOptions(const QString &encoder, int presetIndex);
+// The encoder's own options for the speed picker's item (0 fastest .. 4 slowest); twoPass asks
+// for a speed that writes a first-pass log.
+QString speedOptions(const QString &encoder, int presetIndex, bool twoPass = false);
 
 // The encoder's constant-quality options for a position of tbQuality: the one scale of the slider
 // mapped onto each encoder's own (CRF, VP9's CRF with no bitrate limit, MPEG-4's fixed quantiser).
