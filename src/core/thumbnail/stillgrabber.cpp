@@ -4,6 +4,7 @@
 #include "core/runner/toolrun.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 namespace fulmaro {
@@ -38,8 +39,14 @@ StillGrabber::StillGrabber(ToolSet tools, QString tempDir, QObject *parent)
     , m_tempDir(std::move(tempDir))
 {}
 
-// Grabs still going are children; their destructors end their process trees.
-StillGrabber::~StillGrabber() = default;
+// Grabs still going are ended with their process trees, and what they had written goes.
+StillGrabber::~StillGrabber()
+{
+    for (auto it = m_pictures.cbegin(); it != m_pictures.cend(); ++it) {
+        delete it.key();
+        QFile::remove(it.value());
+    }
+}
 
 void StillGrabber::request(quint64 key, const QString &fileName, qint64 durationSeconds)
 {
@@ -74,14 +81,18 @@ void StillGrabber::startGrab(const Request &request)
     const QString picture =
         m_tempDir +
         QStringLiteral("still_%1_%2.png").arg(QCoreApplication::applicationPid()).arg(request.key);
+    // The scratch folder may have been cleaned away.
+    QDir().mkpath(m_tempDir);
     auto *run = new ToolRun(
         stillGrabCommand(m_tools, request.fileName, stillMoment(request.durationSeconds), picture),
         m_tempDir, {}, this);
+    m_pictures.insert(run, picture);
     run->setBackground(true);
     ++m_running;
     const quint64 key = request.key;
     connect(run, &ToolRun::done, this, [this, run, key, picture] {
         const bool ran = run->result().succeeded();
+        m_pictures.remove(run);
         run->deleteLater();
         QByteArray bytes;
         QFile file(picture);

@@ -3,6 +3,7 @@
 #include "core/base/toolset.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -10,6 +11,8 @@
 #include <functional>
 
 namespace fulmaro {
+
+class ToolRun;
 
 // The size a list still is grabbed at: twice the 64x36 it is shown at, so it stays sharp on a
 // screen that scales by two. The video's proportions are kept inside this box.
@@ -76,6 +79,8 @@ private:
     ToolSet m_tools;
     QString m_tempDir;
     std::deque<Request> m_waiting;
+    // The pictures of the grabs going, each with its run.
+    QHash<ToolRun *, QString> m_pictures;
     int m_running = 0;
     int m_parallel = kDefaultParallel;
     bool m_held = false;
