@@ -54,16 +54,25 @@ inline bool processAlive(qint64 pid)
     return close > 0 && text.size() > close + 2 && text.at(close + 2) != 'Z';
 }
 
-// Whether a live process's command line mentions the text.
-inline bool processMentions(const QByteArray &text)
+// The ids of the processes the system lists now.
+inline QList<qint64> processIds()
 {
+    QList<qint64> ids;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString &entry : entries) {
         bool number = false;
         const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (number)
+            ids << pid;
+    }
+    return ids;
+}
+
+// Whether a live process's command line mentions the text.
+inline bool processMentions(const QByteArray &text)
+{
+    for (const qint64 pid : processIds()) {
+        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
         if (cmd.open(QIODevice::ReadOnly) && cmd.readAll().contains(text) && processAlive(pid))
             return true;
     }
@@ -73,13 +82,8 @@ inline bool processMentions(const QByteArray &text)
 // Whether a running process of this process group is left (zombies count as gone).
 inline bool groupAlive(qint64 group)
 {
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+    for (const qint64 pid : processIds()) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
         if (!stat.open(QIODevice::ReadOnly))
             continue;
         const QByteArray text = stat.readAll();
