@@ -84,6 +84,22 @@ BatchOptions parseArguments(const QStringList &arguments)
                 return options;
             }
             (save ? options.savePreset : options.preset) = text;
+        } else if (value(QStringLiteral("--jobs"), &text)) {
+            if (!options.error.isEmpty())
+                return options;
+            bool ok = false;
+            const int count = text.toInt(&ok);
+            if (text == QLatin1String("auto")) {
+                options.jobs = 0;
+            } else if (ok && count >= 1 && count <= 4 && text == QString::number(count)) {
+                options.jobs = count;
+            } else {
+                options.error =
+                    QStringLiteral("--jobs için auto ya da 1 ile 4 arasında bir sayı bekleniyor: "
+                                   "\"%1\"")
+                        .arg(text);
+                return options;
+            }
         } else if (value(QStringLiteral("--output"), &text)) {
             if (!options.error.isEmpty())
                 return options;
@@ -99,7 +115,8 @@ BatchOptions parseArguments(const QStringList &arguments)
     }
     const bool renderOptions = options.dryRun || options.preview || options.estimate ||
                                !options.assignments.isEmpty() || !options.outputFolder.isEmpty() ||
-                               !options.preset.isEmpty() || !options.savePreset.isEmpty();
+                               !options.preset.isEmpty() || !options.savePreset.isEmpty() ||
+                               options.jobs >= 0;
     if (list && renderOptions) {
         options.error = QStringLiteral("--list başka seçeneklerle birlikte kullanılamaz.");
         return options;
@@ -152,7 +169,7 @@ QString helpText()
         "Kullanım:\n"
         "  fulmaro-batch --list DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
-        "                [--dry-run [--preview] [--null]] DOSYA...\n"
+        "                [--jobs N|auto] [--dry-run [--preview] [--null]] DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
         "                --estimate DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--set AD=DEĞER]... --save-preset AD [DOSYA...]\n"
@@ -184,6 +201,12 @@ QString helpText()
         "                     cbPreset (0 En Hızlı .. 4 En Yavaş, her kodlayıcının kendi\n"
         "                     hız ölçeğine çevrilir). Kapsayıcının yazamadığı bir kodek\n"
         "                     (örneğin avi içinde AV1, webm içinde H.264) nedeniyle reddedilir.\n"
+        "  --jobs N|auto      Aynı anda işlenecek dosya sayısı (1 ile 4 arası); auto,\n"
+        "                     işlemci çekirdeklerine ve çıktının boyutuna göre karar verir\n"
+        "                     (küçük çıktılarda çekirdek sayısı kadar, büyüklerde bir iş).\n"
+        "                     Verilmezse ayarlardaki cbJobs (0 Otomatik, 1-4). Çekirdekler\n"
+        "                     işler arasında paylaştırılır; bitenlerin durum satırları yine\n"
+        "                     dosyaların sırasıyla yazılır.\n"
         "  --preset AD        Kayıtlı bir ön ayarı uygular; --set seçenekleri onun üzerine\n"
         "                     uygulanır. Kitaplıkta artık olmayan bir resim \"Yok\" sayılır ve\n"
         "                     standart hataya yazılır.\n"
@@ -212,11 +235,11 @@ QString helpText()
         "                     reddedilir, çünkü satırı bölerler.\n"
         "  --help             Bu açıklamayı gösterir.\n"
         "\n"
-        "--dry-run ya da --estimate verilmezse dosyalar sırayla çıktı klasörüne işlenir; her\n"
+        "--dry-run ya da --estimate verilmezse dosyalar çıktı klasörüne işlenir; her\n"
         "iş için bir durum satırı, başarısız işlerde nedeniyle birlikte, standart hataya\n"
         "yazılır. Her iş önce geçici bir ada (AD.part.UZANTI) yazar; çıktı son adını yalnızca\n"
-        "kodlayıcı başarıyla bitince alır. Ctrl-C çalışan işi durdurur ve yarım kalan\n"
-        "dosyasını siler.\n"
+        "kodlayıcı başarıyla bitince alır. Ctrl-C çalışan işleri durdurur ve yarım kalan\n"
+        "dosyalarını siler.\n"
         "\n"
         "Yalnızca normal dosyalar işlenir: klasör, boru (FIFO) ve aygıtlar reddedilir. Bir\n"
         "kaynak dosyanın yerine, ona başka bir yoldan (bağlantı, büyük/küçük harf) ulaşılsa\n"

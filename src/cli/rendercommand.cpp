@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -36,6 +37,17 @@ bool stderrIsTerminal()
 #else
     return false;
 #endif
+}
+
+// The width of the terminal on the standard error; 0 when it does not say.
+int terminalColumns()
+{
+#ifdef Q_OS_UNIX
+    winsize size{};
+    if (::ioctl(2, TIOCGWINSZ, &size) == 0 && size.ws_col > 10)
+        return size.ws_col;
+#endif
+    return 0;
 }
 
 QString stateText(const JobStatus &status)
@@ -96,30 +108,60 @@ int renderFiles(BatchRun &run, EndingSignals &ending, QTextStream &err)
         }
         err.flush();
     };
-    // The same figures as the window: the job's percentage, speed and time left, then the
-    // whole run's.
+    // The same figures as the window: each running job's percentage, speed and time left, then
+    // the whole run's.
     const QLocale locale;
-    auto statusLine = [&](int index) -> QString {
-        const QDateTime now = QDateTime::currentDateTime();
-        const JobStatus &current = run.queue()->status(index);
-        QString line = QLatin1Char('%') + locale.toString(current.percent.value_or(0));
-        if (current.speed)
-            line += QStringLiteral(" · ") + speedText(*current.speed, locale);
-        if (const auto left = jobSecondsLeft(current, now))
-            line += QStringLiteral(" · kalan ") + elapsedText(*left, locale);
+    auto jobFigures = [&](int index) -> QString {
+        const JobStatus &status = run.queue()->status(index);
+        QString text = QLatin1Char('%') + locale.toString(status.percent.value_or(0));
+        if (status.speed)
+            text += QStringLiteral(" · ") + speedText(*status.speed, locale);
+        if (const auto left = jobSecondsLeft(status, QDateTime::currentDateTime()))
+            text += QStringLiteral(" · kalan ") + elapsedText(*left, locale);
+        return text;
+    };
+    auto statusLine = [&]() -> QString {
+        const QList<int> active = run.queue()->activeIndices();
+        QStringList jobs;
+        for (const int index : active) {
+            if (run.queue()->status(index).state != JobState::Running)
+                continue;
+            // One job shows its output's name; several show only their numbers, to fit a line.
+            if (active.size() == 1) {
+                jobs << head(index) + QStringLiteral(": ") + jobFigures(index);
+            } else {
+                const qint64 percent = run.queue()->status(index).percent.value_or(0);
+                jobs << QStringLiteral("[%1] %%2").arg(index + 1).arg(locale.toString(percent));
+            }
+        }
         QList<JobStatus> statuses;
         for (int i = 0; i < total; ++i)
             statuses << run.queue()->status(i);
-        return line + QStringLiteral(" · toplam ") +
-               runCaption(runFigures(statuses, run.plannedSeconds(), now), locale);
+        return jobs.join(QStringLiteral(", ")) + QStringLiteral(" · toplam ") +
+               runCaption(runFigures(statuses, run.plannedSeconds(), QDateTime::currentDateTime(),
+                                     run.queue()->parallel()),
+                          locale);
     };
-    QObject::connect(&run, &BatchRun::jobProgress, [&](int index) {
+    QObject::connect(&run, &BatchRun::jobProgress, [&](int) {
         if (!terminal)
             return;
-        err << '\r' << head(index) << ": " << statusLine(index) << "\x1b[K";
+        // Cut to the terminal's width: a line that wraps is not taken back by the carriage
+        // return.
+        const int columns = terminalColumns();
+        const QString line = statusLine();
+        err << '\r' << (columns > 0 ? line.left(columns - 1) : line) << "\x1b[K";
         err.flush();
     });
-    QObject::connect(&run, &BatchRun::jobFinished, report);
+    // Finished jobs are told in the list's order, whatever order several jobs end in.
+    int nextReport = 0;
+    QObject::connect(&run, &BatchRun::jobFinished, [&](int) {
+        while (nextReport < total) {
+            const JobState state = run.queue()->status(nextReport).state;
+            if (state == JobState::Waiting || state == JobState::Running)
+                break;
+            report(nextReport++);
+        }
+    });
     bool refused = false;
     QObject::connect(&run, &BatchRun::refused, [&](const InputProblem &problem) {
         err << "fulmaro-batch: " << problem.message << '\n';
@@ -174,6 +216,8 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         if (!problem.isEmpty())
             return fail(problem);
     }
+    if (options.jobs >= 0)
+        settings.cbJobs = options.jobs;
     if (const QString problem = settingsProblem(settings); !problem.isEmpty())
         return fail(problem);
 

@@ -323,7 +323,7 @@ void TestBatchRender::interruptStopsTheRunningJob()
 
     QProcess p;
     p.start(QStringLiteral(FULMARO_BATCH),
-            {"--output", out, "--set", "cbPreset=4", longClip, m_sound});
+            {"--output", out, "--jobs", "1", "--set", "cbPreset=4", longClip, m_sound});
     QVERIFY(p.waitForStarted());
     // Wait until the encoder is writing its output, under the temporary name.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out + "/uzun.part.mp4").size() > 0, 20000);

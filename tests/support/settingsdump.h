@@ -44,6 +44,7 @@ inline fulmaro::RenderSettings everySettingChanged()
     s.tbQuality = 70;
     s.cbPreset = 4;
     s.btnFullCPU = false;
+    s.cbJobs = 2;
     s.cbFlipVideo = 3;
     s.edTimeStart = 2;
     s.edTimeEnd = 3;

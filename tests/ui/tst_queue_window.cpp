@@ -154,6 +154,8 @@ std::unique_ptr<MainForm> TestQueueWindow::makeForm(const QStringList &files, co
     // Small and quick outputs.
     form->renderSettings->cbRenderScale->setCurrentIndex(6);
     form->renderSettings->cbExtension->setCurrentText(QStringLiteral("mkv"));
+    // One job at a time, unless a test asks for more.
+    form->renderSettings->cbJobs->setCurrentIndex(1);
     auto *list = form->findChild<VideoListController *>();
     QSignalSpy added(list, &VideoListController::addFinished);
     list->addVideoFiles(files);

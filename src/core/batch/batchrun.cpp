@@ -159,6 +159,12 @@ void BatchRun::runJobs()
         options.guarded->add(source);
     m_queue = new RenderQueue(jobs, options, this);
     m_queue->setObjectName(QStringLiteral("RenderQueue"));
+    // Decided from the rows known now: every row in the window, the first probed ones here.
+    QList<const VideoItem *> known;
+    for (int index = 0; index < count(); ++index)
+        known.append(item(index));
+    m_plan = planRun(m_setup.settings, known, count());
+    m_queue->setParallel(m_plan.jobs);
     for (int index = 0; index < count(); ++index)
         m_queue->setPending(index);
     m_queue->toolCheck = [this](int) {
@@ -187,9 +193,12 @@ void BatchRun::provideKnownJobs()
     const BuildFolders folders = BuildFolders::from(m_setup.folders, m_setup.tools);
     for (int index = 0; index < count(); ++index) {
         const VideoItem *known = item(index);
-        if (known && m_queue->isPending(index))
-            m_queue->provideJob(index, buildRenderJob(*known, index, m_setup.settings, folders,
-                                                      m_outputs.at(index)));
+        if (!known || !m_queue->isPending(index))
+            continue;
+        RenderJob job =
+            buildRenderJob(*known, index, m_setup.settings, folders, m_outputs.at(index));
+        job.threads = m_plan.threads;
+        m_queue->provideJob(index, std::move(job));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
+#include "core/queue/jobplan.h"
 #include "core/queue/rendercheck.h"
 #include "core/queue/renderqueue.h"
 #include "core/queue/sizeestimate.h"
@@ -85,6 +86,8 @@ public:
     QList<qint64> plannedSeconds() const;
     BatchTotals totals() const;
     bool stopRequested() const { return m_stopped; }
+    // How many jobs go at once and with how many threads, decided when the jobs begin.
+    const JobPlan &plan() const { return m_plan; }
     // Held while the jobs run, so the machine does not go to sleep.
     SleepInhibitor *sleepLock() const { return m_sleepLock.get(); }
     // Starts working out each job's expected output size, once: the rows known now at once, the
@@ -118,6 +121,7 @@ private:
     QList<VideoItem> m_items; // the rows given (the window); empty when probing
     std::unique_ptr<SourceProber> m_prober;
     QStringList m_outputs;
+    JobPlan m_plan;
     QPointer<RenderQueue> m_queue;
     QPointer<SizeEstimator> m_sizes;
     std::unique_ptr<SleepInhibitor> m_sleepLock;

@@ -148,18 +148,43 @@ QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSett
     return jobs;
 }
 
+namespace {
+
+// The encoder's start and the job's thread limits, which go before the inputs (the graph's) and
+// before the output (the encoder's).
+QString commandHead(const QString &encoderPath, const RenderJob &job)
+{
+    QString head = quoteArg(encoderPath) + QStringLiteral(" -y");
+    if (job.threads > 0)
+        head += QStringLiteral(" -filter_complex_threads ") + QString::number(job.threads);
+    return head;
+}
+
+QString encoderThreads(const RenderJob &job)
+{
+    return job.threads > 0 ? QStringLiteral(" -threads ") + QString::number(job.threads)
+                           : QString();
+}
+
+} // namespace
+
 QString renderCommandLine(const QString &encoderPath, const RenderJob &job,
                           const QString &writePath)
 {
-    return quoteArg(encoderPath) + QStringLiteral(" -y ") + job.command + QLatin1Char(' ') +
-           quoteArg(writePath.isEmpty() ? job.outputPath : writePath);
+    return commandHead(encoderPath, job) + QLatin1Char(' ') + job.command + encoderThreads(job) +
+           QLatin1Char(' ') + quoteArg(writePath.isEmpty() ? job.outputPath : writePath);
 }
 
 QString firstPassCommandLine(const QString &encoderPath, const RenderJob &job)
 {
     if (job.firstPass.isEmpty())
         return QString();
-    return quoteArg(encoderPath) + QStringLiteral(" -y") + job.firstPass;
+    // The first pass writes to the null output, which its arguments end with.
+    static const QString nullOutput = QStringLiteral(" -f null -");
+    QString args = job.firstPass;
+    if (args.endsWith(nullOutput))
+        args.insert(args.size() - nullOutput.size(), encoderThreads(job));
+    return commandHead(encoderPath, job) + args;
 }
 
 QString passLogName(const QString &outputPath)

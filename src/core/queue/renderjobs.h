@@ -31,6 +31,9 @@ struct RenderJob
     // How long the output should be, from the row's listed length with the trims and the speed;
     // 0 when not known. An output clearly shorter came from a damaged source.
     double plannedSeconds = 0;
+    // With several jobs at once: the threads its encoder may use (the filter graph's and the
+    // encoder's); 0 leaves them to the encoder.
+    int threads = 0;
 };
 
 // The input's file name without its folder and without its last extension (a dot that starts the

@@ -4,10 +4,13 @@
 #include "core/queue/outputfiles.h"
 
 #include "core/runner/tooloutput.h"
+
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace fulmaro {
 
@@ -17,20 +20,52 @@ RenderQueue::RenderQueue(QList<RenderJob> jobs, QueueOptions options, QObject *p
     , m_status(m_jobs.size())
     , m_pending(m_jobs.size(), false)
     , m_options(std::move(options))
-    , m_progress(m_options.timeStart, m_options.timeEnd, m_options.speedPercent)
 {}
 
 RenderQueue::~RenderQueue()
 {
-    // A job still running is ended with its whole tree, and its unfinished output goes with it.
-    if (m_run) {
-        delete m_run.data();
-        if (m_current >= 0 && !m_status.at(m_current).partPath.isEmpty())
-            QFile::remove(m_status.at(m_current).partPath);
-        if (m_current >= 0)
-            removePassLogs(m_jobs.at(m_current));
+    // Jobs still running are ended with their whole trees, and their unfinished outputs go with
+    // them.
+    for (auto &[index, running] : m_running) {
+        if (!running->run)
+            continue;
+        delete running->run.data();
+        if (!m_status.at(index).partPath.isEmpty())
+            QFile::remove(m_status.at(index).partPath);
+        removePassLogs(m_jobs.at(index));
     }
-    m_partLock.reset();
+    m_running.clear();
+}
+
+void RenderQueue::setParallel(int jobs)
+{
+    if (!m_started)
+        m_parallel = std::max(1, jobs);
+}
+
+QList<int> RenderQueue::activeIndices() const
+{
+    QList<int> active = m_active;
+    std::sort(active.begin(), active.end());
+    return active;
+}
+
+int RenderQueue::currentIndex() const
+{
+    const QList<int> active = activeIndices();
+    return active.isEmpty() ? -1 : active.first();
+}
+
+ToolRun *RenderQueue::run(int index) const
+{
+    const auto found = m_running.find(index);
+    return found == m_running.end() ? nullptr : found->second->run.data();
+}
+
+const RenderProgress &RenderQueue::progress(int index) const
+{
+    const auto found = m_running.find(index);
+    return found == m_running.end() ? m_noProgress : found->second->progress;
 }
 
 void RenderQueue::start()
@@ -39,7 +74,7 @@ void RenderQueue::start()
         return;
     m_started = true;
     m_abort = false;
-    m_current = -1;
+    m_next = 0;
     if (!m_options.guarded) {
         m_options.guarded = std::make_shared<GuardedFiles>();
         for (const RenderJob &job : std::as_const(m_jobs))
@@ -61,8 +96,7 @@ void RenderQueue::provideJob(int index, RenderJob job)
         return;
     m_jobs[index] = std::move(job);
     m_pending[index] = false;
-    if (m_waitingFor == index) {
-        m_waitingFor = -1;
+    if (m_waitingFor.remove(index)) {
         QMetaObject::invokeMethod(
             this, [this, index] { checkAndRun(index); }, Qt::QueuedConnection);
     }
@@ -71,15 +105,17 @@ void RenderQueue::provideJob(int index, RenderJob job)
 void RenderQueue::stop()
 {
     m_abort = true;
-    // A job still waiting to be built is not waited for any longer.
-    if (m_waitingFor >= 0) {
-        const int index = std::exchange(m_waitingFor, -1);
+    // Jobs still waiting to be built are not waited for any longer.
+    const QSet<int> waiting = std::exchange(m_waitingFor, {});
+    for (const int index : waiting) {
         QMetaObject::invokeMethod(
             this, [this, index] { checkAndRun(index); }, Qt::QueuedConnection);
     }
-    // The running encoder is ended now, not only when it next prints something.
-    if (m_run && m_run->isRunning())
-        m_run->stop();
+    // The running encoders are ended now, not only when they next print something.
+    for (auto &[index, running] : m_running) {
+        if (running->run && running->run->isRunning())
+            running->run->stop();
+    }
 }
 
 bool RenderQueue::runAll()
@@ -99,31 +135,44 @@ bool RenderQueue::runAll()
 
 void RenderQueue::next()
 {
-    const int index = m_current + 1;
-    if (index >= m_jobs.size()) {
-        m_current = -1;
+    if (m_finished)
+        return;
+    // Jobs start in list order: while the next one is still being built, none after it starts.
+    // After a stop or a halt the rest are taken at once, to be marked as not run.
+    const bool ending = m_abort || m_halted;
+    while (m_next < m_jobs.size() && m_waitingFor.isEmpty() &&
+           (ending || m_active.size() < m_parallel)) {
+        const int index = m_next++;
+        m_active.append(index);
+        Q_EMIT jobStarting(index);
+        // Pending events (a repaint, a click on the stop button) are handled before the check.
+        QMetaObject::invokeMethod(
+            this, [this, index] { checkAndRun(index); }, Qt::QueuedConnection);
+    }
+    if (m_next >= m_jobs.size() && m_active.isEmpty()) {
         m_finished = true;
         Q_EMIT finished();
-        return;
     }
-    m_current = index;
-    Q_EMIT jobStarting(index);
-    // Pending events (a repaint, a click on the stop button) are handled before the check.
-    QMetaObject::invokeMethod(
-        this, [this, index] { checkAndRun(index); }, Qt::QueuedConnection);
+}
+
+void RenderQueue::release(int index)
+{
+    m_active.removeOne(index);
+    Q_EMIT jobFinished(index);
+    QMetaObject::invokeMethod(this, &RenderQueue::next, Qt::QueuedConnection);
 }
 
 void RenderQueue::endWithoutRun(int index, JobState state)
 {
     m_status[index].state = state;
-    Q_EMIT jobFinished(index);
-    QMetaObject::invokeMethod(this, &RenderQueue::next, Qt::QueuedConnection);
+    m_running.erase(index);
+    release(index);
 }
 
 void RenderQueue::checkAndRun(int index)
 {
     if (m_pending.at(index) && !m_abort && !m_halted) {
-        m_waitingFor = index;
+        m_waitingFor.insert(index);
         Q_EMIT jobWanted(index);
         return;
     }
@@ -139,21 +188,36 @@ void RenderQueue::checkAndRun(int index)
         endWithoutRun(index, JobState::Skipped);
         return;
     }
-    if (toolCheck && !toolCheck(index)) {
-        // The check has said why; the rest of the run would only say it again.
-        m_halted = true;
-        status.reason = encoderCheckFailedText();
-        endWithoutRun(index, JobState::Skipped);
+    if (toolCheck && m_checking) {
+        // One check at a time: the first may be showing its message while jobs wait.
+        m_afterCheck.append(index);
         return;
     }
-    if (!prepareJob(index)) {
+    if (toolCheck) {
+        m_checking = true;
+        const bool passed = toolCheck(index);
+        m_checking = false;
+        for (const int waiting : std::exchange(m_afterCheck, {})) {
+            QMetaObject::invokeMethod(
+                this, [this, waiting] { checkAndRun(waiting); }, Qt::QueuedConnection);
+        }
+        if (!passed) {
+            // The check has said why; the rest of the run would only say it again.
+            m_halted = true;
+            status.reason = encoderCheckFailedText();
+            endWithoutRun(index, JobState::Skipped);
+            return;
+        }
+    }
+    auto running = std::make_unique<Running>(m_options);
+    if (!prepareJob(index, *running)) {
         status.started = status.ended = clock();
         endWithoutRun(index, JobState::Failed);
         return;
     }
+    m_running[index] = std::move(running);
     const RenderJob &job = m_jobs.at(index);
-    // A copy that cannot be made shows as the encoder's failure to open it.
-    makeScratchCopies(job.copies);
+    makeCopies(job);
     status.state = JobState::Running;
     status.started = clock();
     // A log left by an earlier run of the same output would be read as this one's.
@@ -167,15 +231,32 @@ void RenderQueue::checkAndRun(int index)
     Q_EMIT jobStarted(index);
 }
 
-void RenderQueue::runPass(int, const QString &commandLine)
+void RenderQueue::runPass(int index, const QString &commandLine)
 {
-    m_progress.reset();
+    Running &running = *m_running.at(index);
+    running.progress.reset();
     auto *run = new ToolRun(
         commandLine, m_options.workDir,
-        [this](const QString &piece, bool &stop) { onOutput(piece, stop); }, this);
-    m_run = run;
-    connect(run, &ToolRun::done, this, &RenderQueue::onDone);
+        [this, index](const QString &piece, bool &stop) { onOutput(index, piece, stop); }, this);
+    running.run = run;
+    connect(run, &ToolRun::done, this, [this, index] { onDone(index); });
     run->start();
+}
+
+void RenderQueue::makeCopies(const RenderJob &job)
+{
+    QList<ScratchCopy> wanted;
+    for (const ScratchCopy &copy : job.copies) {
+        if (!m_copiesMade.contains(copy.destination))
+            wanted.append(copy);
+    }
+    // A copy that cannot be made shows as the encoder's failure to open it, and is tried again
+    // for the next job that needs it.
+    makeScratchCopies(wanted);
+    for (const ScratchCopy &copy : std::as_const(wanted)) {
+        if (QFileInfo::exists(copy.destination))
+            m_copiesMade.insert(copy.destination);
+    }
 }
 
 void RenderQueue::removePassLogs(const RenderJob &job) const
@@ -191,7 +272,7 @@ void RenderQueue::removePassLogs(const RenderJob &job) const
         QFile::remove(folder.filePath(log));
 }
 
-bool RenderQueue::prepareJob(int index)
+bool RenderQueue::prepareJob(int index, Running &running)
 {
     JobStatus &status = m_status[index];
     const RenderJob &job = m_jobs.at(index);
@@ -219,7 +300,7 @@ bool RenderQueue::prepareJob(int index)
     if (!part.removedLeftover.isEmpty())
         status.notice = leftoverRemovedText(part.removedLeftover);
     status.partPath = part.path;
-    m_partLock = std::move(part.lock);
+    running.partLock = std::move(part.lock);
     return true;
 }
 
@@ -238,13 +319,15 @@ QString RenderQueue::finishedOutputProblem(const JobStatus &status, const Render
     return QString();
 }
 
-void RenderQueue::onOutput(const QString &piece, bool &stop)
+void RenderQueue::onOutput(int index, const QString &piece, bool &stop)
 {
-    if (m_current < 0)
+    const auto found = m_running.find(index);
+    if (found == m_running.end())
         return;
-    JobStatus &status = m_status[m_current];
-    const RenderProgress::Step step = m_progress.feed(piece);
-    status.expectedSeconds = m_progress.expectedSeconds();
+    RenderProgress &progress = found->second->progress;
+    JobStatus &status = m_status[index];
+    const RenderProgress::Step step = progress.feed(piece);
+    status.expectedSeconds = progress.expectedSeconds();
     if (step.progress) {
         // Each of two passes is half the job.
         status.percent = status.pass == 1   ? step.percent / 2
@@ -255,7 +338,7 @@ void RenderQueue::onOutput(const QString &piece, bool &stop)
         status.positionSeconds = step.positionExact;
         if (step.speed)
             status.speed = step.speed;
-        Q_EMIT jobProgress(m_current);
+        Q_EMIT jobProgress(index);
     }
     if (m_abort)
         stop = true;
@@ -277,20 +360,21 @@ QString endText(const RunResult &result)
 
 } // namespace
 
-void RenderQueue::onDone()
+void RenderQueue::onDone(int index)
 {
-    ToolRun *run = m_run;
-    if (!run || m_current < 0)
+    const auto found = m_running.find(index);
+    if (found == m_running.end() || !found->second->run)
         return;
+    ToolRun *run = found->second->run;
     const RunResult &result = run->result();
-    JobStatus &status = m_status[m_current];
-    const RenderJob &job = m_jobs.at(m_current);
+    JobStatus &status = m_status[index];
+    const RenderJob &job = m_jobs.at(index);
     // The first pass has measured the video; the second writes it.
     if (status.pass == 1 && result.end == RunEnd::Succeeded && !m_abort) {
-        m_run = nullptr;
+        found->second->run = nullptr;
         run->deleteLater();
         status.pass = 2;
-        runPass(m_current, renderCommandLine(m_options.encoderPath, job, status.partPath));
+        runPass(index, renderCommandLine(m_options.encoderPath, job, status.partPath));
         return;
     }
     // A stop that came as the first pass ended leaves nothing to finish.
@@ -361,12 +445,10 @@ void RenderQueue::onDone()
     if (status.state != JobState::Succeeded && !status.partKept && !status.partPath.isEmpty())
         QFile::remove(status.partPath);
     removePassLogs(job);
-    m_partLock.reset();
-    m_run = nullptr;
     run->deleteLater();
-    const int index = m_current;
-    Q_EMIT jobFinished(index);
-    QMetaObject::invokeMethod(this, &RenderQueue::next, Qt::QueuedConnection);
+    // The temporary name's lock goes with it.
+    m_running.erase(found);
+    release(index);
 }
 
 } // namespace fulmaro

@@ -9,8 +9,10 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -59,9 +61,9 @@ struct QueueOptions
     int speedPercent = 100;
 };
 
-// Runs render jobs one after another through the tool runner, following each job's progress.
-// Signal-driven: start() returns at once, finished() follows the last job. Needs an event loop
-// (the application's, or runAll()'s own) but no window.
+// Runs render jobs through the tool runner, following each job's progress: one after another, or
+// several at once, started in list order. Signal-driven: start() returns at once, finished()
+// follows the last job. Needs an event loop (the application's, or runAll()'s own) but no window.
 class RenderQueue : public QObject
 {
     Q_OBJECT
@@ -77,6 +79,10 @@ public:
     // How many lines of a failed job's output are kept.
     int failureLines = 12;
 
+    // Before start(): how many jobs run at once (1 by default).
+    void setParallel(int jobs);
+    int parallel() const { return m_parallel; }
+
     // Before start(): the job at index is not built yet (its source is still being probed); the
     // queue waits for provideJob() when its turn comes, and asks for it with jobWanted().
     void setPending(int index);
@@ -85,7 +91,7 @@ public:
     bool isPending(int index) const { return m_pending.at(index); }
 
     void start();
-    // Skips the remaining jobs and ends the running job's process tree.
+    // Skips the remaining jobs and ends every running job's process tree.
     void stop();
     // start(), then waits for finished() in a local event loop. True when every job succeeded.
     bool runAll();
@@ -100,11 +106,16 @@ public:
     int count() const { return int(m_jobs.size()); }
     const RenderJob &job(int index) const { return m_jobs.at(index); }
     const JobStatus &status(int index) const { return m_status.at(index); }
-    // The job being run or checked, or -1.
-    int currentIndex() const { return m_current; }
-    ToolRun *currentRun() const { return m_run; }
-    // The running job's output so far.
-    const RenderProgress &progress() const { return m_progress; }
+    // The jobs being run or checked, in list order.
+    QList<int> activeIndices() const;
+    // The first of them, or -1.
+    int currentIndex() const;
+    // A running job's encoder, or null.
+    ToolRun *run(int index) const;
+    ToolRun *currentRun() const { return run(currentIndex()); }
+    // A running job's output so far (empty for any other).
+    const RenderProgress &progress(int index) const;
+    const RenderProgress &progress() const { return progress(currentIndex()); }
 
 Q_SIGNALS:
     // The job's turn has come; its check follows after pending events have been handled.
@@ -117,11 +128,23 @@ Q_SIGNALS:
     void finished();
 
 private:
+    // An encoder at work for one job.
+    struct Running
+    {
+        explicit Running(const QueueOptions &options)
+            : progress(options.timeStart, options.timeEnd, options.speedPercent)
+        {}
+        QPointer<ToolRun> run;
+        RenderProgress progress;
+        std::shared_ptr<QLockFile> partLock; // the job's temporary name
+    };
+
+    // Starts the next jobs while there is room; ends the run after the last.
     void next();
     void checkAndRun(int index);
     // Sees that the source can be read and reserves the temporary output name; false when the
     // job cannot run, with the reason in its status.
-    bool prepareJob(int index);
+    bool prepareJob(int index, Running &running);
     // After the encoder succeeded: why its output must not take the final name, or empty.
     QString finishedOutputProblem(const JobStatus &status, const RenderJob &job) const;
     void endWithoutRun(int index, JobState state);
@@ -129,18 +152,26 @@ private:
     void runPass(int index, const QString &commandLine);
     // Removes a two-pass job's log files from the working folder.
     void removePassLogs(const RenderJob &job) const;
-    void onOutput(const QString &piece, bool &stop);
-    void onDone();
+    // Copies the job's overlay pictures to the scratch folder, once a run: a copy another job's
+    // encoder is reading is left alone.
+    void makeCopies(const RenderJob &job);
+    void onOutput(int index, const QString &piece, bool &stop);
+    void onDone(int index);
+    void release(int index);
 
     QList<RenderJob> m_jobs;
     QList<JobStatus> m_status;
     QList<bool> m_pending;
-    int m_waitingFor = -1; // the pending job whose turn has come
+    QSet<int> m_waitingFor; // the pending jobs whose turn has come
     QueueOptions m_options;
-    RenderProgress m_progress;
-    QPointer<ToolRun> m_run;
-    std::shared_ptr<QLockFile> m_partLock; // the running job's temporary name
-    int m_current = -1;
+    std::map<int, std::unique_ptr<Running>> m_running; // by job index
+    QList<int> m_active; // jobs taken and not finished: being checked, waited for or run
+    QSet<QString> m_copiesMade;
+    QList<int> m_afterCheck; // jobs that came while the tool check was being asked
+    bool m_checking = false;
+    const RenderProgress m_noProgress;
+    int m_next = 0; // the next job to take
+    int m_parallel = 1;
     bool m_started = false;
     bool m_finished = false;
     bool m_abort = false;

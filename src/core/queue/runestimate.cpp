@@ -31,7 +31,7 @@ bool ran(JobState state)
 } // namespace
 
 RunFigures runFigures(const QList<JobStatus> &statuses, const QList<qint64> &plannedSeconds,
-                      const QDateTime &now)
+                      const QDateTime &now, int parallel)
 {
     RunFigures figures;
     const qsizetype count = statuses.size();
@@ -59,7 +59,7 @@ RunFigures runFigures(const QList<JobStatus> &statuses, const QList<qint64> &pla
     }
 
     double total = 0, dealt = 0, encoded = 0, wall = 0, waiting = 0;
-    qsizetype running = -1;
+    QList<qsizetype> running;
     for (qsizetype i = 0; i < count; ++i) {
         const JobStatus &status = statuses.at(i);
         const double reached = std::clamp(status.positionSeconds, 0.0, length[i]);
@@ -71,7 +71,7 @@ RunFigures runFigures(const QList<JobStatus> &statuses, const QList<qint64> &pla
         case JobState::Skipped:
             break;
         case JobState::Running:
-            running = i;
+            running.append(i);
             dealt += reached;
             encoded += reached;
             wall += std::max<qint64>(0, status.started.msecsTo(now)) / 1000.0;
@@ -96,22 +96,26 @@ RunFigures runFigures(const QList<JobStatus> &statuses, const QList<qint64> &pla
             figures.current = int(i) + 1;
     }
     figures.percent = int(std::clamp(std::floor(100.0 * dealt / total), 0.0, 100.0));
+    figures.running = int(running.size());
 
-    if (running < 0 && waiting == 0) {
+    if (running.isEmpty() && waiting == 0) {
         figures.secondsLeft = 0; // nothing more will run
         return figures;
     }
     if (encoded <= 0 || wall <= 0)
         return figures;
-    const double pace = encoded / wall; // output seconds per second
-    double left = waiting / pace;
-    if (running >= 0) {
-        const JobStatus &status = statuses.at(running);
-        if (const std::optional<qint64> own = jobSecondsLeft(status, now))
-            left += double(*own);
-        else
-            left += std::max(0.0, length[running] - status.positionSeconds) / pace;
+    const double pace = encoded / wall; // output seconds per second of one job
+    double work = waiting / pace;
+    double longest = 0;
+    for (const qsizetype index : std::as_const(running)) {
+        const JobStatus &status = statuses.at(index);
+        const std::optional<qint64> own = jobSecondsLeft(status, now);
+        const double rest =
+            own ? double(*own) : std::max(0.0, length[index] - status.positionSeconds) / pace;
+        work += rest;
+        longest = std::max(longest, rest);
     }
+    const double left = std::max(longest, work / std::max(1, parallel));
     figures.secondsLeft = qint64(std::llround(left));
     return figures;
 }
@@ -121,6 +125,8 @@ QString runCaption(const RunFigures &figures, const QLocale &locale)
     QString text = QLatin1Char('%') + locale.toString(figures.percent) + QStringLiteral(" · ") +
                    locale.toString(figures.current) + QLatin1Char('/') +
                    locale.toString(figures.total);
+    if (figures.running > 1)
+        text += QStringLiteral(" · %1 iş sürüyor").arg(locale.toString(figures.running));
     if (figures.secondsLeft)
         text += QStringLiteral(" · kalan ") + elapsedText(*figures.secondsLeft, locale);
     return text;

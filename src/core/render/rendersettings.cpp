@@ -48,6 +48,14 @@ const QStringList &presetItems()
     return items;
 }
 
+const QStringList &jobCountItems()
+{
+    static const QStringList items = {QStringLiteral("Otomatik"), QStringLiteral("1"),
+                                      QStringLiteral("2"), QStringLiteral("3"),
+                                      QStringLiteral("4")};
+    return items;
+}
+
 const QStringList &flipItems()
 {
     static const QStringList items = {QStringLiteral("Yok"), QStringLiteral("Yatay"),

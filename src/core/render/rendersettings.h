@@ -18,6 +18,7 @@ struct RenderSettings
     int tbQuality = 50;   // constant quality, 0 smallest .. 100 best; read in "Kalite" mode
     int cbPreset = 0;     // "En Hızlı"
     bool btnFullCPU = true;
+    int cbJobs = 0;      // "Otomatik": how many jobs run at once follows the cores and the output
     int cbFlipVideo = 0; // none, horizontal, vertical, both
     int edTimeStart = 0;
     int edTimeEnd = 0;
@@ -77,6 +78,7 @@ const QStringList &scaleItems();      // "2160p" .. "240p", then the upright and
 const QStringList &bitrateItems();    // suggestions "5000" .. "500"
 const QStringList &extensionItems();  // "mp4", "mkv", "avi", "flv", "webm", "mov"
 const QStringList &presetItems();     // "En Hızlı" .. "En Yavaş"
+const QStringList &jobCountItems();   // "Otomatik", "1" .. "4": jobs at once
 const QStringList &flipItems();       // "Yok" .. "Yatay + Dikey"
 const QStringList &videoFrontItems(); // behind, in front
 const QStringList &videoScaleItems(); // "99%" .. "1%"

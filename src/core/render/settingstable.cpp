@@ -148,6 +148,7 @@ QList<SettingControl> buildTable()
         slider("tbQuality", &S::tbQuality, kQualityMinimum, kQualityMaximum),
         withValues(indexList("cbPreset", &S::cbPreset, presetItems()), encoderPresets()),
         check("btnFullCPU", &S::btnFullCPU),
+        indexList("cbJobs", &S::cbJobs, jobCountItems()),
         indexList("cbFlipVideo", &S::cbFlipVideo, flipItems()),
         spin("edTimeStart", &S::edTimeStart),
         spin("edTimeEnd", &S::edTimeEnd),

@@ -252,15 +252,18 @@ void VideoRenderForm::showRunFigures()
     QList<JobStatus> statuses;
     for (int i = 0; i < queue->count(); ++i)
         statuses.append(queue->status(i));
-    const int current = queue->currentIndex();
-    if (current >= 0 && statuses.at(current).state == JobState::Running) {
-        if (QTreeWidgetItem *item = logListView->topLevelItem(current)) {
-            const std::optional<qint64> left = jobSecondsLeft(statuses.at(current), now);
+    // Every running row's time left goes down between the encoder's reports.
+    for (const int index : queue->activeIndices()) {
+        if (statuses.at(index).state != JobState::Running)
+            continue;
+        if (QTreeWidgetItem *item = logListView->topLevelItem(index)) {
+            const std::optional<qint64> left = jobSecondsLeft(statuses.at(index), now);
             item->setText(ColLeft, left ? elapsedText(*left, locale) : QString());
         }
     }
-    setWindowTitle(runCaption(runFigures(statuses, m_run->plannedSeconds(), now), locale) +
-                   QStringLiteral(" — Video Render"));
+    setWindowTitle(
+        runCaption(runFigures(statuses, m_run->plannedSeconds(), now, queue->parallel()), locale) +
+        QStringLiteral(" — Video Render"));
 }
 
 void VideoRenderForm::onRunFinished()

@@ -193,6 +193,10 @@ void SettingsPanel::buildGeneralPage(QWidget *page)
     btnFullCPU = control<QCheckBox>(page, "btnFullCPU");
     btnFullCPU->setText(QStringLiteral("%100 CPU"));
     btnFullCPU->setVisible(false);
+    cbJobs = control<QComboBox>(page, "cbJobs");
+    cbJobs->setToolTip(QStringLiteral(
+        "Aynı anda işlenecek video sayısı. Otomatik: küçük çıktılarda işlemci çekirdekleri kadar, "
+        "büyüklerde bir iş; çekirdekler işler arasında paylaştırılır."));
     cbFlipVideo = control<QComboBox>(page, "cbFlipVideo");
     cbKeepAspect = control<QCheckBox>(page, "cbKeepAspect");
     cbKeepAspect->setText(QStringLiteral("Oranı koru"));
@@ -217,7 +221,8 @@ void SettingsPanel::buildGeneralPage(QWidget *page)
     col1->addLayout(row({lblQuality, lblQualityResult}), r, 0);
     col1->addWidget(tbQuality, r++, 1);
     col1->addWidget(caption(QStringLiteral("Render Hızı")), r, 0);
-    col1->addLayout(row({cbPreset, btnFullCPU}), r++, 1);
+    col1->addLayout(row({cbPreset, caption(QStringLiteral("Aynı Anda")), cbJobs, btnFullCPU}), r++,
+                    1);
     col1->addWidget(caption(QStringLiteral("Çevirme")), r, 0);
     col1->addLayout(row({cbFlipVideo, cbKeepAspect}), r++, 1);
     col1->addLayout(row({caption(QStringLiteral("Yakınlaştırma")), lblZoomResult}), r, 0);

@@ -71,6 +71,7 @@ public:
     QLabel *lblQualityResult;
     QComboBox *cbPreset;
     QCheckBox *btnFullCPU;
+    QComboBox *cbJobs;
     QComboBox *cbFlipVideo;
     QCheckBox *cbKeepAspect; // "Oranı koru"
     QSpinBox *edTimeStart;
