@@ -1,8 +1,12 @@
 // The figures the queue shows besides the percentage: the encoder's speed read from its
-// reports, a job's time left, and the whole run's percentage, place and time left.
+// reports, a job's time left, and the whole run's percentage, place and time left; and how many
+// jobs go at once.
 
+#include "core/queue/jobplan.h"
 #include "core/queue/renderprogress.h"
 #include "core/queue/runestimate.h"
+#include "core/render/rendersettings.h"
+#include "core/videolist/videoitem.h"
 
 #include <QTest>
 
@@ -40,6 +44,9 @@ private Q_SLOTS:
     void run_data();
     void run();
     void texts();
+    void plan_data();
+    void plan();
+    void pixelRate();
 };
 
 void TestRunEstimate::speedFromReports_data()
@@ -111,28 +118,42 @@ void TestRunEstimate::run_data()
     QTest::addColumn<QList<qint64>>("planned");
     QTest::addColumn<int>("nowAfter");
     QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("parallel");
     QTest::newRow("before") << QList<JobStatus>{job(JobState::Waiting, 0),
                                                 job(JobState::Waiting, 0)}
-                            << QList<qint64>{60, 40} << 0 << QStringLiteral("%0 · 0/2");
+                            << QList<qint64>{60, 40} << 0 << QStringLiteral("%0 · 0/2") << 1;
     // The first job (60 s) took 30 s: the pace is 2 output seconds a second. The second is at 10
     // of 40 after 5 s (15 s to go); the third waits with 100 s planned (50 s at that pace).
     QTest::newRow("third of the way")
         << QList<JobStatus>{job(JobState::Succeeded, 60, 60, 0, 30, 30),
                             job(JobState::Running, 40, 10, 30, 35), job(JobState::Waiting, 0)}
-        << QList<qint64>{60, 40, 100} << 35 << QStringLiteral("%35 · 2/3 · kalan 00:01:05");
+        << QList<qint64>{60, 40, 100} << 35 << QStringLiteral("%35 · 2/3 · kalan 00:01:05") << 1;
     // A length never reported nor planned counts as the mean of the others.
     QTest::newRow("unknown length")
         << QList<JobStatus>{job(JobState::Succeeded, 60, 60, 0, 30, 30), job(JobState::Waiting, 0)}
-        << QList<qint64>{0, 0} << 30 << QStringLiteral("%50 · 1/2 · kalan 00:00:30");
+        << QList<qint64>{0, 0} << 30 << QStringLiteral("%50 · 1/2 · kalan 00:00:30") << 1;
     QTest::newRow("all done") << QList<JobStatus>{job(JobState::Succeeded, 10, 10, 0, 5, 5),
                                                   job(JobState::Failed, 10, 2, 5, 6, 6)}
                               << QList<qint64>{10, 10} << 8
-                              << QStringLiteral("%100 · 2/2 · kalan 00:00:00");
+                              << QStringLiteral("%100 · 2/2 · kalan 00:00:00") << 1;
     QTest::newRow("stopped") << QList<JobStatus>{job(JobState::Succeeded, 10, 10, 0, 5, 5),
                                                  job(JobState::Stopped, 10, 5, 5, 8, 8),
                                                  job(JobState::Skipped, 0)}
                              << QList<qint64>{10, 10, 20} << 9
-                             << QStringLiteral("%37 · 2/3 · kalan 00:00:00");
+                             << QStringLiteral("%37 · 2/3 · kalan 00:00:00") << 1;
+    // Two at once, each at 1.5 output seconds a second: the first has 10 s to go, the second 30;
+    // the waiting 60 s take 40 s more of one job's time, shared by the two.
+    QTest::newRow("two at once") << QList<JobStatus>{job(JobState::Running, 40, 20, 0, 10),
+                                                     job(JobState::Running, 40, 10, 0, 10),
+                                                     job(JobState::Waiting, 0)}
+                                 << QList<qint64>{40, 40, 60} << 10
+                                 << QStringLiteral("%21 · 2/3 · 2 iş sürüyor · kalan 00:00:40")
+                                 << 2;
+    // Nothing waits: the run ends with its longest job.
+    QTest::newRow("last two") << QList<JobStatus>{job(JobState::Running, 40, 20, 0, 10),
+                                                  job(JobState::Running, 40, 10, 0, 10)}
+                              << QList<qint64>{40, 40} << 10
+                              << QStringLiteral("%37 · 2/2 · 2 iş sürüyor · kalan 00:00:30") << 2;
 }
 
 void TestRunEstimate::run()
@@ -141,8 +162,9 @@ void TestRunEstimate::run()
     QFETCH(QList<qint64>, planned);
     QFETCH(int, nowAfter);
     QFETCH(QString, caption);
+    QFETCH(int, parallel);
     const QLocale c(QLocale::C);
-    QCOMPARE(runCaption(runFigures(jobs, planned, kStart.addSecs(nowAfter)), c), caption);
+    QCOMPARE(runCaption(runFigures(jobs, planned, kStart.addSecs(nowAfter), parallel), c), caption);
 }
 
 void TestRunEstimate::texts()
@@ -157,6 +179,60 @@ void TestRunEstimate::texts()
     figures.total = 8;
     figures.secondsLeft = 250;
     QCOMPARE(runCaption(figures, turkish), QStringLiteral("%45 · 3/8 · kalan 00:04:10"));
+}
+
+void TestRunEstimate::plan_data()
+{
+    QTest::addColumn<int>("choice"); // cbJobs: 0 Otomatik, 1..4
+    QTest::addColumn<int>("cores");
+    QTest::addColumn<double>("pixelRate");
+    QTest::addColumn<int>("jobCount");
+    QTest::addColumn<int>("jobs");
+    QTest::addColumn<int>("threads"); // 0: the encoder's own choice
+    const double p360 = 640.0 * 360 * 30, p720 = 1280.0 * 720 * 30, p1080 = 1920.0 * 1080 * 30;
+    QTest::newRow("small output, two cores") << 0 << 2 << p360 << 12 << 2 << 1;
+    QTest::newRow("720p, two cores") << 0 << 2 << p720 << 12 << 2 << 1;
+    QTest::newRow("1080p keeps two cores busy") << 0 << 2 << p1080 << 12 << 1 << 0;
+    QTest::newRow("720p at 60 a second") << 0 << 2 << p720 * 2 << 12 << 1 << 0;
+    QTest::newRow("one core") << 0 << 1 << p360 << 12 << 1 << 0;
+    QTest::newRow("many cores, at most four") << 0 << 16 << p360 << 12 << 4 << 4;
+    QTest::newRow("1080p, eight cores") << 0 << 8 << p1080 << 12 << 4 << 2;
+    QTest::newRow("no more jobs than the run has") << 0 << 16 << p360 << 3 << 3 << 5;
+    QTest::newRow("one file") << 0 << 8 << p360 << 1 << 1 << 0;
+    QTest::newRow("chosen: one") << 1 << 8 << p360 << 12 << 1 << 0;
+    QTest::newRow("chosen: three on two cores") << 3 << 2 << p1080 << 12 << 3 << 1;
+    QTest::newRow("chosen, fewer files") << 4 << 8 << p1080 << 2 << 2 << 4;
+    QTest::newRow("rate unknown") << 0 << 2 << 0.0 << 12 << 1 << 0;
+}
+
+void TestRunEstimate::plan()
+{
+    QFETCH(int, choice);
+    QFETCH(int, cores);
+    QFETCH(double, pixelRate);
+    QFETCH(int, jobCount);
+    QFETCH(int, jobs);
+    QFETCH(int, threads);
+    const JobPlan got = planJobs(choice, cores, pixelRate, jobCount);
+    QCOMPARE(got.jobs, jobs);
+    QCOMPARE(got.threads, threads);
+}
+
+// The render size at the fastest rate of the rows known; 30 a second when none says, or when a
+// header's rate is beyond any camera's.
+void TestRunEstimate::pixelRate()
+{
+    RenderSettings settings; // 1280x720
+    VideoItem slow, fast, broken;
+    slow.frameRate = QStringLiteral("25/1");
+    fast.frameRate = QStringLiteral("60000/1001");
+    broken.frameRate = QStringLiteral("90000/1");
+    QCOMPARE(outputPixelRate(settings, {}), 1280.0 * 720 * 30);
+    QCOMPARE(outputPixelRate(settings, {&slow, nullptr}), 1280.0 * 720 * 25);
+    QCOMPARE(outputPixelRate(settings, {&slow, &fast}), 1280.0 * 720 * 60000 / 1001);
+    QCOMPARE(outputPixelRate(settings, {&broken}), 1280.0 * 720 * 30);
+    settings.cbRenderScale = 8; // 720x1280
+    QCOMPARE(outputPixelRate(settings, {&slow}), 720.0 * 1280 * 25);
 }
 
 QTEST_GUILESS_MAIN(TestRunEstimate)

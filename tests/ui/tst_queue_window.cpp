@@ -83,6 +83,7 @@ private Q_SLOTS:
     void cleanup();
     void fullRun();
     void stopDuringSecondJob();
+    void twoJobsAtOnce();
     void outputFolderChecks();
     void toolCheckFails();
     void brokenSourceFailsAndRunGoesOn();
@@ -301,6 +302,52 @@ void TestQueueWindow::stopDuringSecondJob()
     QCOMPARE(focusedAfter, 2);
     // Only the finished job's output is there: the stopped one left nothing, not even in part.
     QCOMPARE(QDir(m_out).entryList(QDir::Files), QStringList{QStringLiteral("a.mkv")});
+}
+
+// With two jobs at once both rows follow their own encoder, the caption counts them, and
+// "Durdur" ends both trees and skips the rest.
+void TestQueueWindow::twoJobsAtOnce()
+{
+    auto form = makeForm({m_src + "long.mp4", m_src + "paced.mp4", m_src + "a.mp4"}, m_out);
+    QVERIFY(form);
+    form->renderSettings->cbJobs->setCurrentIndex(2);
+    QList<Row> after;
+    QString caption;
+    QList<qint64> groups;
+    bool groupsGone = false;
+    render(*form, [&](VideoRenderForm *w) {
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        const bool both = waitFor([w] {
+            RenderQueue *q = w->queue();
+            return q && q->run(0) && q->run(1) &&
+                   !w->logListView->topLevelItem(0)->text(4).isEmpty() &&
+                   !w->logListView->topLevelItem(1)->text(4).isEmpty() &&
+                   w->windowTitle().contains(QStringLiteral("2 iş sürüyor"));
+        });
+        if (!both)
+            return;
+        caption = w->windowTitle();
+        groups = {w->queue()->run(0)->processId(), w->queue()->run(1)->processId()};
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        groupsGone = waitFor(
+            [&groups] {
+                return !testsupport::groupAlive(groups[0]) && !testsupport::groupAlive(groups[1]);
+            },
+            5000);
+        after = rows(w);
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+    });
+    QVERIFY2(caption.contains(QStringLiteral("/3 · 2 iş sürüyor")), qPrintable(caption));
+    QCOMPARE(groups.size(), 2);
+    QVERIFY(groups[0] != groups[1]);
+    QVERIFY(groupsGone);
+    QCOMPARE(after.size(), 3);
+    for (int i = 0; i < 2; ++i)
+        QVERIFY2(readsAsTime(after[i].end) && after[i].progress != "100%",
+                 qPrintable(after[i].progress));
+    QVERIFY(after[2].start.isEmpty() && after[2].progress.isEmpty());
+    QVERIFY(QDir(m_out).entryList(QDir::Files).isEmpty());
 }
 
 void TestQueueWindow::outputFolderChecks()
