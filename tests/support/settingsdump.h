@@ -32,7 +32,7 @@ inline char *toString(const RenderSettings &s)
 namespace testsupport {
 
 // Every field away from its default; the pickers name the library entries "mavi", "ahşap" and
-// "kanal" (the first of each library).
+// "kanal" (the first of each picture library), "giriş" and "kapanış" (of the clip libraries).
 inline fulmaro::RenderSettings everySettingChanged()
 {
     fulmaro::RenderSettings s;
@@ -77,6 +77,14 @@ inline fulmaro::RenderSettings everySettingChanged()
     s.tbGammaGreen = 56;
     s.tbGammaBlue = 57;
     s.tbFilterOpacity = 70;
+    s.cbIntro = 1;
+    s.cbIntroText = QStringLiteral("giriş");
+    s.cbOutro = 1;
+    s.cbOutroText = QStringLiteral("kapanış");
+    s.cbEraseAudio = true;
+    s.cbEraseVideo = true;
+    s.tbVolume = 150;
+    s.cbLoudness = 2;
     s.cbPreviewScale = 0;
     s.cbPreviewNoAudio = false;
     return s;

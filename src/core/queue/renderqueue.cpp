@@ -167,9 +167,10 @@ void RenderQueue::checkAndRun(int index)
     Q_EMIT jobStarted(index);
 }
 
-void RenderQueue::runPass(int, const QString &commandLine)
+void RenderQueue::runPass(int index, const QString &commandLine)
 {
     m_progress.reset();
+    m_progress.setAddedSeconds(m_jobs.at(index).clipSeconds);
     auto *run = new ToolRun(
         commandLine, m_options.workDir,
         [this](const QString &piece, bool &stop) { onOutput(piece, stop); }, this);
@@ -196,7 +197,7 @@ bool RenderQueue::prepareJob(int index)
     JobStatus &status = m_status[index];
     const RenderJob &job = m_jobs.at(index);
     // A source deleted or locked away since it was listed fails here, not in the encoder.
-    status.reason = sourceProblem(job.name);
+    status.reason = jobInputProblem(job);
     if (!status.reason.isEmpty())
         return false;
     // Said now rather than after the whole encode.
@@ -286,16 +287,23 @@ void RenderQueue::onDone()
     JobStatus &status = m_status[m_current];
     const RenderJob &job = m_jobs.at(m_current);
     // The first pass has measured the video; the second writes it.
+    QString measureProblem;
     if (status.pass == 1 && result.end == RunEnd::Succeeded && !m_abort) {
-        m_run = nullptr;
-        run->deleteLater();
-        status.pass = 2;
-        runPass(m_current, renderCommandLine(m_options.encoderPath, job, status.partPath));
-        return;
+        // The second line takes what the first measured (the loudness).
+        const QString second = secondPassCommandLine(m_options.encoderPath, job, status.partPath,
+                                                     result.lines, &measureProblem);
+        if (!second.isEmpty()) {
+            m_run = nullptr;
+            run->deleteLater();
+            status.pass = 2;
+            runPass(m_current, second);
+            return;
+        }
     }
     // A stop that came as the first pass ended leaves nothing to finish.
-    const RunEnd end =
-        status.pass == 1 && result.end == RunEnd::Succeeded ? RunEnd::Stopped : result.end;
+    const RunEnd end = !measureProblem.isEmpty()                             ? RunEnd::Failed
+                       : status.pass == 1 && result.end == RunEnd::Succeeded ? RunEnd::Stopped
+                                                                             : result.end;
     status.pass = 0;
     status.ended = clock();
     // The real span, so a job that runs across midnight shows how long it took.
@@ -352,8 +360,8 @@ void RenderQueue::onDone()
         keepTail();
         const JobReason reason = encoderFailureReason(result.end, result.exitCode, result.lines,
                                                       job.name, status.partPath);
-        status.reason = reason.text;
-        if (reason.endsRun)
+        status.reason = measureProblem.isEmpty() ? reason.text : measureProblem;
+        if (reason.endsRun && measureProblem.isEmpty())
             m_halted = true;
         break;
     }

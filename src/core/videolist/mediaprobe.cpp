@@ -246,6 +246,7 @@ struct StreamSection
     QString sideRotation;
     QString rotateTag;
     QString startTime;
+    QString duration;
     bool attachedPicture = false;
 };
 
@@ -296,6 +297,8 @@ StreamFacts readStreamFacts(const QStringList &streamLines)
                 facts.frameRate = plausibleFrameRate(section.rFrameRate, section.avgFrameRate);
                 if (known && std::isfinite(start))
                     videoStart = start;
+                const double length = section.duration.toDouble();
+                facts.videoSeconds = std::isfinite(length) && length > 0 ? length : 0;
                 const double guessed = frameRateValue(section.rFrameRate);
                 const double average = frameRateValue(section.avgFrameRate);
                 facts.steadyRate = guessed > 0 && std::fabs(guessed - average) <= guessed * 1e-9;
@@ -371,6 +374,8 @@ StreamFacts readStreamFacts(const QStringList &streamLines)
             take(section.rotateTag);
         else if (name == QLatin1String("start_time"))
             take(section.startTime);
+        else if (name == QLatin1String("duration"))
+            take(section.duration);
         else if (name == QLatin1String("disposition:attached_pic"))
             section.attachedPicture = value == QLatin1String("1");
     }
@@ -395,6 +400,8 @@ VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
     VideoItem item;
     item.caption = path;
     item.duration = durationText(probedDurationSeconds(formatLines, locale), locale);
+    const double seconds = probeValue(formatLines, u"duration").toDouble();
+    item.seconds = std::isfinite(seconds) && seconds > 0 && seconds < 9.0e15 ? seconds : 0;
     item.type = extensionWithDot(path).mid(1);
     qint64 bytes = probedSize(probeValue(formatLines, u"size"));
     // A negative count is no size either; the file system knows better.

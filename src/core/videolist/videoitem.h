@@ -39,7 +39,8 @@ struct VideoItem
     // was not probed.
     int videoOrdinal = 0;
     QString frameRate;
-    int rotation = 0; // degrees the picture is turned when shown
+    int rotation = 0;   // degrees the picture is turned when shown
+    double seconds = 0; // the length as the probe gave it, with its fraction; 0 when unknown
     // The video's frames are steady and no stream starts before it (see StreamFacts); false when
     // not known.
     bool videoStartsWithFile = false;
