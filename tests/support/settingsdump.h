@@ -5,6 +5,7 @@
 #include "core/render/settingstable.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QStringList>
 
 namespace fulmaro {
@@ -88,6 +89,15 @@ inline fulmaro::RenderSettings everySettingChanged()
     s.cbPreviewScale = 0;
     s.cbPreviewNoAudio = false;
     return s;
+}
+
+// The clip entries everySettingChanged() names, as files of the intro and outro folders (the
+// pickers list them by name; nothing reads them).
+inline bool addEveryClipEntry(const QString &introDir, const QString &outroDir)
+{
+    QFile intro(introDir + QStringLiteral("giriş.mp4"));
+    QFile outro(outroDir + QStringLiteral("kapanış.mp4"));
+    return intro.open(QIODevice::WriteOnly) && outro.open(QIODevice::WriteOnly);
 }
 
 } // namespace testsupport
