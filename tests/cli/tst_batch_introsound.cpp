@@ -6,6 +6,7 @@
 #include "core/queue/renderqueue.h"
 #include "core/render/commandbuilder.h"
 #include "core/render/endclips.h"
+#include "core/render/settingstable.h"
 #include "core/videolist/mediaprobe.h"
 #include "support/batchrunner.h"
 #include "support/fakedesktopbus.h"
@@ -142,6 +143,7 @@ private Q_SLOTS:
     void volumeHalves();
     void unreadableIntroFailsTheJob();
     void clipRemovedBeforeItsTurn();
+    void helpNamesEverySetting();
 
 private:
     Output batch(const QStringList &args) { return testsupport::runBatch(args); }
@@ -390,6 +392,19 @@ void TestBatchIntroSound::clipRemovedBeforeItsTurn()
              QStringLiteral("Outro klibi \"geçici kapanış\" kitaplıkta bulunamadı."));
     QVERIFY(!QFileInfo::exists(output));
     QVERIFY(QDir(m_out).entryList({"kaldırılan*"}, QDir::Files).isEmpty());
+}
+
+// The help lists the settings from the settings table: a new setting is there at once.
+void TestBatchIntroSound::helpNamesEverySetting()
+{
+    const Output o = batch({"--help"});
+    QCOMPARE(o.exitCode, 0);
+    for (const SettingControl &control : settingControls()) {
+        QVERIFY2(o.out.contains(QStringLiteral("\n  ") + control.name + QLatin1Char(' ')),
+                 qPrintable(control.name));
+    }
+    QVERIFY(o.out.contains(QStringLiteral("0 Değiştirme, 1 Web (-14 LUFS), 2 Yayın (-23 LUFS)")));
+    QVERIFY(o.out.contains(QStringLiteral("tbVolume            0 .. 200 (varsayılan: 100)")));
 }
 
 QTEST_GUILESS_MAIN(TestBatchIntroSound)

@@ -147,7 +147,7 @@ QString settingsHelpText()
             break;
         case SettingKind::Picker:
             values =
-                c.items.join(QStringLiteral(", ")) + QStringLiteral(" ya da kitaplıktaki bir adı");
+                c.items.join(QStringLiteral(", ")) + QStringLiteral(" ya da kitaplıktaki bir ad");
             break;
         case SettingKind::Check:
             values = QStringLiteral("0 ya da 1");
