@@ -135,6 +135,7 @@ class TestBatchIntroSound : public QObject
 private Q_SLOTS:
     void initTestCase();
     void joinsIntroVideoAndOutro();
+    void joinedFramesAddUp();
     void clipsCountInTheEstimate();
     void loudness_data();
     void loudness();
@@ -231,6 +232,18 @@ void TestBatchIntroSound::joinsIntroVideoAndOutro()
     const QString tail = tool("ffmpeg", {"-nostats", "-ss", "8.5", "-i", output, "-t", "1", "-af",
                                          "volumedetect", "-f", "null", "-"});
     QVERIFY2(!tail.contains("max_volume: -91"), qPrintable(tail));
+}
+
+// Without overlays, at the source's speed: the parts' frames add up, none held over at a seam.
+void TestBatchIntroSound::joinedFramesAddUp()
+{
+    const Output o = batch({"--output", m_out, "--set", "cbRenderScale=6", "--set",
+                            "cbIntro=açılış 4x3", "--set", "cbOutro=kapanış", m_video});
+    QVERIFY2(o.exitCode == 0, qPrintable(o.err));
+    const QString text = tool("ffprobe", {"-v", "error", "-count_packets", "-select_streams", "v",
+                                          "-show_entries", "stream=nb_read_packets", "-of",
+                                          "default=nw=1:nk=1", m_out + "/deniz kıyısı 16x9.mp4"});
+    QCOMPARE(text.trimmed(), QStringLiteral("210")); // 2 s, 3 s and 2 s at 30 frames a second
 }
 
 void TestBatchIntroSound::clipsCountInTheEstimate()

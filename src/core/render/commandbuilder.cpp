@@ -853,11 +853,16 @@ QString secondsText(double seconds)
     return decimalText(std::round(std::max(0.0, seconds) * 1000.0) / 1000.0);
 }
 
-// The seconds of the source the render keeps, and the output seconds they make at the speed.
+// The seconds of the source the render keeps (as inputTrims reads them), and the output seconds
+// they make at the speed.
 double keptSourceSeconds(const VideoItem &item, const RenderSettings &s)
 {
     const double listed = item.seconds > 0 ? item.seconds : durationToSeconds(item.duration);
-    return std::max(0.0, listed - std::max(0, s.edTimeStart) - std::max(0, s.edTimeEnd));
+    const double start = std::max(0, s.edTimeStart);
+    if (s.edTimeEnd > 0)
+        return std::clamp(double(durationToSeconds(item.duration) - s.edTimeEnd - start), 0.0,
+                          std::max(0.0, listed - start));
+    return std::max(0.0, listed - start);
 }
 
 double mainOutputSeconds(const VideoItem &item, const RenderSettings &s)
@@ -977,6 +982,8 @@ BuiltCommand buildStagedRender(const VideoItem &item, const RenderSettings &s,
     QString graph;
     QString picture;
     if (st.picture) {
+        // The lean graph ends with the video's own last frame as the canvas would: the joined
+        // parts' frames add up.
         if (leanGraph && coversCanvas(choices, item, speed.percent)) {
             graph = leanVideoChain(s, choices, geometry, speed, item);
             picture = QStringLiteral("[video]");
@@ -998,8 +1005,12 @@ BuiltCommand buildStagedRender(const VideoItem &item, const RenderSettings &s,
         QStringList steps;
         if (speed.percent != kNormalSpeed)
             steps << atempoChain(speed.percent);
-        if (joins)
+        if (joins) {
             steps << formatStep(format);
+            // As long as the picture: sound that runs on would hold the next part back a frame.
+            if (const double length = mainOutputSeconds(item, s); length > 0)
+                steps << QStringLiteral("apad, atrim=duration=") + secondsText(length);
+        }
         if (!steps.isEmpty() || joins || st.volume != 100 || loudness) {
             append(QStringLiteral("; [0:a:0] ") +
                    (steps.isEmpty() ? QStringLiteral("anull") : steps.join(QStringLiteral(", "))) +

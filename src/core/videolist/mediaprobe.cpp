@@ -400,8 +400,7 @@ VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
     VideoItem item;
     item.caption = path;
     item.duration = durationText(probedDurationSeconds(formatLines, locale), locale);
-    const double seconds = probeValue(formatLines, u"duration").toDouble();
-    item.seconds = std::isfinite(seconds) && seconds > 0 && seconds < 9.0e15 ? seconds : 0;
+
     item.type = extensionWithDot(path).mid(1);
     qint64 bytes = probedSize(probeValue(formatLines, u"size"));
     // A negative count is no size either; the file system knows better.
@@ -420,6 +419,11 @@ VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
     item.frameRate = facts.frameRate;
     item.rotation = facts.rotation;
     item.videoStartsWithFile = facts.videoStartsWithFile;
+    // The picture's own length where the container gives it, the container's otherwise.
+    const double container = probeValue(formatLines, u"duration").toDouble();
+    item.seconds = facts.videoSeconds > 0 ? facts.videoSeconds
+                   : std::isfinite(container) && container > 0 && container < 9.0e15 ? container
+                                                                                     : 0;
     item.checked = false;
     item.group = 0;
     return item;
