@@ -137,7 +137,9 @@ void setOption(const QByteArray &data)
 {
     const LibraryEntries library{{QStringLiteral("mavi"), QStringLiteral("Yok")},
                                  {QStringLiteral("altın çerçeve")},
-                                 {QStringLiteral("Kırmızı"), QStringLiteral("a;b")}};
+                                 {QStringLiteral("Kırmızı"), QStringLiteral("a;b")},
+                                 {QStringLiteral("giriş")},
+                                 {QStringLiteral("kapanış")}};
     RenderSettings settings;
     const RenderSettings before = settings;
     const QString problem = applySettingOption(settings, QString::fromUtf8(data), library);

@@ -1,5 +1,7 @@
 #include "cli/batchoptions.h"
 
+#include "core/render/settingsoptions.h"
+
 #include <QDir>
 
 namespace fulmaro::batch {
@@ -165,7 +167,7 @@ void resolveRelativePaths(BatchOptions &options, const QString &currentFolder)
 
 QString helpText()
 {
-    return QStringLiteral(
+    const QString text = QStringLiteral(
         "Kullanım:\n"
         "  fulmaro-batch --list DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
@@ -253,7 +255,19 @@ QString helpText()
         "Çıkış kodları: 0 her iş başarılı, 1 en az bir iş başarısız, 2 hatalı kullanım,\n"
         "bulunamayan ya da normal dosya olmayan dosya, bulunamayan klasör, yazılamayan çıkış\n"
         "klasörü ya da geçersiz ayar (boş, sıfır ya da çok büyük bit hızı, videodan bir şey\n"
-        "bırakmayan kırpma), 130 Ctrl-C, SIGTERM ya da SIGHUP ile durduruldu.\n");
+        "bırakmayan kırpma), 130 Ctrl-C, SIGTERM ya da SIGHUP ile durduruldu.\n"
+        "\n"
+        "Giriş/Çıkış ve Ses: cbIntro ve cbOutro, çalışma klasörünün Intro ve Outro\n"
+        "kitaplıklarındaki bir klibin adıyla (uzantısız) her çıktının başına ve sonuna o\n"
+        "klibi ekler; klip çıktının boyutuna oranı korunarak ortalanır, sesi yoksa sessizlik\n"
+        "eklenir. cbEraseAudio=1 sesi siler, cbEraseVideo=1 yalnızca sesi yazar (mp4, mov,\n"
+        "mkv yerine m4a; avi, flv yerine mp3; webm yerine opus). tbVolume sesi yüzde olarak\n"
+        "ayarlar. cbLoudness (1 Web -14 LUFS, 2 Yayın -23 LUFS) sesi iki geçişte ölçüp\n"
+        "hedefe getirir: --dry-run önce ölçen satırı, sonra @loudnorm@ yerine ilk satırın\n"
+        "ölçtüğü değerlerin konacağı satırı yazar.\n"
+        "\n"
+        "Ayarlar (AD, aldığı değerler ve varsayılanı):\n");
+    return text + settingsHelpText();
 }
 
 } // namespace fulmaro::batch

@@ -33,8 +33,8 @@ std::optional<int> resolvePresets(batch::BatchOptions &options, const WorkFolder
         err << "fulmaro-batch: " << message << '\n';
         return code;
     };
-    const LibraryEntries library =
-        currentLibraryEntries(folders.filterDir, folders.frameDir, folders.logoDir);
+    const LibraryEntries library = currentLibraryEntries(
+        folders.filterDir, folders.frameDir, folders.logoDir, folders.introDir, folders.outroDir);
     if (!options.preset.isEmpty()) {
         const PresetLoad load = loadPreset(folders.presetsDir(), options.preset, library);
         if (!load.ok)

@@ -12,6 +12,7 @@
 #include "core/queue/runestimate.h"
 #include "core/queue/sizeestimate.h"
 #include "core/render/commandbuilder.h"
+#include "core/render/presets.h"
 #include "core/render/settingsoptions.h"
 #include "core/runner/toolcheck.h"
 
@@ -208,9 +209,8 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
     };
 
     RenderSettings settings;
-    const LibraryEntries library{libraryPictureNames(folders.filterDir),
-                                 libraryPictureNames(folders.frameDir),
-                                 libraryPictureNames(folders.logoDir)};
+    const LibraryEntries library = currentLibraryEntries(
+        folders.filterDir, folders.frameDir, folders.logoDir, folders.introDir, folders.outroDir);
     for (const QString &assignment : options.assignments) {
         const QString problem = applySettingOption(settings, assignment, library);
         if (!problem.isEmpty())
@@ -301,15 +301,18 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         }
     }
 
-    const BuildFolders buildFolders = BuildFolders::from(folders, tools);
+    BuildFolders buildFolders = BuildFolders::from(folders, tools);
+    buildFolders.endClips =
+        probeEndClips(settings, folders.introDir, folders.outroDir, tools, folders.workDir);
     const QStringList outputs =
-        renderOutputPaths(options.files, settings.cbExtension, outputFolder);
+        renderOutputPaths(options.files, outputExtension(settings), outputFolder);
     SourceProber prober(tools, folders.workDir, options.files);
     QObject::connect(&ending, &EndingSignals::arrived, &prober, &SourceProber::abandon);
     prober.start();
     // Each output's expected size: a comment before its lines, or (--estimate) all there is.
     // A preview writes no file.
     SizeEstimator sizes(int(options.files.size()), settings, folders, tools);
+    sizes.setEndClips(buildFolders.endClips);
     QObject::connect(&ending, &EndingSignals::arrived, &sizes, &SizeEstimator::stop);
     const bool withSizes = !options.preview;
     bool sizesMissing = false;

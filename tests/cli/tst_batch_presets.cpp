@@ -63,6 +63,7 @@ void TestBatchPresets::initTestCase()
          QStringList{m_folders.filterDir + "mavi.png", m_folders.frameDir + "ahşap.png",
                      m_folders.logoDir + "kanal.png"})
         QVERIFY(QImage(4, 4, QImage::Format_ARGB32).save(file));
+    QVERIFY(testsupport::addEveryClipEntry(m_folders.introDir, m_folders.outroDir));
     m_clip = m_dir.filePath(QStringLiteral("kıyı.mp4"));
     QVERIFY(testsupport::makeClip(m_clip, 1, true));
 }
@@ -80,7 +81,8 @@ void TestBatchPresets::everyControlStoredAndRead()
     expected.cbPreviewScale = RenderSettings().cbPreviewScale;
     expected.cbPreviewNoAudio = RenderSettings().cbPreviewNoAudio;
     const LibraryEntries library =
-        currentLibraryEntries(m_folders.filterDir, m_folders.frameDir, m_folders.logoDir);
+        currentLibraryEntries(m_folders.filterDir, m_folders.frameDir, m_folders.logoDir,
+                              m_folders.introDir, m_folders.outroDir);
     const PresetLoad load = loadPreset(m_folders.presetsDir(), QStringLiteral("Haftalık"), library);
     QVERIFY2(load.ok, qPrintable(load.error));
     QCOMPARE(load.settings, expected);

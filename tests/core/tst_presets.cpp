@@ -42,6 +42,8 @@ LibraryEntries library()
     l.filters = {QStringLiteral("mavi")};
     l.frames = {QStringLiteral("ahşap")};
     l.logos = {QStringLiteral("kanal")};
+    l.intros = {QStringLiteral("giriş")};
+    l.outros = {QStringLiteral("kapanış")};
     return l;
 }
 

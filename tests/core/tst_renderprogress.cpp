@@ -23,6 +23,7 @@ private Q_SLOTS:
     void pieces_data();
     void pieces();
     void realEncoderOutput();
+    void joinedClipsCount();
     void timeFormats_data();
     void timeFormats();
     void elapsed();
@@ -165,6 +166,21 @@ void TestRenderProgress::pieces()
     QCOMPARE(seen, reports);
     QCOMPARE(last, percent);
     QCOMPARE(progress.log(), pieces.join(QString()));
+}
+
+// An intro and an outro add their seconds to the source's, once its length is known.
+void TestRenderProgress::joinedClipsCount()
+{
+    RenderProgress progress(0, 0, 50);
+    progress.setAddedSeconds(4.2);
+    QVERIFY(!progress.feed(QStringLiteral("  Duration: N/A, start: 0.0\n")).durationLearnt);
+    QCOMPARE(progress.expectedSeconds(), qint64(0));
+    progress.reset();
+    QVERIFY(progress.feed(QStringLiteral("  Duration: 00:00:03.00, start: 0.0\n")).durationLearnt);
+    QCOMPARE(progress.expectedSeconds(), qint64(10)); // 3 s at half speed, and 4 s of clips
+    const RenderProgress::Step step =
+        progress.feed(QStringLiteral("frame=  150 time=00:00:05.00 bitrate= 600.0kbits/s\r"));
+    QCOMPARE(step.percent, qint64(50));
 }
 
 // The real encoder's report of a 3-second clip, as the runner delivered it and cut at every

@@ -22,6 +22,8 @@ LibraryEntries library()
     l.filters = {QStringLiteral("mavi"), QStringLiteral("Yağmur")};
     l.frames = {QStringLiteral("ahşap"), QStringLiteral("kırmızı çerçeve")};
     l.logos = {QStringLiteral("kanal")};
+    l.intros = {QStringLiteral("giriş")};
+    l.outros = {QStringLiteral("kapanış")};
     return l;
 }
 
@@ -52,6 +54,14 @@ QString dump(const RenderSettings &s)
     t("cbFilterText", s.cbFilterText);
     i("cbFrame", s.cbFrame);
     t("cbFrameText", s.cbFrameText);
+    i("cbIntro", s.cbIntro);
+    t("cbIntroText", s.cbIntroText);
+    i("cbOutro", s.cbOutro);
+    t("cbOutroText", s.cbOutroText);
+    i("cbEraseAudio", s.cbEraseAudio);
+    i("cbEraseVideo", s.cbEraseVideo);
+    i("tbVolume", s.tbVolume);
+    i("cbLoudness", s.cbLoudness);
     i("edVideoFront", s.edVideoFront);
     t("cbVideoScale", s.cbVideoScale);
     i("cbVideoPosition", s.cbVideoPosition);
@@ -120,6 +130,12 @@ void TestSettingsOptions::accepted_data()
     row("tbVideoSpeed=5", {"tbVideoSpeed=5"});
     row("tbContrast=-20", {"tbContrast=-20"});
     row("tbGammaBlue=1", {"tbGammaBlue=1"});
+    row("cbIntro=giriş", {"cbIntro=1", "cbIntroText=giriş"});
+    row("cbOutro=kapanış", {"cbOutro=1", "cbOutroText=kapanış"});
+    row("cbEraseAudio=1", {"cbEraseAudio=1"});
+    row("cbEraseVideo=1", {"cbEraseVideo=1"});
+    row("tbVolume=0", {"tbVolume=0"});
+    row("cbLoudness=1", {"cbLoudness=1"});
 }
 
 void TestSettingsOptions::accepted()
@@ -177,7 +193,13 @@ void TestSettingsOptions::refused_data()
     row("tbZoom=9",
         "tbZoom için geçersiz değer: \"9\" (10 ile 100 arasında bir tam sayı bekleniyor)");
     row("tbColour=1", "Bilinmeyen ayar: \"tbColour\"");
-    row("cbEraseAudio=1", "Bilinmeyen ayar: \"cbEraseAudio\"");
+    row("TrackBar1=50", "Bilinmeyen ayar: \"TrackBar1\"");
+    row("tbVolume=201",
+        "tbVolume için geçersiz değer: \"201\" (0 ile 200 arasında bir tam sayı bekleniyor)");
+    row("cbLoudness=3",
+        "cbLoudness için geçersiz değer: \"3\" (0 ile 2 arasında bir sıra numarası bekleniyor)");
+    row("cbIntro=kanal",
+        "cbIntro için geçersiz değer: \"kanal\" (\"Yok\" ya da listedeki bir ad bekleniyor)");
     row("tbZoom", "Geçersiz ayar: \"tbZoom\" (AD=DEĞER biçiminde olmalı)");
     row("=5", "Geçersiz ayar: \"=5\" (AD=DEĞER biçiminde olmalı)");
 }

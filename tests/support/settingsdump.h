@@ -5,6 +5,7 @@
 #include "core/render/settingstable.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QStringList>
 
 namespace fulmaro {
@@ -32,7 +33,7 @@ inline char *toString(const RenderSettings &s)
 namespace testsupport {
 
 // Every field away from its default; the pickers name the library entries "mavi", "ahşap" and
-// "kanal" (the first of each library).
+// "kanal" (the first of each picture library), "giriş" and "kapanış" (of the clip libraries).
 inline fulmaro::RenderSettings everySettingChanged()
 {
     fulmaro::RenderSettings s;
@@ -78,9 +79,26 @@ inline fulmaro::RenderSettings everySettingChanged()
     s.tbGammaGreen = 56;
     s.tbGammaBlue = 57;
     s.tbFilterOpacity = 70;
+    s.cbIntro = 1;
+    s.cbIntroText = QStringLiteral("giriş");
+    s.cbOutro = 1;
+    s.cbOutroText = QStringLiteral("kapanış");
+    s.cbEraseAudio = true;
+    s.cbEraseVideo = true;
+    s.tbVolume = 150;
+    s.cbLoudness = 2;
     s.cbPreviewScale = 0;
     s.cbPreviewNoAudio = false;
     return s;
+}
+
+// The clip entries everySettingChanged() names, as files of the intro and outro folders (the
+// pickers list them by name; nothing reads them).
+inline bool addEveryClipEntry(const QString &introDir, const QString &outroDir)
+{
+    QFile intro(introDir + QStringLiteral("giriş.mp4"));
+    QFile outro(outroDir + QStringLiteral("kapanış.mp4"));
+    return intro.open(QIODevice::WriteOnly) && outro.open(QIODevice::WriteOnly);
 }
 
 } // namespace testsupport

@@ -81,7 +81,8 @@ void TestMainForm::frame()
     QCOMPARE(pages->count(), 3);
     QCOMPARE(pages->tabText(0), QStringLiteral("Genel"));
     QCOMPARE(pages->tabText(1), QStringLiteral("Efektler"));
-    QVERIFY(!pages->isTabVisible(2));
+    QCOMPARE(pages->tabText(2), QStringLiteral("Giriş/Çıkış ve Ses"));
+    QVERIFY(pages->isTabVisible(2));
     QCOMPARE(pages->currentIndex(), 0);
     QCOMPARE(form.findChild<QWidget *>(QStringLiteral("SettingsPanel")), form.renderSettings);
     QCOMPARE(form.renderSettings->height(), 208);

@@ -58,6 +58,7 @@ void TestPresetBar::init()
          QStringList{folders.filterDir + "mavi.png", folders.frameDir + "ahşap.png",
                      folders.logoDir + "kanal.png"})
         QVERIFY(QImage(4, 4, QImage::Format_ARGB32).save(file));
+    QVERIFY(testsupport::addEveryClipEntry(folders.introDir, folders.outroDir));
     m_messages.clear();
     m_answer = kMsgYes;
     setMsgHook([this](MsgDlgType type, const QString &text) {
@@ -133,8 +134,11 @@ void TestPresetBar::roundTripInTheWindow()
     choose(QStringLiteral("Haftalık"));
     QVERIFY(m_messages.isEmpty());
     QCOMPARE(m_form->currentSettings(), panelPart(s));
-    // The preset set a logo and a frame: their sub-controls are usable.
+    // The preset set a logo and a frame: their sub-controls are usable once the picture is kept
+    // (the preset asks for sound only, which greys them).
     SettingsPanel *p = m_form->renderSettings;
+    QVERIFY(!p->cbLogoPosition->isEnabled());
+    p->cbEraseVideo->setChecked(false);
     for (QWidget *w :
          std::initializer_list<QWidget *>{p->cbLogoPosition, p->edLogoPositionX, p->cbLogoScale,
                                           p->edVideoFront, p->cbVideoScale})

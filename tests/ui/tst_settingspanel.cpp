@@ -31,6 +31,7 @@ private Q_SLOTS:
     void defaultsAreTheSettingsDefaults();
     void settingsRoundTrip();
     void hiddenControls();
+    void soundEnabling();
     void initialLabels();
     void labelsFollowAnySlider_data();
     void labelsFollowAnySlider();
@@ -146,7 +147,7 @@ void TestSettingsPanel::controlsAndDefaults()
                    {"tbContrast", -20, 20, 10},   {"tbBrightness", -10, 10, 0},
                    {"tbSaturation", 0, 30, 10},   {"tbGamma", 1, 100, 10},
                    {"tbGammaRed", 1, 100, 100},   {"tbGammaGreen", 1, 100, 100},
-                   {"tbGammaBlue", 1, 100, 100},  {"TrackBar1", 0, 100, 100}};
+                   {"tbGammaBlue", 1, 100, 100},  {"tbVolume", 0, 200, 100}};
     for (const auto &s : sliders) {
         auto *slider = p->findChild<QSlider *>(QLatin1String(s.name));
         QVERIFY2(slider, s.name);
@@ -203,6 +204,7 @@ void TestSettingsPanel::settingsRoundTrip()
          QStringList{m_folders.filterDir + "mavi.png", m_folders.frameDir + "ahşap.png",
                      m_folders.logoDir + "kanal.png"})
         QVERIFY(QImage(4, 4, QImage::Format_ARGB32).save(file));
+    QVERIFY(testsupport::addEveryClipEntry(m_folders.introDir, m_folders.outroDir));
     p->fillPickers();
 
     // Every field away from its default.
@@ -223,6 +225,10 @@ void TestSettingsPanel::settingsRoundTrip()
     QCOMPARE(p->settings(), expected);
     QCOMPARE(p->cbFrame->currentText(), QStringLiteral("ahşap"));
     QCOMPARE(p->lblVideoSpeedResult->text(), QStringLiteral("(1,50x)"));
+    // Sound only greys the picture's settings; with the picture kept the frame's and the logo's
+    // sub-controls are usable.
+    QVERIFY(!p->edVideoFront->isEnabled());
+    p->cbEraseVideo->setChecked(false);
     for (QWidget *w :
          std::initializer_list<QWidget *>{p->edVideoFront, p->cbVideoScale, p->cbVideoPosition,
                                           p->edLogoPositionY, p->cbLogoScale})
@@ -238,20 +244,67 @@ void TestSettingsPanel::hiddenControls()
 {
     p->show();
     QVERIFY(p->cbBitrate->isVisible());
-    for (const char *name : {"btnFullCPU", "tbFilterOpacity", "lblFiterOpacityResult",
-                             "cbEraseAudio", "cbEraseVideo", "TrackBar1"}) {
+    for (const char *name : {"btnFullCPU", "tbFilterOpacity", "lblFiterOpacityResult"}) {
         auto *w = p->findChild<QWidget *>(QLatin1String(name));
         QVERIFY2(w && w->isHidden(), name);
     }
     QCOMPARE(p->btnFullCPU->text(), QStringLiteral("%100 CPU"));
     QVERIFY(p->btnFullCPU->isChecked());
-    for (const char *name : {"cbIntro", "btnIntroNew", "btnIntroPreview", "cbOutro", "btnOutroNew",
-                             "btnOutroPreview"}) {
+    // The third page is shown, its pickers, buttons and sound controls usable.
+    QVERIFY(p->renderPageControl->isTabVisible(2));
+    QCOMPARE(p->renderPageControl->tabText(2), QStringLiteral("Giriş/Çıkış ve Ses"));
+    p->renderPageControl->setCurrentIndex(2);
+    for (const char *name :
+         {"cbIntro", "btnIntroNew", "btnIntroPreview", "cbOutro", "btnOutroNew", "btnOutroPreview",
+          "cbEraseAudio", "cbEraseVideo", "tbVolume", "cbLoudness"}) {
         auto *w = p->findChild<QWidget *>(QLatin1String(name));
-        QVERIFY2(w && !w->isEnabled(), name);
+        QVERIFY2(w && w->isEnabled() && w->isVisible(), name);
     }
     QCOMPARE(p->cbIntro->itemText(0), QStringLiteral("Yok"));
     QCOMPARE(p->btnOutroPreview->toolTip(), QStringLiteral("Outro Önizleme"));
+    QCOMPARE(p->cbLoudness->currentText(), QStringLiteral("Değiştirme"));
+    QCOMPARE(p->cbLoudness->itemText(1), QStringLiteral("Web (-14 LUFS)"));
+    QCOMPARE(p->cbLoudness->itemText(2), QStringLiteral("Yayın (-23 LUFS)"));
+}
+
+void TestSettingsPanel::soundEnabling()
+{
+    const QList<QWidget *> picture = {p->cbRenderScale, p->cbBitrate,  p->cbVideoCodec,
+                                      p->cbRateMode,    p->cbPreset,   p->cbFlipVideo,
+                                      p->tbZoom,        p->cbFilter,   p->cbFrame,
+                                      p->cbLogo,        p->edCropLeft, p->pageEffects};
+    const QList<QWidget *> kept = {p->edTimeStart, p->edTimeEnd,    p->tbVideoSpeed,
+                                   p->cbExtension, p->volumeSlider, p->cbLoudness};
+    p->cbLogo->setCurrentIndex(0);
+    // Sound only, however it is set: the picture's settings are greyed, the rest stay.
+    RenderSettings s;
+    s.cbEraseVideo = true;
+    p->setSettings(s);
+    for (QWidget *w : picture)
+        QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+    for (QWidget *w : kept)
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    QVERIFY(!p->cbEraseAudio->isEnabled());
+    // A frame chosen meanwhile leaves its sub-controls greyed too.
+    p->cbFrame->setCurrentIndex(1);
+    QVERIFY(!p->edVideoFront->isEnabled());
+    p->cbEraseVideo->setChecked(false);
+    for (QWidget *w : picture)
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    QVERIFY(p->edVideoFront->isEnabled());
+    QVERIFY(p->cbEraseAudio->isEnabled());
+
+    // No sound: nothing of the sound is to be set, and sound only cannot be chosen.
+    p->cbEraseAudio->setChecked(true);
+    QVERIFY(!p->cbEraseVideo->isEnabled());
+    QVERIFY(!p->volumeSlider->isEnabled());
+    QVERIFY(!p->cbLoudness->isEnabled());
+    p->cbEraseAudio->setChecked(false);
+    // The loudness sets the level: the volume gives way to it.
+    QVERIFY(p->volumeSlider->isEnabled());
+    p->cbLoudness->setCurrentIndex(1);
+    QVERIFY(!p->volumeSlider->isEnabled());
+    QVERIFY(!p->lblVolume->isEnabled());
 }
 
 void TestSettingsPanel::initialLabels()
@@ -287,8 +340,8 @@ void TestSettingsPanel::labelsFollowAnySlider_data()
                                    << "-0,3";
     QTest::newRow("opacity 70") << "tbFilterOpacity" << 70 << "lblFiterOpacityResult"
                                 << "(70%)";
-    QTest::newRow("hidden slider") << "TrackBar1" << 10 << "lblVideoSpeedResult"
-                                   << "(1,00x)";
+    QTest::newRow("volume 50") << "tbVolume" << 50 << "lblVolumeResult"
+                               << "(50%)";
 }
 
 void TestSettingsPanel::labelsFollowAnySlider()

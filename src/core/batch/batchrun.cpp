@@ -9,6 +9,8 @@
 
 #include <QFileInfo>
 
+#include <cmath>
+
 namespace fulmaro {
 
 namespace {
@@ -143,7 +145,8 @@ void BatchRun::scanned()
 void BatchRun::runJobs()
 {
     setPhase(Phase::Run);
-    m_outputs = renderOutputPaths(m_sources, m_setup.settings.cbExtension, m_setup.outputFolder);
+    m_outputs =
+        renderOutputPaths(m_sources, outputExtension(m_setup.settings), m_setup.outputFolder);
     QList<RenderJob> jobs;
     for (int index = 0; index < count(); ++index) {
         RenderJob placeholder;
@@ -190,7 +193,8 @@ void BatchRun::provideKnownJobs()
 {
     if (!m_queue)
         return;
-    const BuildFolders folders = BuildFolders::from(m_setup.folders, m_setup.tools);
+    BuildFolders folders = BuildFolders::from(m_setup.folders, m_setup.tools);
+    folders.endClips = endClips();
     for (int index = 0; index < count(); ++index) {
         const VideoItem *known = item(index);
         if (!known || !m_queue->isPending(index))
@@ -208,6 +212,7 @@ SizeEstimator *BatchRun::estimateSizes()
         return m_sizes;
     m_sizes = new SizeEstimator(count(), m_setup.settings, m_setup.folders, m_setup.tools, this);
     m_sizes->setObjectName(QStringLiteral("SizeEstimator"));
+    m_sizes->setEndClips(endClips());
     if (m_prober)
         connect(m_prober.get(), &SourceProber::progressed, m_sizes,
                 [this] { provideKnownSizes(); });
@@ -239,9 +244,19 @@ QList<qint64> BatchRun::plannedSeconds() const
     QList<qint64> planned;
     for (int index = 0; index < count(); ++index) {
         const VideoItem *known = item(index);
-        planned << (known ? plannedOutputSeconds(*known, m_setup.settings) : 0);
+        const qint64 seconds = known ? plannedOutputSeconds(*known, m_setup.settings) : 0;
+        planned << (seconds > 0 ? seconds + std::llround(endClips().seconds()) : 0);
     }
     return planned;
+}
+
+const EndClips &BatchRun::endClips() const
+{
+    if (!m_endClips)
+        m_endClips =
+            probeEndClips(m_setup.settings, m_setup.folders.introDir, m_setup.folders.outroDir,
+                          m_setup.tools, m_setup.folders.workDir);
+    return *m_endClips;
 }
 
 BatchTotals BatchRun::totals() const

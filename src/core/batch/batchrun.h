@@ -6,6 +6,7 @@
 #include "core/queue/rendercheck.h"
 #include "core/queue/renderqueue.h"
 #include "core/queue/sizeestimate.h"
+#include "core/render/endclips.h"
 #include "core/render/rendersettings.h"
 #include "core/videolist/videoitem.h"
 
@@ -97,6 +98,8 @@ public:
     SizeEstimator *sizes() const { return m_sizes; }
     // The size of a job's output, once the job has succeeded.
     std::optional<qint64> writtenBytes(int index) const;
+    // The intro and outro the settings choose, probed the first time they are asked for.
+    const EndClips &endClips() const;
 
 Q_SIGNALS:
     void phaseChanged(fulmaro::BatchRun::Phase phase);
@@ -125,6 +128,7 @@ private:
     QPointer<RenderQueue> m_queue;
     QPointer<SizeEstimator> m_sizes;
     std::unique_ptr<SleepInhibitor> m_sleepLock;
+    mutable std::optional<EndClips> m_endClips;
     Phase m_phase = Phase::Ready;
     bool m_stopped = false;
 };

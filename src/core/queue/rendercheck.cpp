@@ -28,15 +28,25 @@ QString fileName(const QString &path)
 
 } // namespace
 
+InputProblem checkStreams(const RenderSettings &settings)
+{
+    if (settings.cbEraseAudio && settings.cbEraseVideo)
+        return {erasedEverythingText(), QStringLiteral("cbEraseVideo")};
+    return {};
+}
+
 InputProblem checkCodec(const RenderSettings &settings)
 {
+    // Sound only writes no video codec.
+    if (settings.cbEraseVideo)
+        return {};
     return {codecContainerProblem(settings), QStringLiteral("cbVideoCodec")};
 }
 
 InputProblem checkBitrate(const RenderSettings &settings)
 {
-    // A constant quality has no bitrate.
-    if (rateModeFromIndex(settings.cbRateMode) == RateMode::Quality)
+    // A constant quality has no bitrate, nor has sound only.
+    if (rateModeFromIndex(settings.cbRateMode) == RateMode::Quality || settings.cbEraseVideo)
         return {};
     const QString text = settings.cbBitrate.trimmed();
     if (text.isEmpty())
@@ -100,7 +110,10 @@ InputProblem checkOutputFolder(const QString &folder)
 InputProblem checkRenderInput(const QList<VideoItem> &items, const RenderSettings &settings,
                               const QString &outputFolder)
 {
-    InputProblem problem = checkCodec(settings);
+    InputProblem problem = checkStreams(settings);
+    if (problem.isProblem())
+        return problem;
+    problem = checkCodec(settings);
     if (problem.isProblem())
         return problem;
     problem = checkBitrate(settings);

@@ -33,8 +33,11 @@ InputProblem checkTrim(const VideoItem &item, const RenderSettings &settings);
 // The output folder: missing, or one that takes no new file (edOutputFolder).
 InputProblem checkOutputFolder(const QString &folder);
 
-// Every check over a render's rows, first problem first: codec, bitrate, trims, then the output
-// folder when it exists (a missing one is reported when the run starts).
+// "Sesi Sil" and "Görüntüyü Sil" together leave nothing to write (cbEraseVideo).
+InputProblem checkStreams(const RenderSettings &settings);
+
+// Every check over a render's rows, first problem first: streams, codec, bitrate, trims, then the
+// output folder when it exists (a missing one is reported when the run starts).
 InputProblem checkRenderInput(const QList<VideoItem> &items, const RenderSettings &settings,
                               const QString &outputFolder);
 

@@ -1,5 +1,6 @@
 #include "core/queue/renderjobs.h"
 
+#include "core/queue/jobreason.h"
 #include "core/queue/outputfiles.h"
 #include "core/queue/renderprogress.h"
 #include "core/runner/shellquote.h"
@@ -113,6 +114,8 @@ RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettin
     RenderJob job;
     job.name = item.caption;
     job.refusal = problemText(item.problem);
+    if (job.refusal.isEmpty())
+        job.refusal = stagingRefusal(item, settings, folders.endClips);
     job.command = built.text;
     job.firstPass = built.firstPass;
     if (!job.firstPass.isEmpty())
@@ -120,8 +123,73 @@ RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettin
     job.copies = built.copies;
     job.position = position;
     job.outputPath = outputPath;
-    job.plannedSeconds = double(plannedOutputSeconds(item, settings));
+    for (const std::optional<EndClip> *clip : {&folders.endClips.intro, &folders.endClips.outro}) {
+        if (*clip)
+            job.clips.append(**clip);
+    }
+    job.clipSeconds = folders.endClips.seconds();
+    const qint64 planned = plannedOutputSeconds(item, settings);
+    job.plannedSeconds = planned > 0 ? double(planned) + job.clipSeconds : 0;
+    job.loudness = settings.cbLoudness;
     return job;
+}
+
+QString stagingRefusal(const VideoItem &item, const RenderSettings &settings, const EndClips &clips)
+{
+    if (settings.cbEraseAudio && settings.cbEraseVideo)
+        return erasedEverythingText();
+    const auto clipRefusal = [](int choice, const QString &name, const std::optional<EndClip> &clip,
+                                EndClipRole role) -> QString {
+        if (choice <= 0)
+            return QString();
+        if (!clip || clip->name != name)
+            return endClipCaption(role) + QStringLiteral(" klibi \"") + name +
+                   QStringLiteral("\" incelenmedi.");
+        return clip->problem;
+    };
+    if (QString r =
+            clipRefusal(settings.cbIntro, settings.cbIntroText, clips.intro, EndClipRole::Intro);
+        !r.isEmpty())
+        return r;
+    if (QString r =
+            clipRefusal(settings.cbOutro, settings.cbOutroText, clips.outro, EndClipRole::Outro);
+        !r.isEmpty())
+        return r;
+    const bool clipSound = (settings.cbIntro > 0 && clips.intro && clips.intro->hasAudio) ||
+                           (settings.cbOutro > 0 && clips.outro && clips.outro->hasAudio);
+    if (settings.cbEraseVideo && !item.hasAudio && !clipSound)
+        return QStringLiteral("ses yok: \"Görüntüyü Sil\" ile çıktıda hiçbir şey kalmaz");
+    return QString();
+}
+
+QString jobInputProblem(const RenderJob &job)
+{
+    if (const QString source = sourceProblem(job.name); !source.isEmpty())
+        return source;
+    for (const EndClip &clip : job.clips) {
+        if (const QString problem = endClipFileProblem(clip); !problem.isEmpty())
+            return problem;
+    }
+    return QString();
+}
+
+QString secondPassCommandLine(const QString &encoderPath, const RenderJob &job,
+                              const QString &writePath, const QStringList &firstPassLines,
+                              QString *problem)
+{
+    if (!job.command.contains(QLatin1String(kLoudnessMark)))
+        return renderCommandLine(encoderPath, job, writePath);
+    const std::optional<LoudnessMeasure> measure = readLoudnessMeasure(firstPassLines);
+    if (!measure) {
+        if (problem)
+            *problem = QStringLiteral("Ses düzeyi ölçülemedi: ilk geçiş ölçüm sonucu vermedi.");
+        return QString();
+    }
+    RenderSettings target;
+    target.cbLoudness = job.loudness;
+    RenderJob second = job;
+    second.command = completeLoudness(job.command, target, *measure);
+    return renderCommandLine(encoderPath, second, writePath);
 }
 
 qint64 plannedOutputSeconds(const VideoItem &item, const RenderSettings &settings)
@@ -140,7 +208,7 @@ QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSett
     QStringList inputs;
     for (const VideoItem &item : items)
         inputs.append(item.caption);
-    const QStringList outputs = renderOutputPaths(inputs, settings.cbExtension, outputFolder);
+    const QStringList outputs = renderOutputPaths(inputs, outputExtension(settings), outputFolder);
     QList<RenderJob> jobs;
     for (int position = 0; position < items.size(); ++position)
         jobs.append(

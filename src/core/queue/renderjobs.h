@@ -28,12 +28,18 @@ struct RenderJob
     // Why the row cannot be rendered ("görüntü yok", "okunamadı"); such a job has no command
     // and never reaches the encoder.
     QString refusal;
-    // How long the output should be, from the row's listed length with the trims and the speed;
-    // 0 when not known. An output clearly shorter came from a damaged source.
+    // How long the output should be, from the row's listed length with the trims and the speed
+    // and the joined clips' lengths; 0 when not known. An output clearly shorter came from a
+    // damaged source.
     double plannedSeconds = 0;
     // With several jobs at once: the threads its encoder may use (the filter graph's and the
     // encoder's); 0 leaves them to the encoder.
     int threads = 0;
+    // The intro and outro the command joins: each must still be there when the job's turn
+    // comes; their seconds come on top of the source's in the progress.
+    QList<EndClip> clips;
+    double clipSeconds = 0;
+    int loudness = 0; // cbLoudness: the second pass takes the first pass's measure
 };
 
 // The input's file name without its folder and without its last extension (a dot that starts the
@@ -78,6 +84,22 @@ QString renderCommandLine(const QString &encoderPath, const RenderJob &job,
 // The command line of a two-pass job's first pass, which writes only its log; empty for a job of
 // one pass.
 QString firstPassCommandLine(const QString &encoderPath, const RenderJob &job);
+
+// The second pass's command line once the first has ended with this output: renderCommandLine
+// with the measured loudness filled in. Empty, with the reason in problem (Turkish), when the
+// first pass measured nothing usable.
+QString secondPassCommandLine(const QString &encoderPath, const RenderJob &job,
+                              const QString &writePath, const QStringList &firstPassLines,
+                              QString *problem);
+
+// Why the job cannot run now: its source or a joined clip has gone or cannot be read (Turkish);
+// empty when all can be read.
+QString jobInputProblem(const RenderJob &job);
+
+// Why a row cannot be rendered with these settings and clips, beyond the row's own problem: a
+// chosen clip that cannot be joined, sound only from a source without sound. Empty when it can.
+QString stagingRefusal(const VideoItem &item, const RenderSettings &settings,
+                       const EndClips &clips);
 
 // The name of a job's two-pass log files: the output's name in letters, digits, "-" and "_", and
 // a digest of the whole output path, so two jobs never share a log and every encoder option parser

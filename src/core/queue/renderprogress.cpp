@@ -99,6 +99,8 @@ RenderProgress::Step RenderProgress::durationStep()
     if (value.trimmed().isEmpty())
         return step;
     m_expected = expectedOutputSeconds(durationToSeconds(value), m_timeStart, m_timeEnd, m_speed);
+    if (m_expected != 0)
+        m_expected += std::llround(m_added);
     step.durationLearnt = m_expected != 0;
     return step;
 }

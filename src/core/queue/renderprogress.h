@@ -40,6 +40,10 @@ public:
     // Takes one piece of output, as the runner delivered it.
     Step feed(const QString &piece);
 
+    // Seconds the output holds beyond the source's (joined clips), counted into the expected
+    // length once it is learnt.
+    void setAddedSeconds(double seconds) { m_added = seconds; }
+
     // 0 while unknown.
     qint64 expectedSeconds() const { return m_expected; }
     // The job's output so far, as delivered.
@@ -53,6 +57,7 @@ private:
     qint64 m_timeStart;
     qint64 m_timeEnd;
     int m_speed;
+    double m_added = 0;
     qint64 m_expected = 0;
     QString m_log;
     qsizetype m_scanFrom = 0;    // where the search for "Duration: " goes on

@@ -235,6 +235,7 @@ void RenderQueue::runPass(int index, const QString &commandLine)
 {
     Running &running = *m_running.at(index);
     running.progress.reset();
+    running.progress.setAddedSeconds(m_jobs.at(index).clipSeconds);
     auto *run = new ToolRun(
         commandLine, m_options.workDir,
         [this, index](const QString &piece, bool &stop) { onOutput(index, piece, stop); }, this);
@@ -277,7 +278,7 @@ bool RenderQueue::prepareJob(int index, Running &running)
     JobStatus &status = m_status[index];
     const RenderJob &job = m_jobs.at(index);
     // A source deleted or locked away since it was listed fails here, not in the encoder.
-    status.reason = sourceProblem(job.name);
+    status.reason = jobInputProblem(job);
     if (!status.reason.isEmpty())
         return false;
     // Said now rather than after the whole encode.
@@ -370,16 +371,23 @@ void RenderQueue::onDone(int index)
     JobStatus &status = m_status[index];
     const RenderJob &job = m_jobs.at(index);
     // The first pass has measured the video; the second writes it.
+    QString measureProblem;
     if (status.pass == 1 && result.end == RunEnd::Succeeded && !m_abort) {
-        found->second->run = nullptr;
-        run->deleteLater();
-        status.pass = 2;
-        runPass(index, renderCommandLine(m_options.encoderPath, job, status.partPath));
-        return;
+        // The second line takes what the first measured (the loudness).
+        const QString second = secondPassCommandLine(m_options.encoderPath, job, status.partPath,
+                                                     result.lines, &measureProblem);
+        if (!second.isEmpty()) {
+            found->second->run = nullptr;
+            run->deleteLater();
+            status.pass = 2;
+            runPass(index, second);
+            return;
+        }
     }
     // A stop that came as the first pass ended leaves nothing to finish.
-    const RunEnd end =
-        status.pass == 1 && result.end == RunEnd::Succeeded ? RunEnd::Stopped : result.end;
+    const RunEnd end = !measureProblem.isEmpty()                             ? RunEnd::Failed
+                       : status.pass == 1 && result.end == RunEnd::Succeeded ? RunEnd::Stopped
+                                                                             : result.end;
     status.pass = 0;
     status.ended = clock();
     // The real span, so a job that runs across midnight shows how long it took.
@@ -436,8 +444,8 @@ void RenderQueue::onDone(int index)
         keepTail();
         const JobReason reason = encoderFailureReason(result.end, result.exitCode, result.lines,
                                                       job.name, status.partPath);
-        status.reason = reason.text;
-        if (reason.endsRun)
+        status.reason = measureProblem.isEmpty() ? reason.text : measureProblem;
+        if (reason.endsRun && measureProblem.isEmpty())
             m_halted = true;
         break;
     }

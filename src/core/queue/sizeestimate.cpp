@@ -109,10 +109,30 @@ qint64 opusDefaultBitRate(int channels)
 
 // The sound streams a job writes, each with its -c:a value.
 QList<AudioStream> writtenSoundStreams(const VideoItem &item, const RenderSettings &settings,
-                                       QString *codecOption)
+                                       QString *codecOption, bool clipSound = false)
 {
+    if (settings.cbEraseAudio)
+        return {};
+    const QString extension = outputExtension(settings);
+    const bool joins = settings.cbIntro > 0 || settings.cbOutro > 0;
+    // Sound that goes through a filter is encoded, as one stream: the source's first, or the
+    // silence the joined clips' sound is laid beside.
+    if (joins || settings.tbVolume != 100 || settings.cbLoudness != 0 ||
+        (settings.cbEraseVideo && settings.tbVideoSpeed != kNormalSpeed)) {
+        if (!item.hasAudio && !(joins && clipSound))
+            return {};
+        *codecOption = audioEncoderFor(extension);
+        return {item.hasAudio && !item.audioStreams.isEmpty() ? item.audioStreams.first()
+                                                              : AudioStream{}};
+    }
     if (!item.hasAudio || item.audioStreams.isEmpty())
         return {};
+    if (settings.cbEraseVideo) {
+        const AudioStream &first = item.audioStreams.first();
+        *codecOption = soundFileCopies(first.codec, extension) ? QStringLiteral("copy")
+                                                               : audioEncoderFor(extension);
+        return {first};
+    }
     const bool retimed = settings.tbVideoSpeed != kNormalSpeed;
     *codecOption = audioCodecOption(item.audioStreams, settings.cbExtension, retimed);
     // At another speed only the first stream goes through the tempo chain.
@@ -216,18 +236,25 @@ qint64 containerOverheadBytes(const QString &extension, double packets)
     return std::llround(overhead->fixed + overhead->perPacket * std::max(0.0, packets));
 }
 
-std::optional<SizeParts> computedOutputSize(const VideoItem &item, const RenderSettings &settings)
+std::optional<SizeParts> computedOutputSize(const VideoItem &item, const RenderSettings &settings,
+                                            const EndClips &clips)
 {
-    if (!item.renderable() || rateModeFromIndex(settings.cbRateMode) == RateMode::Quality)
+    // Sound only has no picture to measure: it is always worked out.
+    const bool picture = !settings.cbEraseVideo;
+    if (!item.renderable() ||
+        (picture && rateModeFromIndex(settings.cbRateMode) == RateMode::Quality))
         return std::nullopt;
-    const qint64 seconds = plannedOutputSeconds(item, settings);
-    const qint64 videoBits = videoBitRate(settings.cbBitrate);
-    if (seconds <= 0 || videoBits <= 0)
+    const qint64 planned = plannedOutputSeconds(item, settings);
+    const qint64 seconds = planned > 0 ? planned + std::llround(clips.seconds()) : 0;
+    const qint64 videoBits = picture ? videoBitRate(settings.cbBitrate) : 0;
+    if (seconds <= 0 || (picture && videoBits <= 0))
         return std::nullopt;
     QString option;
     qint64 soundBits = 0;
     double soundPackets = 0;
-    for (const AudioStream &stream : writtenSoundStreams(item, settings, &option)) {
+    const bool clipSound =
+        (clips.intro && clips.intro->hasAudio) || (clips.outro && clips.outro->hasAudio);
+    for (const AudioStream &stream : writtenSoundStreams(item, settings, &option, clipSound)) {
         soundBits += soundStreamBitRate(stream, option);
         soundPackets += soundPacketsPerSecond(stream, option);
     }
@@ -235,7 +262,8 @@ std::optional<SizeParts> computedOutputSize(const VideoItem &item, const RenderS
     parts.video = videoBits * seconds / 8;
     parts.sound = soundBits * seconds / 8;
     parts.container = containerOverheadBytes(
-        settings.cbExtension, (framesPerSecond(item) + soundPackets) * double(seconds));
+        outputExtension(settings),
+        ((picture ? framesPerSecond(item) : 0) + soundPackets) * double(seconds));
     return parts;
 }
 
@@ -269,6 +297,11 @@ SampleCommand sampleCommand(const QString &encoderPath, const VideoItem &item,
     RenderSettings untrimmed = settings;
     untrimmed.edTimeStart = 0;
     untrimmed.edTimeEnd = 0;
+    // The samples are of the video alone, in one pass: the clips' seconds are counted in when
+    // they are scaled up, and the loudness changes the sound's level, not its size.
+    untrimmed.cbIntro = 0;
+    untrimmed.cbOutro = 0;
+    untrimmed.cbLoudness = 0;
     const BuiltCommand built = buildCommandLine(&item, RenderMode, untrimmed, folders, tick);
     // The source is read from the span only, wherever the graph reads it (a built-in frame
     // reads it a second time).
@@ -444,8 +477,8 @@ void SizeEstimator::provide(int index, const VideoItem &item)
         settle(index, SizeEstimate::State::None);
         return;
     }
-    if (rateModeFromIndex(m_settings.cbRateMode) != RateMode::Quality) {
-        const std::optional<SizeParts> parts = computedOutputSize(item, m_settings);
+    if (rateModeFromIndex(m_settings.cbRateMode) != RateMode::Quality || m_settings.cbEraseVideo) {
+        const std::optional<SizeParts> parts = computedOutputSize(item, m_settings, m_clips);
         settle(index, parts ? SizeEstimate::State::Ready : SizeEstimate::State::None,
                parts.value_or(SizeParts()));
         return;
@@ -588,9 +621,9 @@ void SizeEstimator::sampleDone()
     }
     const int keyInterval =
         keyFrameInterval(videoEncoderFor(m_settings), seconds > 0 ? frames / seconds : 0);
-    const SizeParts parts =
-        measuredOutputSize(m_measures, double(plannedOutputSeconds(m_item, m_settings)),
-                           keyInterval, m_settings.cbExtension);
+    const SizeParts parts = measuredOutputSize(
+        m_measures, double(plannedOutputSeconds(m_item, m_settings)) + m_clips.seconds(),
+        keyInterval, m_settings.cbExtension);
     settle(std::exchange(m_current, -1),
            parts.total() > 0 ? SizeEstimate::State::Ready : SizeEstimate::State::None, parts, true);
     startNext();

@@ -48,7 +48,9 @@ qint64 containerOverheadBytes(const QString &extension, double packets);
 // The expected size of a job in the bitrate and two-pass modes: (video bitrate + sound bitrate)
 // x planned output seconds / 8, plus the container's bytes. Nothing for a row that cannot be
 // rendered, an unknown length, a bitrate that is no number, or the quality mode (which measures).
-std::optional<SizeParts> computedOutputSize(const VideoItem &item, const RenderSettings &settings);
+// The joined clips' seconds count as the video's; sound only has no video bits.
+std::optional<SizeParts> computedOutputSize(const VideoItem &item, const RenderSettings &settings,
+                                            const EndClips &clips = {});
 
 // ---- Constant quality: measured ---------------------------------------------------------------
 
@@ -134,6 +136,8 @@ public:
     // The row of job index. A worked-out estimate is reported at once (estimated() before this
     // returns); a measured one once its samples are done.
     void provide(int index, const VideoItem &item);
+    // The intro and outro every output is joined with; their seconds count in every estimate.
+    void setEndClips(const EndClips &clips) { m_clips = clips; }
     // Ends the running sample; every estimate still to come has none.
     void stop();
     // Runs the event loop until job index has its estimate (or none); for the command line.
@@ -164,6 +168,7 @@ private:
     RenderSettings m_settings;
     WorkFolders m_folders;
     ToolSet m_tools;
+    EndClips m_clips;
     QList<SizeEstimate> m_estimates;
     QList<VideoItem> m_waiting; // rows whose samples are still to run, in order
     QList<int> m_waitingIndex;

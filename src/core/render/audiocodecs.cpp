@@ -86,9 +86,23 @@ QString audioEncoderFor(const QString &extension)
     if (container == QLatin1String("mp4") || container == QLatin1String("mkv") ||
         container == QLatin1String("flv") || container == QLatin1String("mov"))
         return QStringLiteral("aac");
-    if (container == QLatin1String("webm"))
+    if (container == QLatin1String("webm") || container == QLatin1String("opus"))
         return QStringLiteral("libopus");
+    if (container == QLatin1String("m4a"))
+        return QStringLiteral("aac");
     return QStringLiteral("libmp3lame");
+}
+
+bool soundFileCopies(const QString &codec, const QString &extension)
+{
+    const QString container = extension.toLower();
+    if (container == QLatin1String("mp3"))
+        return codec == QLatin1String("mp3");
+    if (container == QLatin1String("opus"))
+        return codec == QLatin1String("opus");
+    if (container == QLatin1String("m4a"))
+        return codec == QLatin1String("aac") || codec == QLatin1String("alac");
+    return false;
 }
 
 QString audioCodecOption(const QList<AudioStream> &streams, const QString &extension, bool retimed)

@@ -13,8 +13,13 @@ namespace fulmaro {
 bool canCopyAudio(const QString &codec, int sampleRate, const QString &extension);
 
 // The encoder used when the sound must be encoded for this container: "aac" for mp4, mkv, flv and
-// mov, "libopus" for webm, "libmp3lame" for avi (and for a container the table does not know).
+// mov, "libopus" for webm, "libmp3lame" for avi (and for a container the table does not know);
+// for the sound-only files "aac" for m4a, "libopus" for opus, "libmp3lame" for mp3.
 QString audioEncoderFor(const QString &extension);
+
+// Whether a sound-only file (m4a, mp3, opus) holds a stream of this codec as it is: AAC and ALAC
+// in m4a, MP3 in mp3, Opus in opus.
+bool soundFileCopies(const QString &codec, const QString &extension);
 
 // The value of -c:a for a source's sound written into this container.
 // At the source's speed: "copy" when every stream can be copied, otherwise the container's

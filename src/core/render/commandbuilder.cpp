@@ -745,7 +745,487 @@ QString firstPassAudioMap(const SpeedPlan &speed)
     return QStringLiteral(" -map \"[audio]\" -c:a pcm_s16le ");
 }
 
+// ---- Intro, outro and sound -------------------------------------------------------------------
+
+// What the third page asks of a render.
+struct Staging
+{
+    const EndClip *intro = nullptr; // joined clips, with their probed facts
+    const EndClip *outro = nullptr;
+    bool picture = true; // false: sound only
+    bool sound = true;   // false: no sound stream
+    int volume = 100;
+    int loudness = 0; // cbLoudness
+
+    bool joins() const { return intro || outro; }
+};
+
+const EndClip *joinedClip(int choice, const std::optional<EndClip> &clip)
+{
+    return choice > 0 && clip && clip->problem.isEmpty() ? &*clip : nullptr;
+}
+
+Staging readStaging(const RenderSettings &s, const BuildFolders &folders)
+{
+    Staging st;
+    st.intro = joinedClip(s.cbIntro, folders.endClips.intro);
+    st.outro = joinedClip(s.cbOutro, folders.endClips.outro);
+    st.picture = !s.cbEraseVideo;
+    st.sound = !s.cbEraseAudio;
+    st.volume = s.tbVolume;
+    st.loudness = s.cbLoudness;
+    return st;
+}
+
+// Whether the render goes through the staged line at all: at the defaults it never does, so
+// every line stays as it has always been.
+bool isStaged(const Staging &st)
+{
+    return st.joins() || !st.picture || !st.sound || st.volume != 100 || st.loudness != 0;
+}
+
+// The loudness targets of cbLoudness: integrated loudness and true peak. The loudness range
+// target is the filter's widest, so a normalisation stays a plain gain wherever the peaks allow.
+struct LoudnessTarget
+{
+    int integrated;
+    double truePeak;
+};
+
+std::optional<LoudnessTarget> loudnessTarget(int index)
+{
+    switch (index) {
+    case 1: // "Web (-14 LUFS)"
+        return LoudnessTarget{-14, -1.0};
+    case 2: // "Yayın (-23 LUFS)"
+        return LoudnessTarget{-23, -1.0};
+    default:
+        return std::nullopt;
+    }
+}
+
+QString loudnessTargetOptions(const LoudnessTarget &t)
+{
+    return QStringLiteral("loudnorm=I=%1:TP=%2:LRA=50")
+        .arg(t.integrated)
+        .arg(decimalText(t.truePeak));
+}
+
+// The sound of the output: the rate and layout of the source's first sound stream, which the
+// joined clips are brought to; 48 kHz stereo when the source has none.
+struct SoundFormat
+{
+    int sampleRate = 48000;
+    QString layout = QStringLiteral("stereo");
+};
+
+QString layoutForChannels(int channels)
+{
+    static const char *const kLayouts[] = {"mono", "stereo", "2.1", "quad",
+                                           "5.0",  "5.1",    "6.1", "7.1"};
+    return channels >= 1 && channels <= 8 ? QLatin1String(kLayouts[channels - 1])
+                                          : QStringLiteral("stereo");
+}
+
+SoundFormat soundFormat(const VideoItem &item)
+{
+    SoundFormat f;
+    if (item.hasAudio && !item.audioStreams.isEmpty()) {
+        const AudioStream &first = item.audioStreams.first();
+        if (first.sampleRate > 0)
+            f.sampleRate = first.sampleRate;
+        if (first.channels > 0)
+            f.layout = layoutForChannels(first.channels);
+    }
+    return f;
+}
+
+QString formatStep(const SoundFormat &f)
+{
+    return QStringLiteral("aformat=sample_rates=%1:channel_layouts=%2")
+        .arg(f.sampleRate)
+        .arg(f.layout);
+}
+
+// A length for a trim filter, to the millisecond.
+QString secondsText(double seconds)
+{
+    return decimalText(std::round(std::max(0.0, seconds) * 1000.0) / 1000.0);
+}
+
+// The seconds of the source the render keeps (as inputTrims reads them), and the output seconds
+// they make at the speed.
+double keptSourceSeconds(const VideoItem &item, const RenderSettings &s)
+{
+    const double listed = item.seconds > 0 ? item.seconds : durationToSeconds(item.duration);
+    const double start = std::max(0, s.edTimeStart);
+    if (s.edTimeEnd > 0)
+        return std::clamp(double(durationToSeconds(item.duration) - s.edTimeEnd - start), 0.0,
+                          std::max(0.0, listed - start));
+    return std::max(0.0, listed - start);
+}
+
+double mainOutputSeconds(const VideoItem &item, const RenderSettings &s)
+{
+    const double speed = s.tbVideoSpeed > 0 ? double(s.tbVideoSpeed) / kNormalSpeed : 1.0;
+    return keptSourceSeconds(item, s) / speed;
+}
+
+// The trims as options of the source's inputs: joined clips must not be cut, so the source is
+// read from the kept stretch only (in seconds of the source, before the speed).
+QString inputTrims(const VideoItem &item, const RenderSettings &s)
+{
+    QString text;
+    if (s.edTimeStart > 0)
+        text += QStringLiteral(" -ss ") + QString::number(s.edTimeStart);
+    if (s.edTimeEnd > 0) {
+        qint64 length = qint64(durationToSeconds(item.duration)) - s.edTimeEnd;
+        if (s.edTimeStart > 0)
+            length -= s.edTimeStart;
+        text += QStringLiteral(" -t ") + QString::number(length);
+    }
+    return text;
+}
+
+// A joined clip's picture on the render's canvas: as large as fits, its proportions kept,
+// centred, at the render's rate and pixel format.
+QString clipPictureChain(const EndClip &clip, int input, const Geometry &g, const VideoItem &item,
+                         const char *label)
+{
+    const Size out = parseSize(g.outSize);
+    const QString rate = canvasRate(item.frameRate);
+    const QString w = QString::number(out.width);
+    const QString h = QString::number(out.height);
+    const QString stream = clip.videoOrdinal <= 0
+                               ? QStringLiteral("[%1:v]").arg(input)
+                               : QStringLiteral("[%1:v:%2]").arg(input).arg(clip.videoOrdinal);
+    return QStringLiteral("; ") + stream + QStringLiteral(" scale=") + w + QLatin1Char(':') + h +
+           QStringLiteral(":force_original_aspect_ratio=decrease:force_divisible_by=2, pad=") + w +
+           QLatin1Char(':') + h + QStringLiteral(":-1:-1, setsar=1, fps=") +
+           (rate.isEmpty() ? QStringLiteral("25") : rate) + QStringLiteral(", format=yuv420p [") +
+           QLatin1String(label) + QLatin1Char(']');
+}
+
+// A joined clip's sound, exactly as long as its picture: its own, padded or cut, or silence.
+QString clipSoundChain(const EndClip &clip, int input, const SoundFormat &f, const char *label)
+{
+    const QString length = secondsText(clip.seconds);
+    const QString source =
+        clip.hasAudio
+            ? QStringLiteral("[%1:a:0] ").arg(input) + formatStep(f) + QStringLiteral(", apad")
+            : QStringLiteral("anullsrc=r=%1:cl=%2").arg(f.sampleRate).arg(f.layout);
+    return QStringLiteral("; ") + source + QStringLiteral(", atrim=duration=") + length +
+           QStringLiteral(" [") + QLatin1String(label) + QLatin1Char(']');
+}
+
+// Sound-only files: the container that goes with the chosen one, and its encoder.
+QString soundOnlyExtension(const QString &container)
+{
+    const QString c = container.toLower();
+    if (c == QLatin1String("avi") || c == QLatin1String("flv"))
+        return QStringLiteral("mp3");
+    if (c == QLatin1String("webm"))
+        return QStringLiteral("opus");
+    return QStringLiteral("m4a");
+}
+
+// The render line when the third page asks for something: the clips joined by the concat filter
+// in one encoder run, the sound muted, processed or alone.
+BuiltCommand buildStagedRender(const VideoItem &item, const RenderSettings &s,
+                               const BuildFolders &folders, quint32 tick, const QString &log,
+                               bool leanGraph, const Staging &st)
+{
+    const Choices choices = readChoices(s, RenderMode);
+    const Geometry geometry = measureGeometry(s, false);
+    const bool joins = st.joins();
+    const QString extension = outputExtension(s);
+    const SoundFormat format = soundFormat(item);
+    const bool mainSound = st.sound && item.hasAudio;
+    const bool clipSound = (st.intro && st.intro->hasAudio) || (st.outro && st.outro->hasAudio);
+    const bool sound = st.sound && (mainSound || (joins && clipSound));
+    const std::optional<LoudnessTarget> loudness = loudnessTarget(st.loudness);
+    const bool measures = sound && loudness.has_value();
+
+    // Inputs: the source (twice for a built-in frame) and the overlay pictures as always, read
+    // from the kept stretch when clips are joined; then the intro and the outro. Sound only
+    // reads the source alone.
+    Inputs inputs;
+    int nextInput = 1;
+    if (st.picture) {
+        inputs = collectInputs(item, s, choices, folders, tick);
+        nextInput +=
+            (choices.filter ? 1 : 0) + (choices.hasFrame() ? 1 : 0) + (choices.logo ? 1 : 0);
+    } else {
+        if (s.btnFullCPU)
+            inputs.text += QStringLiteral(" -threads 6");
+        inputs.text += QStringLiteral(" -i ") + quoteArg(item.caption);
+    }
+    if (joins) {
+        const QString source = QStringLiteral(" -i ") + quoteArg(item.caption);
+        inputs.text.replace(source, inputTrims(item, s) + source);
+    }
+    int introInput = -1;
+    int outroInput = -1;
+    if (st.intro) {
+        introInput = nextInput++;
+        inputs.text += QStringLiteral(" -i ") + quoteArg(st.intro->path);
+    }
+    if (st.outro) {
+        outroInput = nextInput++;
+        inputs.text += QStringLiteral(" -i ") + quoteArg(st.outro->path);
+    }
+
+    // The picture: the graph of every render, its sound left to the chain below.
+    VideoItem silent = item;
+    silent.hasAudio = false;
+    const SpeedPlan speed = planSpeedAndAudio(s, silent, false);
+    QString graph;
+    QString picture;
+    if (st.picture) {
+        // The lean graph ends with the video's own last frame as the canvas would: the joined
+        // parts' frames add up.
+        if (leanGraph && coversCanvas(choices, item, speed.percent)) {
+            graph = leanVideoChain(s, choices, geometry, speed, item);
+            picture = QStringLiteral("[video]");
+        } else {
+            LayerStack layers;
+            layOverlays(layers, choices, geometry, speed);
+            graph = canvas(geometry, item) + videoChain(s, choices, geometry, speed) +
+                    overlayInputChains(choices, geometry, item) + layers.graph();
+            picture = QStringLiteral("[base") + QString::number(layers.base()) + QLatin1Char(']');
+        }
+    }
+    const auto append = [&graph](const QString &chain) {
+        graph += graph.isEmpty() ? chain.mid(2) : chain; // chains start with "; "
+    };
+
+    // The source's sound: retimed with the picture, brought to the joined format.
+    QString soundLabel;
+    if (mainSound) {
+        QStringList steps;
+        if (speed.percent != kNormalSpeed)
+            steps << atempoChain(speed.percent);
+        if (joins) {
+            steps << formatStep(format);
+            // As long as the picture: sound that runs on would hold the next part back a frame.
+            if (const double length = mainOutputSeconds(item, s); length > 0)
+                steps << QStringLiteral("apad, atrim=duration=") + secondsText(length);
+        }
+        if (!steps.isEmpty() || joins || st.volume != 100 || loudness) {
+            append(QStringLiteral("; [0:a:0] ") +
+                   (steps.isEmpty() ? QStringLiteral("anull") : steps.join(QStringLiteral(", "))) +
+                   QStringLiteral(" [mainsound]"));
+            soundLabel = QStringLiteral("[mainsound]");
+        }
+    } else if (sound && joins) {
+        append(QStringLiteral("; anullsrc=r=%1:cl=%2, atrim=duration=")
+                   .arg(format.sampleRate)
+                   .arg(format.layout) +
+               secondsText(mainOutputSeconds(item, s)) + QStringLiteral(" [mainsound]"));
+        soundLabel = QStringLiteral("[mainsound]");
+    }
+
+    // Intro, video, outro: one after the other through concat, each part's picture and sound.
+    if (joins) {
+        QString parts;
+        const auto part = [&](const EndClip *clip, int input, const char *pictureLabel,
+                              const char *soundLabelText) {
+            if (st.picture)
+                append(clipPictureChain(*clip, input, geometry, item, pictureLabel));
+            if (sound)
+                append(clipSoundChain(*clip, input, format, soundLabelText));
+            parts += (st.picture ? QLatin1Char('[') + QLatin1String(pictureLabel) + QLatin1Char(']')
+                                 : QString()) +
+                     (sound ? QLatin1Char('[') + QLatin1String(soundLabelText) + QLatin1Char(']')
+                            : QString());
+        };
+        if (st.intro)
+            part(st.intro, introInput, "introvideo", "introsound");
+        parts += (st.picture ? picture : QString()) + (sound ? soundLabel : QString());
+        if (st.outro)
+            part(st.outro, outroInput, "outrovideo", "outrosound");
+        const int count = 1 + (st.intro ? 1 : 0) + (st.outro ? 1 : 0);
+        append(QStringLiteral("; ") + parts +
+               QStringLiteral(" concat=n=%1:v=%2:a=%3")
+                   .arg(count)
+                   .arg(st.picture ? 1 : 0)
+                   .arg(sound ? 1 : 0) +
+               (st.picture ? QStringLiteral(" [joined]") : QString()) +
+               (sound ? QStringLiteral(" [joinedsound]") : QString()));
+        if (st.picture)
+            picture = QStringLiteral("[joined]");
+        if (sound)
+            soundLabel = QStringLiteral("[joinedsound]");
+    }
+
+    // The volume, then the loudness: measured in the first pass, filled in for the second.
+    const auto soundGraph = [&](bool measuring) -> QString {
+        QStringList steps;
+        if (st.volume != 100)
+            steps << QStringLiteral("volume=") + decimalText(st.volume / 100.0);
+        if (loudness) {
+            if (measuring) {
+                steps << loudnessTargetOptions(*loudness) + QStringLiteral(":print_format=json");
+            } else {
+                steps << QLatin1String(kLoudnessMark);
+            }
+        }
+        if (steps.isEmpty() || soundLabel.isEmpty())
+            return QString();
+        // Back to the source's rate (the loudness filter works at 192 kHz) and a named layout,
+        // which the encoders need where the source left it unstated.
+        steps << formatStep(format);
+        return QStringLiteral("; ") + soundLabel + QLatin1Char(' ') +
+               steps.join(QStringLiteral(", ")) + QStringLiteral(" [sound]");
+    };
+
+    const auto graphFor = [&](bool measuring) -> QString {
+        QString whole = graph;
+        const QString tail = soundGraph(measuring);
+        if (!tail.isEmpty())
+            whole += whole.isEmpty() ? tail.mid(2) : tail;
+        return whole;
+    };
+    const QString finalSound = soundGraph(false).isEmpty() ? soundLabel : QStringLiteral("[sound]");
+
+    // Maps and codecs. Sound taken straight from the source (sound only, nothing done to it) is
+    // copied where the file holds its codec.
+    QString soundMap;
+    QString measureSoundMap;
+    if (sound && !finalSound.isEmpty()) {
+        soundMap = QStringLiteral(" -map \"") + finalSound + QStringLiteral("\" -c:a ") +
+                   audioEncoderFor(extension) + QLatin1Char(' ');
+        measureSoundMap =
+            QStringLiteral(" -map \"") + finalSound + QStringLiteral("\" -c:a pcm_s16le ");
+    } else if (sound) {
+        const AudioStream &first = item.audioStreams.first();
+        soundMap = QStringLiteral(" -map 0:a:0 -c:a ") +
+                   (soundFileCopies(first.codec, extension) ? QStringLiteral("copy")
+                                                            : audioEncoderFor(extension)) +
+                   QLatin1Char(' ');
+        measureSoundMap = QStringLiteral(" -map 0:a:0 -c:a pcm_s16le ");
+    }
+    const QString trims = joins ? QString() : trimOptions(s, item, speed.percent);
+    const auto filterOption = [](const QString &g) -> QString {
+        return g.isEmpty() ? QString()
+                           : QStringLiteral(" -filter_complex \"") + g + QLatin1Char('"');
+    };
+    const QString pictureMap =
+        st.picture ? QStringLiteral(" -map \"") + picture + QStringLiteral("\" ") : QString();
+    const bool twoPass = st.picture && rateModeFromIndex(s.cbRateMode) == RateMode::TwoPass;
+
+    BuiltCommand result;
+    if (st.picture) {
+        const QString encoder = encoderOptions(s, false);
+        result.text = inputs.text + encoder + filterOption(graphFor(false)) + pictureMap +
+                      soundMap + trims + rateOptions(s, false, 2, log);
+        if (twoPass)
+            result.firstPass = inputs.text + encoder + filterOption(graphFor(measures)) +
+                               pictureMap + (measures ? measureSoundMap : QString()) + trims +
+                               rateOptions(s, false, 1, log) + QStringLiteral(" -f null -");
+        else if (measures)
+            // Only the sound is measured: the picture goes to the null output unencoded.
+            result.firstPass = inputs.text + filterOption(graphFor(true)) + pictureMap +
+                               measureSoundMap + trims + QStringLiteral(" -f null -");
+    } else {
+        result.text = inputs.text + filterOption(graphFor(false)) + soundMap + trims;
+        if (measures)
+            result.firstPass = inputs.text + filterOption(graphFor(true)) + measureSoundMap +
+                               trims + QStringLiteral(" -f null -");
+    }
+    result.copies = inputs.copies;
+    return result;
+}
+
 } // namespace
+
+QString outputExtension(const RenderSettings &settings)
+{
+    return settings.cbEraseVideo && !settings.cbEraseAudio
+               ? soundOnlyExtension(settings.cbExtension)
+               : settings.cbExtension;
+}
+
+std::optional<LoudnessMeasure> readLoudnessMeasure(const QStringList &lines)
+{
+    // The report is a JSON object over several lines, after the filter's own line:
+    // "input_i" : "-27.61", ... "target_offset" : "0.58" }.
+    std::optional<LoudnessMeasure> last;
+    LoudnessMeasure m;
+    int found = 0;
+    static const QRegularExpression field(
+        QStringLiteral("\\A\\s*\"([a-z_]+)\"\\s*:\\s*\"([^\"]*)\"\\s*,?\\s*\\z"));
+    const struct
+    {
+        const char *name;
+        double LoudnessMeasure::*member;
+    } kFields[] = {{"input_i", &LoudnessMeasure::inputI},
+                   {"input_tp", &LoudnessMeasure::inputTp},
+                   {"input_lra", &LoudnessMeasure::inputLra},
+                   {"input_thresh", &LoudnessMeasure::inputThresh},
+                   {"target_offset", &LoudnessMeasure::targetOffset}};
+    for (const QString &line : lines) {
+        if (line.trimmed() == QLatin1String("{")) {
+            m = LoudnessMeasure();
+            found = 0;
+            continue;
+        }
+        const QRegularExpressionMatch match = field.match(line);
+        if (match.hasMatch()) {
+            for (const auto &f : kFields) {
+                if (match.captured(1) != QLatin1String(f.name))
+                    continue;
+                // "-inf" for silence reads as the lowest the filter takes.
+                bool ok = false;
+                double value = match.captured(2).toDouble(&ok);
+                if (match.captured(2).trimmed() == QLatin1String("-inf")) {
+                    value = -99;
+                    ok = true;
+                }
+                if (ok && std::isfinite(value)) {
+                    m.*f.member = value;
+                    ++found;
+                }
+            }
+            continue;
+        }
+        if (line.trimmed() == QLatin1String("}") && found == int(std::size(kFields)))
+            last = m;
+    }
+    return last;
+}
+
+QString completeLoudness(const QString &arguments, const RenderSettings &settings,
+                         const LoudnessMeasure &measure)
+{
+    const QString mark = QLatin1String(kLoudnessMark);
+    // The mark stands in the filter graph, which names no file: a path holding the same text
+    // is never touched.
+    const qsizetype graphAt = arguments.indexOf(QStringLiteral(" -filter_complex \""));
+    const qsizetype at = graphAt < 0 ? -1 : arguments.indexOf(mark, graphAt);
+    const std::optional<LoudnessTarget> target = loudnessTarget(settings.cbLoudness);
+    if (at < 0 || !target)
+        return arguments;
+    // Silence (or next to it) has no loudness to bring to the target.
+    constexpr double kQuietest = -70.0;
+    QString step;
+    if (measure.inputI <= kQuietest) {
+        step = QStringLiteral("anull");
+    } else {
+        const auto clamped = [](double v, double low, double high) {
+            return decimalText(std::clamp(v, low, high));
+        };
+        step = loudnessTargetOptions(*target) + QStringLiteral(":measured_I=") +
+               clamped(measure.inputI, -99, 0) + QStringLiteral(":measured_TP=") +
+               clamped(measure.inputTp, -99, 99) + QStringLiteral(":measured_LRA=") +
+               clamped(measure.inputLra, 0, 99) + QStringLiteral(":measured_thresh=") +
+               clamped(measure.inputThresh, -99, 0) + QStringLiteral(":offset=") +
+               clamped(measure.targetOffset, -99, 99) + QStringLiteral(":linear=true");
+    }
+    QString text = arguments;
+    text.replace(at, mark.size(), step);
+    return text;
+}
 
 BuildFolders BuildFolders::from(const WorkFolders &folders, const ToolSet &tools)
 {
@@ -819,6 +1299,10 @@ BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSetti
     if (!item || !item->renderable())
         return {};
     const Choices choices = readChoices(s, mode);
+    const QString log = passLog.isEmpty() ? QStringLiteral("fulmaro-pass") : passLog;
+    // A preview shows the video alone, as the settings make it.
+    if (const Staging staging = readStaging(s, folders); !choices.preview && isStaged(staging))
+        return buildStagedRender(*item, s, folders, tick, log, leanGraph, staging);
     const Geometry geometry = measureGeometry(s, choices.preview);
     const SpeedPlan speed = planSpeedAndAudio(s, *item, choices.preview);
     const Inputs inputs = collectInputs(*item, s, choices, folders, tick);
@@ -840,7 +1324,6 @@ BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSetti
                          QStringLiteral(" -filter_complex \"") + graph +
                          QStringLiteral("\" -map \"") + picture + QStringLiteral("\" ");
     const QString trims = trimOptions(s, *item, speed.percent);
-    const QString log = passLog.isEmpty() ? QStringLiteral("fulmaro-pass") : passLog;
 
     BuiltCommand result;
     result.text = head + speed.audioMap + trims + rateOptions(s, choices.preview, 2, log);

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "core/render/endclips.h"
 #include "core/render/rendersettings.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace fulmaro {
 
@@ -19,6 +23,9 @@ struct BuildFolders
     QString frameDir;
     QString logoDir;
     QString playerPath; // the player a preview pipes into (the tool set's "ffplay")
+    // The intro and outro of the run as probed when it began (probeEndClips): a render joins a
+    // chosen clip only with its facts from here. None after from().
+    EndClips endClips;
 
     static BuildFolders from(const WorkFolders &folders, const ToolSet &tools);
 };
@@ -36,9 +43,36 @@ struct BuiltCommand
     QString text;              // the encoder's arguments; starts with a blank
     QList<ScratchCopy> copies; // to be made before the command runs
     // With two passes, the first pass's arguments, which write nothing but the pass log (they
-    // end with the null output); empty otherwise. text is then the second pass.
+    // end with the null output); empty otherwise. text is then the second pass. With the
+    // loudness set, the first pass also measures the sound and text holds kLoudnessMark where
+    // the measured values go (completeLoudness).
     QString firstPass;
 };
+
+// Stands in the second pass's filter graph for the loudness step that the first pass's
+// measurement completes.
+inline constexpr char kLoudnessMark[] = "@loudnorm@";
+
+// The measured loudness, read from the first pass's output (loudnorm's JSON report).
+struct LoudnessMeasure
+{
+    double inputI = 0;
+    double inputTp = 0;
+    double inputLra = 0;
+    double inputThresh = 0;
+    double targetOffset = 0;
+};
+// Nothing when the output holds no complete report; the last report counts.
+std::optional<LoudnessMeasure> readLoudnessMeasure(const QStringList &lines);
+// The second pass's arguments with the loudness step filled in from the measure: a linear
+// normalisation to the target of cbLoudness, or nothing for silence (no loudness to bring up).
+// Arguments without the mark come back unchanged.
+QString completeLoudness(const QString &arguments, const RenderSettings &settings,
+                         const LoudnessMeasure &measure);
+
+// The extension of a render's output: the container's, or for sound only the sound file's that
+// goes with it (m4a from mp4, mov and mkv; mp3 from avi and flv; opus from webm).
+QString outputExtension(const RenderSettings &settings);
 
 enum BuildMode { RenderMode = 0, PreviewMode = 1 };
 

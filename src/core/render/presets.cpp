@@ -202,10 +202,14 @@ QString missingEntriesText(const QString &name, const QStringList &missing)
 }
 
 LibraryEntries currentLibraryEntries(const QString &filterDir, const QString &frameDir,
-                                     const QString &logoDir)
+                                     const QString &logoDir, const QString &introDir,
+                                     const QString &outroDir)
 {
+    const auto clips = [](const QString &folder) {
+        return folder.isEmpty() ? QStringList() : libraryClipNames(folder);
+    };
     return {libraryPictureNames(filterDir), libraryPictureNames(frameDir),
-            libraryPictureNames(logoDir)};
+            libraryPictureNames(logoDir), clips(introDir), clips(outroDir)};
 }
 
 } // namespace fulmaro

@@ -48,8 +48,10 @@ bool deletePreset(const QString &folder, const QString &name, QString *error);
 // The message for a preset loaded without some of its library entries.
 QString missingEntriesText(const QString &name, const QStringList &missing);
 
-// The library entries the pickers offer now.
+// The library entries the pickers offer now: the pictures, and the clips of the intro and
+// outro folders where they are given.
 LibraryEntries currentLibraryEntries(const QString &filterDir, const QString &frameDir,
-                                     const QString &logoDir);
+                                     const QString &logoDir, const QString &introDir = QString(),
+                                     const QString &outroDir = QString());
 
 } // namespace fulmaro

@@ -107,6 +107,14 @@ const QStringList &builtInFrames()
     return items;
 }
 
+const QStringList &loudnessItems()
+{
+    static const QStringList items = {QStringLiteral("Değiştirme"),
+                                      QStringLiteral("Web (-14 LUFS)"),
+                                      QStringLiteral("Yayın (-23 LUFS)")};
+    return items;
+}
+
 QString noneItem()
 {
     return QStringLiteral("Yok");
@@ -127,6 +135,11 @@ bool isValidLogoScale(const QString &text)
 QStringList libraryPictureNames(const QString &folder)
 {
     return getFilesInDirectory(folder, QStringLiteral("*.png"));
+}
+
+QStringList libraryClipNames(const QString &folder)
+{
+    return getFilesInDirectory(folder, QStringLiteral("*.mp4"));
 }
 
 } // namespace fulmaro

@@ -64,6 +64,16 @@ struct RenderSettings
     int tbGammaBlue = 100;
     int tbFilterOpacity = 50; // kept for the panel; no command reads it
 
+    // The third page: the clips joined before and after every render, and the sound.
+    int cbIntro = 0; // 0 / "Yok": none; then the intro library's clips
+    QString cbIntroText;
+    int cbOutro = 0;
+    QString cbOutroText;
+    bool cbEraseAudio = false; // "Sesi Sil": no sound stream
+    bool cbEraseVideo = false; // "Görüntüyü Sil": sound only
+    int tbVolume = 100;        // percent, 0 .. 200
+    int cbLoudness = 0;        // "Değiştirme", "Web (-14 LUFS)", "Yayın (-23 LUFS)"
+
     int cbPreviewScale = 5; // "360p"
     bool cbPreviewNoAudio = true;
 
@@ -85,6 +95,7 @@ const QStringList &videoScaleItems(); // "99%" .. "1%"
 const QStringList &positionItems();   // "Koordinat" .. "Sağ Alt"
 const QStringList &logoScaleItems();  // suggestions "250x250" .. "25x25"
 const QStringList &builtInFrames();   // "Fulmaro Özel 1" .. "Fulmaro Özel 4"
+const QStringList &loudnessItems();   // "Değiştirme", "Web (-14 LUFS)", "Yayın (-23 LUFS)"
 QString noneItem();                   // "Yok"
 
 // Typed texts that end up in a command line accept only what the encoder can take.
@@ -94,5 +105,7 @@ bool isValidLogoScale(const QString &text); // digits, or digits "x" digits
 // The names, without ".png", of the PNG pictures in a library folder (any case of the extension),
 // sorted without regard to case: the entries the overlay pickers offer after their fixed items.
 QStringList libraryPictureNames(const QString &folder);
+// The names, without ".mp4", of the clips in an intro or outro library folder, in the same way.
+QStringList libraryClipNames(const QString &folder);
 
 } // namespace fulmaro

@@ -97,7 +97,73 @@ QString applySettingOption(RenderSettings &settings, const QString &assignment,
 
 QString settingsProblem(const RenderSettings &settings)
 {
+    // Sound only: no video codec is written.
+    if (settings.cbEraseVideo)
+        return QString();
     return codecContainerProblem(settings);
+}
+
+QString settingsHelpText()
+{
+    const RenderSettings defaults;
+    const auto wrapped = [](const QString &head, const QString &body) -> QString {
+        // Long lists go on to lines of their own, indented under the value.
+        constexpr int kWidth = 78;
+        constexpr int kIndent = 22;
+        QString text = head.leftJustified(kIndent - 1) + QLatin1Char(' ');
+        int column = int(text.size());
+        const QStringList words = body.split(QLatin1Char(' '));
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            const QString &word = words.at(i);
+            if (column + word.size() + 1 > kWidth && column > kIndent) {
+                text += QLatin1Char('\n') + QString(kIndent, QLatin1Char(' '));
+                column = kIndent;
+            } else if (column > kIndent) {
+                text += QLatin1Char(' ');
+                ++column;
+            }
+            text += word;
+            column += int(word.size());
+        }
+        return text + QLatin1Char('\n');
+    };
+    QString text;
+    for (const SettingControl &c : settingControls()) {
+        QString values;
+        switch (c.kind) {
+        case SettingKind::IndexList: {
+            QStringList numbered;
+            for (qsizetype i = 0; i < c.items.size(); ++i)
+                numbered << QString::number(i) + QLatin1Char(' ') + c.items.at(i);
+            values = numbered.join(QStringLiteral(", "));
+            break;
+        }
+        case SettingKind::TextList:
+            values = c.items.size() > 8 ? c.items.last() + QStringLiteral(" .. ") + c.items.first()
+                                        : c.items.join(QStringLiteral(", "));
+            break;
+        case SettingKind::TypedText:
+            values = c.expected;
+            break;
+        case SettingKind::Picker:
+            values =
+                c.items.join(QStringLiteral(", ")) + QStringLiteral(" ya da kitaplıktaki bir ad");
+            break;
+        case SettingKind::Check:
+            values = QStringLiteral("0 ya da 1");
+            break;
+        case SettingKind::Spin:
+            values = QStringLiteral("tam sayı");
+            break;
+        case SettingKind::Slider:
+            values = QStringLiteral("%1 .. %2").arg(c.minimum).arg(c.maximum);
+            break;
+        }
+        text += wrapped(QStringLiteral("  ") + c.name, values + QStringLiteral(" (varsayılan: ") +
+                                                           settingValueText(c, defaults) +
+                                                           QLatin1Char(')'));
+    }
+    return text;
 }
 
 QString settingValueText(const SettingControl &c, const RenderSettings &s)

@@ -19,6 +19,10 @@ QString applySettingOption(RenderSettings &settings, const QString &assignment,
 // Turkish; empty when they can. Each value alone may be fine.
 QString settingsProblem(const RenderSettings &settings);
 
+// Every control of the settings table with the values it takes and its default, a line or a few
+// each, for the command line's help.
+QString settingsHelpText();
+
 // The VALUE of "NAME=VALUE" that gives the control its value in these settings, the inverse of
 // applySettingOption: an overlay picker showing nothing is "Yok".
 QString settingValueText(const SettingControl &control, const RenderSettings &settings);

@@ -14,6 +14,8 @@ struct LibraryEntries
     QStringList filters;
     QStringList frames;
     QStringList logos;
+    QStringList intros; // clips, from the intro and outro libraries
+    QStringList outros;
 };
 
 // How a settings control holds its value.

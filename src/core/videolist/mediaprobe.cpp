@@ -246,6 +246,7 @@ struct StreamSection
     QString sideRotation;
     QString rotateTag;
     QString startTime;
+    QString duration;
     bool attachedPicture = false;
 };
 
@@ -296,6 +297,8 @@ StreamFacts readStreamFacts(const QStringList &streamLines)
                 facts.frameRate = plausibleFrameRate(section.rFrameRate, section.avgFrameRate);
                 if (known && std::isfinite(start))
                     videoStart = start;
+                const double length = section.duration.toDouble();
+                facts.videoSeconds = std::isfinite(length) && length > 0 ? length : 0;
                 const double guessed = frameRateValue(section.rFrameRate);
                 const double average = frameRateValue(section.avgFrameRate);
                 facts.steadyRate = guessed > 0 && std::fabs(guessed - average) <= guessed * 1e-9;
@@ -371,6 +374,8 @@ StreamFacts readStreamFacts(const QStringList &streamLines)
             take(section.rotateTag);
         else if (name == QLatin1String("start_time"))
             take(section.startTime);
+        else if (name == QLatin1String("duration"))
+            take(section.duration);
         else if (name == QLatin1String("disposition:attached_pic"))
             section.attachedPicture = value == QLatin1String("1");
     }
@@ -395,6 +400,7 @@ VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
     VideoItem item;
     item.caption = path;
     item.duration = durationText(probedDurationSeconds(formatLines, locale), locale);
+
     item.type = extensionWithDot(path).mid(1);
     qint64 bytes = probedSize(probeValue(formatLines, u"size"));
     // A negative count is no size either; the file system knows better.
@@ -413,6 +419,11 @@ VideoItem makeVideoItem(const QString &path, const QStringList &formatLines,
     item.frameRate = facts.frameRate;
     item.rotation = facts.rotation;
     item.videoStartsWithFile = facts.videoStartsWithFile;
+    // The picture's own length where the container gives it, the container's otherwise.
+    const double container = probeValue(formatLines, u"duration").toDouble();
+    item.seconds = facts.videoSeconds > 0 ? facts.videoSeconds
+                   : std::isfinite(container) && container > 0 && container < 9.0e15 ? container
+                                                                                     : 0;
     item.checked = false;
     item.group = 0;
     return item;

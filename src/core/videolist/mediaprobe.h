@@ -60,9 +60,10 @@ struct StreamFacts
     int videoOrdinal = 0; // its place among all video streams
     QString width;        // as stored
     QString height;
-    int rotation = 0;   // degrees, 0 to 359, from the display matrix or the rotate tag
-    QString resolution; // width "x" height as shown: swapped when turned by 90 or 270
-    QString frameRate;  // the plausible canvas rate
+    int rotation = 0;        // degrees, 0 to 359, from the display matrix or the rotate tag
+    double videoSeconds = 0; // the video stream's own length; 0 where the container gives none
+    QString resolution;      // width "x" height as shown: swapped when turned by 90 or 270
+    QString frameRate;       // the plausible canvas rate
     // The probe's guess of the rate is the average rate: no jitter or gaps it could see.
     bool steadyRate = false;
     // The video's frames are steady and the first is the file's first moment: no stream starts

@@ -40,6 +40,9 @@ struct VideoItem
     int videoOrdinal = 0;
     QString frameRate;
     int rotation = 0; // degrees the picture is turned when shown
+    // The video's length with its fraction: the video stream's, else the container's; 0 when
+    // unknown.
+    double seconds = 0;
     // The video's frames are steady and no stream starts before it (see StreamFacts); false when
     // not known.
     bool videoStartsWithFile = false;

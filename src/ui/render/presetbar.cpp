@@ -126,9 +126,10 @@ void PresetBar::choosePreset(int index)
     if (index < 0)
         return;
     const QString name = cbPresets->itemText(index);
-    const PresetLoad load = loadPreset(
-        m_folders.presetsDir(), name,
-        currentLibraryEntries(m_folders.filterDir, m_folders.frameDir, m_folders.logoDir));
+    const PresetLoad load =
+        loadPreset(m_folders.presetsDir(), name,
+                   currentLibraryEntries(m_folders.filterDir, m_folders.frameDir, m_folders.logoDir,
+                                         m_folders.introDir, m_folders.outroDir));
     if (!load.ok) {
         showMsg(MsgDlgType::mtError, load.error);
         cbPresets->setCurrentIndex(-1);

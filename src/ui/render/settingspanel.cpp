@@ -38,11 +38,6 @@ QToolButton *hintButton(QWidget *parent, const char *name, const QString &hint, 
     return button;
 }
 
-QCheckBox *checkBox(QWidget *parent, const char *name)
-{
-    return named(new QCheckBox(parent), name);
-}
-
 QFrame *verticalLine(QWidget *parent)
 {
     auto *line = new QFrame(parent);
@@ -95,6 +90,9 @@ SettingsPanel::SettingsPanel(const WorkFolders &folders, QWidget *parent)
     // window, a new picture, a refill, setSettings().
     connect(cbFrame, &QComboBox::currentIndexChanged, this, &SettingsPanel::cbFrameChange);
     connect(cbLogo, &QComboBox::currentIndexChanged, this, &SettingsPanel::cbLogoChange);
+    connect(cbEraseVideo, &QCheckBox::toggled, this, &SettingsPanel::soundChange);
+    connect(cbEraseAudio, &QCheckBox::toggled, this, &SettingsPanel::soundChange);
+    connect(cbLoudness, &QComboBox::currentIndexChanged, this, &SettingsPanel::soundChange);
 
     assets = new AssetLibrary(
         {{Library::Filter,
@@ -110,6 +108,7 @@ SettingsPanel::SettingsPanel(const WorkFolders &folders, QWidget *parent)
     cbLogoChange();
     cbRateModeChange();
     codecContainerChange();
+    soundChange();
 }
 
 void SettingsPanel::buildPages()
@@ -126,8 +125,7 @@ void SettingsPanel::buildPages()
     soundPage->setObjectName(QStringLiteral("TabSheet3"));
     renderPageControl->addTab(pageGeneral, QStringLiteral("Genel"));
     renderPageControl->addTab(pageEffects, QStringLiteral("Efektler"));
-    renderPageControl->addTab(soundPage, QString());
-    renderPageControl->setTabVisible(2, false);
+    renderPageControl->addTab(soundPage, QStringLiteral("Giriş/Çıkış ve Ses"));
     layout->addWidget(renderPageControl);
     buildGeneralPage(pageGeneral);
     buildEffectsPage(pageEffects);
@@ -382,38 +380,58 @@ void SettingsPanel::buildEffectsPage(QWidget *page)
 
 void SettingsPanel::buildThirdPage(QWidget *page)
 {
-    auto *grid = new QGridLayout(page);
-    cbIntro = named(new QComboBox(page), "cbIntro");
+    auto *columns = new QHBoxLayout(page);
+    columns->setContentsMargins(3, 2, 3, 2);
+    auto *clips = new QGridLayout;
+    auto *sound = new QGridLayout;
+    columns->addLayout(clips, 4);
+    columns->addWidget(verticalLine(page));
+    columns->addLayout(sound, 4);
+    const auto caption = [page](const QString &text) { return new QLabel(text, page); };
+
+    // The clips joined before and after every render.
+    cbIntro = control<QComboBox>(page, "cbIntro");
     btnIntroNew = hintButton(page, "btnIntroNew", QStringLiteral("Yeni Logo"), QStringLiteral("+"));
     btnIntroPreview =
         hintButton(page, "btnIntroPreview", QStringLiteral("Intro Önizleme"), QStringLiteral("…"));
-    cbOutro = named(new QComboBox(page), "cbOutro");
+    cbOutro = control<QComboBox>(page, "cbOutro");
     btnOutroNew = hintButton(page, "btnOutroNew", QStringLiteral("Yeni Logo"), QStringLiteral("+"));
     btnOutroPreview =
         hintButton(page, "btnOutroPreview", QStringLiteral("Outro Önizleme"), QStringLiteral("…"));
-    for (QWidget *w : std::initializer_list<QWidget *>{cbIntro, btnIntroNew, btnIntroPreview,
-                                                       cbOutro, btnOutroNew, btnOutroPreview})
-        w->setEnabled(false);
-    grid->addWidget(new QLabel(QStringLiteral("Intro"), page), 0, 0);
-    grid->addLayout(row({cbIntro, btnIntroNew, btnIntroPreview}), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Outro"), page), 1, 0);
-    grid->addLayout(row({cbOutro, btnOutroNew, btnOutroPreview}), 1, 1);
+    for (QComboBox *picker : {cbIntro, cbOutro}) {
+        picker->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        picker->setToolTip(QStringLiteral("Her videonun başına (Intro) ya da sonuna (Outro) "
+                                          "eklenir; çıktının boyutuna ortalanarak sığdırılır"));
+    }
+    int r = 0;
+    clips->addWidget(caption(QStringLiteral("Intro")), r, 0);
+    clips->addLayout(row({btnIntroPreview, cbIntro, btnIntroNew}), r++, 1);
+    clips->addWidget(caption(QStringLiteral("Outro")), r, 0);
+    clips->addLayout(row({btnOutroPreview, cbOutro, btnOutroNew}), r++, 1);
+    clips->setRowStretch(r, 1);
 
-    auto *eraseAudio = new QLabel(QStringLiteral("Sesi Sil"), page);
-    cbEraseAudio = checkBox(page, "cbEraseAudio");
-    auto *eraseVideo = new QLabel(QStringLiteral("Görüntüyü Sil"), page);
-    cbEraseVideo = checkBox(page, "cbEraseVideo");
-    volumeSlider = named(new QSlider(Qt::Horizontal, page), "TrackBar1");
-    volumeSlider->setRange(0, 100);
-    volumeSlider->setValue(100);
-    grid->addWidget(eraseAudio, 2, 0);
-    grid->addWidget(cbEraseAudio, 2, 1);
-    grid->addWidget(eraseVideo, 3, 0);
-    grid->addWidget(cbEraseVideo, 3, 1);
-    grid->addWidget(volumeSlider, 4, 1);
-    for (QWidget *w : std::initializer_list<QWidget *>{eraseAudio, cbEraseAudio, eraseVideo,
-                                                       cbEraseVideo, volumeSlider})
-        w->setVisible(false);
+    // The sound.
+    cbEraseAudio = control<QCheckBox>(page, "cbEraseAudio");
+    cbEraseVideo = control<QCheckBox>(page, "cbEraseVideo");
+    cbEraseVideo->setToolTip(QStringLiteral(
+        "Yalnızca ses yazılır: mp4, mov ve mkv yerine m4a, avi ve flv yerine mp3, webm yerine "
+        "opus dosyası"));
+    volumeSlider = control<QSlider>(page, "tbVolume");
+    lblVolume = resetLabel(page, "lblVolume", QStringLiteral("Ses Yüksekliği"), volumeSlider);
+    lblVolumeResult = named(new QLabel(QStringLiteral("(100%)"), page), "lblVolumeResult");
+    cbLoudness = control<QComboBox>(page, "cbLoudness");
+    cbLoudness->setToolTip(
+        QStringLiteral("Sesi iki geçişte ölçüp hedef ses düzeyine getirir (EBU R128)"));
+    r = 0;
+    sound->addWidget(caption(QStringLiteral("Sesi Sil")), r, 0);
+    sound->addWidget(cbEraseAudio, r++, 1);
+    sound->addWidget(caption(QStringLiteral("Görüntüyü Sil")), r, 0);
+    sound->addWidget(cbEraseVideo, r++, 1);
+    sound->addLayout(row({lblVolume, lblVolumeResult}), r, 0);
+    sound->addWidget(volumeSlider, r++, 1);
+    sound->addWidget(caption(QStringLiteral("Ses Düzeyi")), r, 0);
+    sound->addWidget(cbLoudness, r++, 1);
+    sound->setRowStretch(r, 1);
 }
 
 void SettingsPanel::fillPickers()
@@ -442,11 +460,17 @@ void SettingsPanel::valueChange()
     lblGammaBlueResult->setText(number(tbGammaBlue));
     lblFiterOpacityResult->setText(QLatin1Char('(') + number(tbFilterOpacity) +
                                    QStringLiteral("%)"));
+    lblVolumeResult->setText(QLatin1Char('(') + number(volumeSlider) + QStringLiteral("%)"));
+}
+
+bool SettingsPanel::pictureKept() const
+{
+    return !cbEraseVideo->isChecked();
 }
 
 void SettingsPanel::cbFrameChange()
 {
-    edVideoFront->setEnabled(cbFrame->currentIndex() > 0);
+    edVideoFront->setEnabled(pictureKept() && cbFrame->currentIndex() > 0);
     const bool on = edVideoFront->isEnabledTo(edVideoFront->parentWidget());
     for (QWidget *w : std::initializer_list<QWidget *>{cbVideoScale, cbVideoPosition,
                                                        edVideoPositionX, edVideoPositionY})
@@ -455,7 +479,7 @@ void SettingsPanel::cbFrameChange()
 
 void SettingsPanel::cbLogoChange()
 {
-    cbLogoPosition->setEnabled(cbLogo->currentIndex() > 0);
+    cbLogoPosition->setEnabled(pictureKept() && cbLogo->currentIndex() > 0);
     const bool on = cbLogoPosition->isEnabledTo(cbLogoPosition->parentWidget());
     for (QWidget *w :
          std::initializer_list<QWidget *>{edLogoPositionX, edLogoPositionY, cbLogoScale})
@@ -466,8 +490,33 @@ void SettingsPanel::cbRateModeChange()
 {
     const bool quality = rateModeFromIndex(cbRateMode->currentIndex()) == RateMode::Quality;
     for (QWidget *w : std::initializer_list<QWidget *>{lblQuality, tbQuality, lblQualityResult})
-        w->setEnabled(quality);
-    cbBitrate->setEnabled(!quality);
+        w->setEnabled(pictureKept() && quality);
+    cbBitrate->setEnabled(pictureKept() && !quality);
+}
+
+void SettingsPanel::soundChange()
+{
+    // Sound only: every picture setting is greyed; the trims, the speed and the container
+    // (which names the sound file) still count.
+    const bool picture = pictureKept();
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             cbRenderScale, cbVideoCodec,   cbRateMode,      cbPreset,        cbFlipVideo,
+             cbKeepAspect,  edCropLeft,     edCropTop,       tbZoom,          btnFilterPreview,
+             cbFilter,      btnFilterNew,   btnFilterDelete, btnFramePreview, cbFrame,
+             btnFrameNew,   btnFrameDelete, btnLogoPreview,  cbLogo,          btnLogoNew,
+             btnLogoDelete, pageEffects})
+        w->setEnabled(picture);
+    cbFrameChange();
+    cbLogoChange();
+    cbRateModeChange();
+    // Neither can be chosen with the other: nothing would be left to write.
+    cbEraseAudio->setEnabled(!cbEraseVideo->isChecked() || cbEraseAudio->isChecked());
+    cbEraseVideo->setEnabled(!cbEraseAudio->isChecked() || cbEraseVideo->isChecked());
+    // The loudness sets the level itself; the volume counts only without it.
+    const bool sound = !cbEraseAudio->isChecked();
+    cbLoudness->setEnabled(sound);
+    for (QWidget *w : std::initializer_list<QWidget *>{lblVolume, volumeSlider, lblVolumeResult})
+        w->setEnabled(sound && cbLoudness->currentIndex() <= 0);
 }
 
 void SettingsPanel::codecContainerChange()

@@ -58,7 +58,7 @@ public:
     QTabWidget *renderPageControl;
     QWidget *pageGeneral; // "Genel"
     QWidget *pageEffects; // "Efektler"
-    QWidget *soundPage;   // never shown
+    QWidget *soundPage;   // "Giriş/Çıkış ve Ses"
 
     // "Genel"
     QComboBox *cbRenderScale;
@@ -140,7 +140,7 @@ public:
     QSlider *tbGammaBlue;
     QLabel *lblGammaBlueResult;
 
-    // The third page: read by no command.
+    // "Giriş/Çıkış ve Ses"
     QComboBox *cbIntro;
     QToolButton *btnIntroNew;
     QToolButton *btnIntroPreview;
@@ -149,10 +149,13 @@ public:
     QToolButton *btnOutroPreview;
     QCheckBox *cbEraseAudio;
     QCheckBox *cbEraseVideo;
-    QSlider *volumeSlider;
+    ResetLabel *lblVolume; // "Ses Yüksekliği"
+    QSlider *volumeSlider; // tbVolume
+    QLabel *lblVolumeResult;
+    QComboBox *cbLoudness; // "Ses Düzeyi"
 
 public Q_SLOTS:
-    // Rewrites all eleven value labels from the sliders' positions.
+    // Rewrites all the value labels from the sliders' positions.
     void valueChange();
     // The rate mode was changed: the quality slider serves "Kalite" alone, the bitrate the
     // other two.
@@ -164,12 +167,16 @@ public Q_SLOTS:
     // whether one is chosen.
     void cbFrameChange();
     void cbLogoChange();
+    // The sound settings were changed: sound only greys the picture settings, the two erasures
+    // exclude each other, the volume gives way to the loudness.
+    void soundChange();
 
 private:
     void buildPages();
     void buildGeneralPage(QWidget *page);
     void buildEffectsPage(QWidget *page);
     void buildThirdPage(QWidget *page);
+    bool pictureKept() const;
     // The control of that name in the settings table, made on parent and remembered for
     // settings() and setSettings().
     template<typename W> W *control(QWidget *parent, const char *name);
