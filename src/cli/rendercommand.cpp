@@ -359,7 +359,7 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
             const RenderJob job =
                 buildRenderJob(item, index, settings, buildFolders, outputs.at(index));
             copies = job.copies;
-            line = renderCommandLine(tools.path(tools.ffMpeg), job);
+            line = safeRenderCommandLine(tools.path(tools.ffMpeg), job);
             // Two passes are two commands, run in this order in one folder.
             firstLine = firstPassCommandLine(tools.path(tools.ffMpeg), job);
         }

@@ -130,8 +130,9 @@ void TestBatchPresets::keptProportionsLine()
                        "1080x1080:rate=30/1 [base1]; [0:v] scale=1080x1080:force_original_aspect_"
                        "ratio=decrease:force_divisible_by=2[video]; [base1][video] overlay=trunc(("
                        "main_w-overlay_w)/2):trunc((main_h-overlay_h)/2):shortest=1 [base2]\" -map "
-                       "\"[base2]\"  -map 0:a? -c:a copy  -b:v 5000k %2\n")
-            .arg(quoteArg(m_clip), quoteArg(out + "/kıyı (2).mp4"));
+                       "\"[base2]\"  -map 0:a? -c:a copy  -b:v 5000k %2 && mv -f -- %2 %3\n")
+            .arg(quoteArg(m_clip), quoteArg(out + "/kıyı (2).part.mp4"),
+                 quoteArg(out + "/kıyı (2).mp4"));
     QCOMPARE(testsupport::withoutComments(o.out), expected);
 }
 

@@ -79,6 +79,8 @@ void TestBatchRender::initTestCase()
     QVERIFY(QDir().mkpath(m_out));
 }
 
+// The line writes the temporary name and gives the output its final name only when the
+// encoder has succeeded.
 void TestBatchRender::dryRunPrintsTheQueuesLine()
 {
     const Output o = batch({"--output", m_out, "--dry-run", m_sound});
@@ -92,8 +94,9 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
                        "scale=1280x720, format=yuva420p, fps=30/1:round=up, setsar=1, "
                        "setparams=field_mode=prog:range=unknown:color_primaries=unknown:"
                        "color_trc=unknown:colorspace=unknown, format=yuv420p[video]\" -map "
-                       "\"[video]\"  -map 0:a? -c:a copy  -b:v 5000k %2\n")
-            .arg(quoteArg(m_sound), quoteArg(m_out + "/deniz kıyısı.mp4"));
+                       "\"[video]\"  -map 0:a? -c:a copy  -b:v 5000k %2 && mv -f -- %2 %3\n")
+            .arg(quoteArg(m_sound), quoteArg(m_out + "/deniz kıyısı.part.mp4"),
+                 quoteArg(m_out + "/deniz kıyısı.mp4"));
     QCOMPARE(testsupport::withoutComments(o.out), expected);
 
     // The same lines the window's queue runs for rows the list's probes made, also where the
@@ -119,7 +122,7 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
         QString expectedLines;
         for (const RenderJob &job :
              buildRenderJobs(items, settings, BuildFolders::from(m_folders, m_tools), m_out))
-            expectedLines += renderCommandLine(m_tools.path(m_tools.ffMpeg), job) + '\n';
+            expectedLines += safeRenderCommandLine(m_tools.path(m_tools.ffMpeg), job) + '\n';
         const Output both =
             batch(QStringList{"--output", m_out, "--dry-run"} + set + QStringList{sound3, silent3});
         QCOMPARE(testsupport::withoutComments(both.out), expectedLines);
@@ -133,6 +136,23 @@ void TestBatchRender::dryRunPrintsTheQueuesLine()
     settings.close();
     QCOMPARE(testsupport::withoutComments(batch({"--dry-run", m_sound}).out), expected);
     QVERIFY(QFile::remove(m_folders.settingsFile()));
+
+    // A line cut off mid-write (here by a limit on the file size, as a full disk would) leaves
+    // an older file under the final name as it was.
+    QTemporaryDir elsewhere;
+    const QString older = m_out + "/deniz kıyısı.mp4";
+    QFile file(older);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("older");
+    file.close();
+    const testsupport::ShellRun cut = testsupport::runShell(
+        QStringLiteral("ulimit -f 100; ") + expected.trimmed(), elsewhere.path());
+    QVERIFY2(cut.exitCode != 0, qPrintable(cut.output));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("older"));
+    file.close();
+    QFile::remove(m_out + "/deniz kıyısı.part.mp4");
+    QVERIFY(QFile::remove(older));
 }
 
 void TestBatchRender::dryRunWithOverlaysRunsAsPrinted()

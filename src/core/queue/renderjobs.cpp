@@ -243,6 +243,18 @@ QString renderCommandLine(const QString &encoderPath, const RenderJob &job,
            QLatin1Char(' ') + quoteArg(writePath.isEmpty() ? job.outputPath : writePath);
 }
 
+QString safeRenderCommandLine(const QString &encoderPath, const RenderJob &job)
+{
+    const QString part = partPathFor(job.outputPath);
+#ifdef Q_OS_WIN
+    const QString rename = QStringLiteral(" && move /y ");
+#else
+    const QString rename = QStringLiteral(" && mv -f -- ");
+#endif
+    return renderCommandLine(encoderPath, job, part) + rename + quoteArg(part) + QLatin1Char(' ') +
+           quoteArg(job.outputPath);
+}
+
 QString firstPassCommandLine(const QString &encoderPath, const RenderJob &job)
 {
     if (job.firstPass.isEmpty())

@@ -81,6 +81,12 @@ QList<RenderJob> buildRenderJobs(const QList<VideoItem> &items, const RenderSett
 QString renderCommandLine(const QString &encoderPath, const RenderJob &job,
                           const QString &writePath = QString());
 
+// The command line of a job for another machine or a shell: the encoder writes the output's
+// temporary name, which takes the final name only when the encoder has succeeded ("... &&
+// mv -f -- PART OUT"), so a line that fails or is killed never leaves a broken file under the
+// final name.
+QString safeRenderCommandLine(const QString &encoderPath, const RenderJob &job);
+
 // The command line of a two-pass job's first pass, which writes only its log; empty for a job of
 // one pass.
 QString firstPassCommandLine(const QString &encoderPath, const RenderJob &job);
