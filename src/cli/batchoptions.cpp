@@ -64,6 +64,8 @@ BatchOptions parseArguments(const QStringList &arguments)
             options.preview = true;
         } else if (arg == QLatin1String("--null")) {
             options.nullLines = true;
+        } else if (arg == QLatin1String("--fresh")) {
+            options.fresh = true;
         } else if (arg == QLatin1String("--estimate")) {
             options.estimate = true;
         } else if (value(QStringLiteral("--set"), &text)) {
@@ -118,7 +120,7 @@ BatchOptions parseArguments(const QStringList &arguments)
     const bool renderOptions = options.dryRun || options.preview || options.estimate ||
                                !options.assignments.isEmpty() || !options.outputFolder.isEmpty() ||
                                !options.preset.isEmpty() || !options.savePreset.isEmpty() ||
-                               options.jobs >= 0;
+                               options.jobs >= 0 || options.fresh;
     if (list && renderOptions) {
         options.error = QStringLiteral("--list başka seçeneklerle birlikte kullanılamaz.");
         return options;
@@ -171,7 +173,7 @@ QString helpText()
         "Kullanım:\n"
         "  fulmaro-batch --list DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
-        "                [--jobs N|auto] [--dry-run [--preview] [--null]] DOSYA...\n"
+        "                [--jobs N|auto] [--fresh] [--dry-run [--preview] [--null]] DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
         "                --estimate DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--set AD=DEĞER]... --save-preset AD [DOSYA...]\n"
@@ -209,6 +211,8 @@ QString helpText()
         "                     Verilmezse ayarlardaki cbJobs (0 Otomatik, 1-4). Çekirdekler\n"
         "                     işler arasında paylaştırılır; bitenlerin durum satırları yine\n"
         "                     dosyaların sırasıyla yazılır.\n"
+        "  --fresh            Aynı komutun yarım kalmış bir çalıştırması sürdürülmez; her iş\n"
+        "                     baştan yapılır.\n"
         "  --preset AD        Kayıtlı bir ön ayarı uygular; --set seçenekleri onun üzerine\n"
         "                     uygulanır. Kitaplıkta artık olmayan bir resim \"Yok\" sayılır ve\n"
         "                     standart hataya yazılır.\n"
@@ -244,6 +248,13 @@ QString helpText()
         "yazılır. Her iş önce geçici bir ada (AD.part.UZANTI) yazar; çıktı son adını yalnızca\n"
         "kodlayıcı başarıyla bitince alır. Ctrl-C çalışan işleri durdurur ve yarım kalan\n"
         "dosyalarını siler.\n"
+        "\n"
+        "Çalıştırma, çalışma klasörünün Journal klasöründe bir kayıt tutar. Program çökerse\n"
+        "ya da öldürülürse (kill -9, elektrik kesintisi) aynı komut yeniden verildiğinde\n"
+        "kaldığı yerden sürer: tamamlanmış çıktılar (kaynakları o zamandan beri\n"
+        "değişmediyse) yeniden işlenmez, gerisi işlenir. Farklı bir komut (başka dosyalar,\n"
+        "ayarlar ya da çıktı klasörü) ya da --fresh baştan başlar; sonuna kadar giden ya da\n"
+        "Ctrl-C ile durdurulan bir çalıştırmanın kaydı silinir.\n"
         "\n"
         "Yalnızca normal dosyalar işlenir: klasör, boru (FIFO) ve aygıtlar reddedilir. Bir\n"
         "kaynak dosyanın yerine, ona başka bir yoldan (bağlantı, büyük/küçük harf) ulaşılsa\n"

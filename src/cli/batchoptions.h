@@ -19,6 +19,7 @@ struct BatchOptions
     bool preview = false;
     bool nullLines = false; // --null: --dry-run lines end with NUL instead of a line end
     bool estimate = false;  // --estimate: only each output's expected size
+    bool fresh = false;     // --fresh: an interrupted run of the same command is not continued
     int jobs = -1;          // --jobs: 0 auto, 1..4 jobs at once; -1 the settings' own
     QString error;          // Turkish text when the command line cannot be used
 };

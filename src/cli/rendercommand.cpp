@@ -4,6 +4,7 @@
 #include "core/base/filechecks.h"
 #include "core/base/settingsfile.h"
 #include "core/batch/batchrun.h"
+#include "core/batch/runjournal.h"
 #include "core/batch/sourceprober.h"
 #include "core/queue/rendercheck.h"
 #include "core/queue/renderjobs.h"
@@ -16,6 +17,7 @@
 #include "core/render/settingsoptions.h"
 #include "core/runner/toolcheck.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -197,6 +199,74 @@ int renderFiles(BatchRun &run, EndingSignals &ending, QTextStream &err)
     return totals.succeeded == total ? kExitOk : kExitFailed;
 }
 
+// What makes a command the same one again: its files, output folder and settings (not how many
+// jobs go at once, which changes no output).
+QString commandKey(RenderSettings settings, const QString &outputFolder, const QStringList &files)
+{
+    settings.cbJobs = 0;
+    const QString text = presetText(settings) + QLatin1Char('\n') + outputFolder +
+                         QLatin1Char('\n') + files.join(QLatin1Char('\n'));
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex().left(20));
+}
+
+// Takes the command's journal and, unless asked to start anew, the jobs a run of the same
+// command that was cut short had done. False (with the reason said) when another program is
+// running the same command.
+bool takeJournal(BatchRun &run, const BatchOptions &options, const WorkFolders &folders,
+                 const RenderSettings &settings, const QString &outputFolder, QTextStream &err)
+{
+    const QString folder = journalFolder(folders.workDir);
+    removeOldJournals(folder);
+    const QString key = commandKey(settings, outputFolder, options.files);
+    auto journal = std::make_unique<RunJournal>(folder + QStringLiteral("batch-") + key +
+                                                QStringLiteral(".json"));
+    if (!journal->lock()) {
+        err << "fulmaro-batch: "
+            << QStringLiteral("Aynı dosyalar aynı ayarlarla şu anda başka bir fulmaro-batch "
+                              "tarafından işleniyor.")
+            << '\n';
+        err.flush();
+        return false;
+    }
+    QList<int> done;
+    QFile file(journal->path());
+    if (file.exists() && options.fresh) {
+        file.remove();
+    } else if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray text = file.readAll();
+        file.close();
+        QString problem;
+        const std::optional<JournalData> data = parseJournal(text, &problem);
+        const QStringList outputs =
+            renderOutputPaths(options.files, outputExtension(settings), outputFolder);
+        if (!data || data->key != key || data->jobs.size() != options.files.size()) {
+            const QString aside = journal->setAside(QStringLiteral("bozuk"));
+            err << "fulmaro-batch: "
+                << QStringLiteral("Yarım kalan işlemin kaydı okunamadı (%1); bir kenara kondu: %2")
+                       .arg(data ? QStringLiteral("başka bir komutun") : problem,
+                            printableName(QDir::toNativeSeparators(aside)))
+                << '\n';
+        } else {
+            for (int index = 0; index < data->jobs.size(); ++index) {
+                const JournalJob &job = data->jobs.at(index);
+                if (job.state == QLatin1String("tamam") && job.output == outputs.at(index) &&
+                    job.source == options.files.at(index) && doneJobProblem(job).isEmpty())
+                    done << index;
+            }
+            err << QStringLiteral("Yarım kalan işlem sürdürülüyor: %1 iş tamamlanmıştı, %2 iş "
+                                  "kaldı.")
+                       .arg(done.size())
+                       .arg(options.files.size() - done.size())
+                << '\n';
+        }
+        err.flush();
+    }
+    run.setDoneBefore(done);
+    run.setJournal(std::move(journal), key);
+    return true;
+}
+
 } // namespace
 
 int runRender(const BatchOptions &options, const WorkFolders &folders, const ToolSet &tools,
@@ -282,6 +352,8 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
             err.flush();
             return false;
         };
+        if (!takeJournal(run, options, folders, settings, outputFolder, err))
+            return kExitUsage;
         return renderFiles(run, ending, err);
     }
 

@@ -1,10 +1,12 @@
 #include "core/batch/batchrun.h"
 
+#include "core/batch/runjournal.h"
 #include "core/batch/sourceprober.h"
 #include "core/desktop/desktopnotifier.h"
 #include "core/desktop/sleepinhibitor.h"
 #include "core/queue/renderjobs.h"
 #include "core/render/commandbuilder.h"
+#include "core/render/presets.h"
 #include "core/runner/toolcheck.h"
 
 #include <QFileInfo>
@@ -61,8 +63,66 @@ BatchRun::BatchRun(BatchSetup setup, QStringList files, QObject *parent)
     });
 }
 
-// The queue's running job is ended with its tree when the queue goes, as a child of this.
+// The queue's running job is ended with its tree when the queue goes, as a child of this. A run
+// still going when its owner goes keeps its journal, as a killed one does.
 BatchRun::~BatchRun() = default;
+
+void BatchRun::setJournal(std::unique_ptr<RunJournal> journal, const QString &key)
+{
+    if (m_phase != Phase::Ready)
+        return;
+    m_journal = std::move(journal);
+    m_journalKey = key;
+}
+
+void BatchRun::setDoneBefore(const QList<int> &indices)
+{
+    if (m_phase == Phase::Ready)
+        m_doneBefore = indices;
+}
+
+namespace {
+
+QString journalState(JobState state)
+{
+    switch (state) {
+    case JobState::Waiting:
+        return QStringLiteral("bekliyor");
+    case JobState::Running:
+        return QStringLiteral("çalışıyor");
+    case JobState::Succeeded:
+        return QStringLiteral("tamam");
+    case JobState::Failed:
+        return QStringLiteral("hata");
+    case JobState::Stopped:
+        return QStringLiteral("durduruldu");
+    case JobState::Skipped:
+        break;
+    }
+    return QStringLiteral("çalıştırılmadı");
+}
+
+} // namespace
+
+void BatchRun::writeJournal()
+{
+    if (!m_journal || !m_queue)
+        return;
+    JournalData data;
+    data.key = m_journalKey;
+    data.outputFolder = m_setup.outputFolder;
+    data.settings = presetText(m_setup.settings);
+    data.created = QDateTime::currentDateTimeUtc();
+    for (int index = 0; index < count(); ++index) {
+        JournalJob job = journalJob(m_sources.at(index), m_outputs.at(index));
+        const JobState state = m_queue->status(index).state;
+        job.state = state == JobState::Waiting && m_doneBefore.contains(index)
+                        ? QStringLiteral("tamam")
+                        : journalState(state);
+        data.jobs.append(job);
+    }
+    m_journal->write(data);
+}
 
 const VideoItem *BatchRun::item(int index) const
 {
@@ -181,6 +241,14 @@ void BatchRun::runJobs()
     connect(m_queue, &RenderQueue::jobProgress, this, &BatchRun::jobProgress);
     connect(m_queue, &RenderQueue::jobFinished, this, &BatchRun::jobFinished);
     connect(m_queue, &RenderQueue::finished, this, &BatchRun::finish);
+    for (const int index : std::as_const(m_doneBefore)) {
+        if (index >= 0 && index < count())
+            m_queue->markDone(index, QStringLiteral("Yarım kalan işlemde tamamlanmıştı."));
+    }
+    // The journal follows every job's start and end.
+    connect(m_queue, &RenderQueue::jobStarted, this, &BatchRun::writeJournal);
+    connect(m_queue, &RenderQueue::jobFinished, this, &BatchRun::writeJournal);
+    writeJournal();
     // The machine stays awake until the last job is done.
     m_sleepLock->hold();
     provideKnownJobs();
@@ -277,6 +345,9 @@ void BatchRun::finish()
     if (m_phase == Phase::Done)
         return;
     m_sleepLock->release();
+    // The run has ended as runs do (done, failed or stopped): nothing is left to continue.
+    if (m_journal)
+        m_journal->remove();
     setPhase(Phase::Done);
     // Said once, and only to someone who is looking elsewhere.
     if (noticeWanted && noticeWanted()) {

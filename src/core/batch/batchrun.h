@@ -21,6 +21,7 @@
 
 namespace fulmaro {
 
+class RunJournal;
 class SleepInhibitor;
 class SourceProber;
 
@@ -66,6 +67,13 @@ public:
     std::function<bool()> toolCheck;
     // At the end: whether to say in a desktop notice how the run ended.
     std::function<bool()> noticeWanted;
+
+    // Before start(): keeps the run's journal (locked by the caller) current from the moment the
+    // jobs begin, under this key; a run that ends, however it ends, removes it. A run cut short
+    // by a crash or a kill leaves it for the next program to continue.
+    void setJournal(std::unique_ptr<RunJournal> journal, const QString &key = QString());
+    // Before start(): jobs an earlier run of the same batch did; they are not run again.
+    void setDoneBefore(const QList<int> &indices);
 
     // What can be told before anything runs: the bitrate, the trims against every row known, and
     // an output folder that takes no file (a missing one is reported by start()).
@@ -118,6 +126,7 @@ private:
     void provideKnownJobs();
     void provideKnownSizes();
     void finish();
+    void writeJournal();
 
     BatchSetup m_setup;
     QStringList m_sources;
@@ -128,6 +137,9 @@ private:
     QPointer<RenderQueue> m_queue;
     QPointer<SizeEstimator> m_sizes;
     std::unique_ptr<SleepInhibitor> m_sleepLock;
+    std::unique_ptr<RunJournal> m_journal;
+    QString m_journalKey;
+    QList<int> m_doneBefore;
     mutable std::optional<EndClips> m_endClips;
     Phase m_phase = Phase::Ready;
     bool m_stopped = false;

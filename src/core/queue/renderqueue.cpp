@@ -19,6 +19,7 @@ RenderQueue::RenderQueue(QList<RenderJob> jobs, QueueOptions options, QObject *p
     , m_jobs(std::move(jobs))
     , m_status(m_jobs.size())
     , m_pending(m_jobs.size(), false)
+    , m_doneBefore(m_jobs.size(), false)
     , m_options(std::move(options))
 {}
 
@@ -82,6 +83,14 @@ void RenderQueue::start()
     }
     // Queued, so the caller sees the run start before the first job is looked at.
     QMetaObject::invokeMethod(this, &RenderQueue::next, Qt::QueuedConnection);
+}
+
+void RenderQueue::markDone(int index, const QString &notice)
+{
+    if (m_started)
+        return;
+    m_doneBefore[index] = true;
+    m_status[index].notice = notice;
 }
 
 void RenderQueue::setPending(int index)
@@ -171,6 +180,15 @@ void RenderQueue::endWithoutRun(int index, JobState state)
 
 void RenderQueue::checkAndRun(int index)
 {
+    if (m_doneBefore.at(index)) {
+        JobStatus &done = m_status[index];
+        done.started = done.ended = clock();
+        done.percent = 100;
+        if (m_options.guarded)
+            m_options.guarded->add(m_jobs.at(index).outputPath);
+        endWithoutRun(index, JobState::Succeeded);
+        return;
+    }
     if (m_pending.at(index) && !m_abort && !m_halted) {
         m_waitingFor.insert(index);
         Q_EMIT jobWanted(index);

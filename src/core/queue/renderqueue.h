@@ -83,6 +83,10 @@ public:
     void setParallel(int jobs);
     int parallel() const { return m_parallel; }
 
+    // Before start(): the job was done by an earlier run of the same batch; it is not run again
+    // and counts as succeeded, with the notice.
+    void markDone(int index, const QString &notice);
+
     // Before start(): the job at index is not built yet (its source is still being probed); the
     // queue waits for provideJob() when its turn comes, and asks for it with jobWanted().
     void setPending(int index);
@@ -162,6 +166,7 @@ private:
     QList<RenderJob> m_jobs;
     QList<JobStatus> m_status;
     QList<bool> m_pending;
+    QList<bool> m_doneBefore;
     QSet<int> m_waitingFor; // the pending jobs whose turn has come
     QueueOptions m_options;
     std::map<int, std::unique_ptr<Running>> m_running; // by job index

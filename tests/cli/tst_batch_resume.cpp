@@ -1,0 +1,207 @@
+// A batch cut short by a kill goes on where it stopped when the same command is given again;
+// another command, --fresh, a changed source, a corrupt journal and a live program's journal are
+// dealt with as the user would expect. The real encoder and probe throughout.
+#include "core/base/workfolders.h"
+#include "core/batch/runjournal.h"
+#include "support/batchrunner.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace fulmaro;
+
+class TestBatchResume : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void killedRunContinues();
+    void freshOrChangedStartsAnew_data();
+    void freshOrChangedStartsAnew();
+    void corruptJournalSetAside();
+    void liveProgramsJournalLeftAlone();
+
+private:
+    // Starts the batch over the three clips, kills it (-9) while the second job runs, after the
+    // first is done.
+    bool killDuringSecondJob();
+    QStringList command(const QStringList &extra = {}) const;
+    QStringList journals() const;
+
+    QTemporaryDir m_dir;
+    WorkFolders m_folders;
+    QString m_src;
+    QString m_out;
+    QStringList m_clips;
+};
+
+void TestBatchResume::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_folders = WorkFolders::under(testsupport::isolateDataHome());
+    m_folders.create();
+    m_src = m_dir.filePath(QStringLiteral("kaynak $ klasör"));
+    QVERIFY(QDir().mkpath(m_src));
+    m_clips = QStringList{m_src + "/bir.mp4", m_src + "/uzun 'iki'.mp4", m_src + "/üç.mp4"};
+    QVERIFY(testsupport::makeClip(m_clips[0], 2));
+    QVERIFY(testsupport::makeClip(m_clips[1], 90, true, QStringLiteral("640x480")));
+    QVERIFY(testsupport::makeClip(m_clips[2], 1, false));
+}
+
+void TestBatchResume::init()
+{
+    m_out = m_dir.filePath(QStringLiteral("çıktı ") + QTest::currentTestFunction() +
+                           QTest::currentDataTag());
+    QDir(m_out).removeRecursively();
+    QVERIFY(QDir().mkpath(m_out));
+    for (const QString &journal : journals())
+        QFile::remove(journal);
+}
+
+QStringList TestBatchResume::command(const QStringList &extra) const
+{
+    return QStringList{"--output", m_out, "--jobs", "1", "--set", "cbRenderScale=6"} + extra +
+           m_clips;
+}
+
+QStringList TestBatchResume::journals() const
+{
+    QStringList found;
+    const QDir folder(journalFolder(m_folders.workDir));
+    for (const QString &name : folder.entryList({QStringLiteral("*.json")}, QDir::Files))
+        found << folder.filePath(name);
+    return found;
+}
+
+bool TestBatchResume::killDuringSecondJob()
+{
+    QProcess p;
+    p.start(QStringLiteral(FULMARO_BATCH), command());
+    if (!p.waitForStarted())
+        return false;
+    const bool reached = QTest::qWaitFor(
+        [&] {
+            return QFileInfo::exists(m_out + "/bir.mp4") &&
+                   QFileInfo(m_out + "/uzun 'iki'.part.mp4").size() > 0;
+        },
+        60000);
+    ::kill(pid_t(p.processId()), SIGKILL);
+    p.waitForFinished();
+    // The encoder goes with the program.
+    const bool encoderGone =
+        QTest::qWaitFor([this] { return !testsupport::processMentions(m_out.toUtf8()); }, 10000);
+    return reached && encoderGone && !QFileInfo::exists(m_out + "/uzun 'iki'.mp4") &&
+           journals().size() == 1;
+}
+
+// The same command again: the first output is kept as it was, the rest are made, and the
+// journal goes once the run has ended.
+void TestBatchResume::killedRunContinues()
+{
+    QVERIFY(killDuringSecondJob());
+    const QDateTime firstWritten = QFileInfo(m_out + "/bir.mp4").lastModified();
+    const testsupport::BatchResult r = testsupport::runBatch(command());
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(r.err.contains(
+                 QStringLiteral("Yarım kalan işlem sürdürülüyor: 1 iş tamamlanmıştı, 2 iş kaldı.")),
+             qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("Yarım kalan işlemde tamamlanmıştı.")),
+             qPrintable(r.err));
+    QCOMPARE(QFileInfo(m_out + "/bir.mp4").lastModified(), firstWritten);
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/uzun 'iki'.mp4") - 90) < 0.2);
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/üç.mp4") - 1) < 0.2);
+    QCOMPARE(QDir(m_out).entryList(QDir::Files).size(), 3);
+    QVERIFY(journals().isEmpty());
+}
+
+void TestBatchResume::freshOrChangedStartsAnew_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("--fresh") << "fresh";
+    QTest::newRow("another command") << "command";
+    QTest::newRow("source changed since") << "source";
+}
+
+// Nothing of the cut run is taken: every output is made again.
+void TestBatchResume::freshOrChangedStartsAnew()
+{
+    QFETCH(QString, change);
+    QVERIFY(killDuringSecondJob());
+    QStringList args = command();
+    if (change == "fresh")
+        args = command({"--fresh"});
+    else if (change == "command")
+        args = command({"--set", "cbBitrate=3000"});
+    else {
+        // Copied over since (same size, another time).
+        QFile source(m_clips[0]);
+        QVERIFY(source.open(QIODevice::ReadWrite));
+        QVERIFY(source.setFileTime(source.fileTime(QFileDevice::FileModificationTime).addSecs(-60),
+                                   QFileDevice::FileModificationTime));
+    }
+    QTest::qWait(1100); // so a new output's time tells from the old one's
+    const QDateTime firstWritten = QFileInfo(m_out + "/bir.mp4").lastModified();
+    const testsupport::BatchResult r = testsupport::runBatch(args);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY(QFileInfo(m_out + "/bir.mp4").lastModified() > firstWritten);
+    if (change == "source")
+        QVERIFY2(r.err.contains(QStringLiteral("0 iş tamamlanmıştı, 3 iş kaldı")),
+                 qPrintable(r.err));
+    else
+        QVERIFY2(!r.err.contains(QStringLiteral("sürdürülüyor")), qPrintable(r.err));
+    // Another command keeps the cut run's journal for that command; the others leave none.
+    QCOMPARE(journals().size(), change == "command" ? 1 : 0);
+}
+
+// A journal that cannot be read is set aside with a message, and the run starts anew.
+void TestBatchResume::corruptJournalSetAside()
+{
+    QVERIFY(killDuringSecondJob());
+    const QString journal = journals().constFirst();
+    QFile file(journal);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{ \"version\": 1, \"jobs\": [ {\"source\": ");
+    file.close();
+    const testsupport::BatchResult r = testsupport::runBatch(command());
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("Yarım kalan işlemin kaydı okunamadı")),
+             qPrintable(r.err));
+    QVERIFY(!QFileInfo::exists(journal));
+    const QStringList left = journals();
+    QCOMPARE(left.size(), 1);
+    QVERIFY2(left.constFirst().contains(QStringLiteral(".bozuk-")), qPrintable(left.join(' ')));
+    QCOMPARE(QDir(m_out).entryList(QDir::Files).size(), 3);
+}
+
+// The same command while a live program runs it is refused; that program's journal is not
+// touched, and goes when it is stopped.
+void TestBatchResume::liveProgramsJournalLeftAlone()
+{
+    // The slowest preset keeps it running while the second one is tried.
+    const QStringList slow = command({"--set", "cbPreset=4"});
+    QProcess p;
+    p.start(QStringLiteral(FULMARO_BATCH), slow);
+    QVERIFY(p.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(journals().size() == 1, 20000);
+    const QString journal = journals().constFirst();
+    const testsupport::BatchResult second = testsupport::runBatch(slow);
+    QCOMPARE(second.exitCode, 2);
+    QVERIFY2(second.err.contains(QStringLiteral("başka bir fulmaro-batch tarafından işleniyor")),
+             qPrintable(second.err));
+    QVERIFY(QFileInfo::exists(journal));
+    QCOMPARE(p.state(), QProcess::Running);
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitCode(), 130);
+    QVERIFY(journals().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestBatchResume)
+#include "tst_batch_resume.moc"
