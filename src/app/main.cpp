@@ -3,6 +3,7 @@
 #include "ui/appstyle.h"
 #include "ui/dialogs/msgform.h"
 #include "ui/mainform.h"
+#include "ui/queue/renderactions.h"
 #include "ui/startfiles.h"
 
 #include <QApplication>
@@ -34,6 +35,10 @@ int main(int argc, char *argv[])
         QCoreApplication::quit();
     });
     fulmaro::addFilesOnStartup(&form, app.arguments().mid(1));
+    // A run the program did not end last time is offered to be continued.
+    QObject::connect(
+        &form, &fulmaro::MainForm::startupDone, &form,
+        [&form] { form.renderActions->offerUnfinishedRun(); }, Qt::QueuedConnection);
     form.show();
     return app.exec();
 }

@@ -280,10 +280,16 @@ void MainForm::createFeatures()
     connect(this, &MainForm::videoFilesDropped, videoListController,
             &VideoListController::addVideoFiles);
 
-    renderActions = new RenderActions(
-        actRender, actRenderPreview,
-        {videoListController, edOutputFolder, [this] { return currentSettings(); }, preview},
-        m_context, this);
+    renderActions = new RenderActions(actRender, actRenderPreview,
+                                      {videoListController, edOutputFolder,
+                                       [this] { return currentSettings(); }, preview,
+                                       [this](const RenderSettings &settings) {
+                                           renderSettings->fillPickers();
+                                           renderSettings->setSettings(settings);
+                                           cbPreviewScale->setCurrentIndex(settings.cbPreviewScale);
+                                           cbPreviewNoAudio->setChecked(settings.cbPreviewNoAudio);
+                                       }},
+                                      m_context, this);
     connect(renderSettings->btnIntroPreview, &QAbstractButton::clicked, renderActions, [this] {
         renderActions->videoPreviewClick(renderSettings->cbIntro, folders.introDir);
     });

@@ -2,10 +2,12 @@
 // time: a full run, a stop, the output-folder checks, a failing tool check, a broken source and
 // a close request during a run.
 
+#include "core/batch/runjournal.h"
 #include "core/desktop/desktopnotifier.h"
 #include "core/desktop/sleepinhibitor.h"
 #include "core/queue/renderprogress.h"
 #include "core/queue/sizeestimate.h"
+#include "core/render/presets.h"
 #include "core/render/videocodecs.h"
 #include "core/runner/shellquote.h"
 #include "core/thumbnail/stillgrabber.h"
@@ -15,6 +17,7 @@
 #include "support/testsupport.h"
 #include "ui/dialogs/msgform.h"
 #include "ui/mainform.h"
+#include "ui/queue/renderactions.h"
 #include "ui/queue/videorenderform.h"
 #include "ui/render/settingspanel.h"
 #include "ui/videolist/videolistcontroller.h"
@@ -84,6 +87,8 @@ private Q_SLOTS:
     void fullRun();
     void stopDuringSecondJob();
     void twoJobsAtOnce();
+    void unfinishedRunContinues_data();
+    void unfinishedRunContinues();
     void outputFolderChecks();
     void toolCheckFails();
     void brokenSourceFailsAndRunGoesOn();
@@ -348,6 +353,93 @@ void TestQueueWindow::twoJobsAtOnce()
                  qPrintable(after[i].progress));
     QVERIFY(after[2].start.isEmpty() && after[2].progress.isEmpty());
     QVERIFY(QDir(m_out).entryList(QDir::Files).isEmpty());
+}
+
+void TestQueueWindow::unfinishedRunContinues_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Evet") << true;
+    QTest::newRow("Hayır") << false;
+}
+
+// A journal left by a program that died in the middle of a run (no live lock): "Evet" lists the
+// sources again with the run's settings and output folder and opens the queue, where the job
+// done before is not run again; "Hayır" keeps the journal aside and starts empty.
+void TestQueueWindow::unfinishedRunContinues()
+{
+    QFETCH(bool, yes);
+    const QString folder = journalFolder(WorkFolders::standard().workDir);
+    QDir(folder).removeRecursively();
+    QVERIFY(QDir().mkpath(folder));
+    RenderSettings settings;
+    settings.cbRenderScale = 6;
+    settings.cbExtension = QStringLiteral("mkv");
+    settings.cbJobs = 1;
+    JournalData data;
+    data.outputFolder = m_out;
+    data.settings = presetText(settings);
+    data.created = QDateTime::currentDateTimeUtc();
+    data.jobs = {journalJob(m_src + "a.mp4", m_out + "/a.mkv"),
+                 journalJob(m_src + "clip.final.mov", m_out + "/clip.final.mkv")};
+    data.jobs[0].state = QStringLiteral("tamam");
+    data.jobs[1].state = QStringLiteral("çalışıyor");
+    QFile done(m_out + "/a.mkv");
+    QVERIFY(done.open(QIODevice::WriteOnly));
+    done.write("written before the crash");
+    done.close();
+    const QString path = folder + "pencere-20261211-080000000-4242.json";
+    QFile journal(path);
+    QVERIFY(journal.open(QIODevice::WriteOnly));
+    journal.write(journalText(data));
+    journal.close();
+
+    setMsgHook([this, yes](MsgDlgType, const QString &text) {
+        m_messages << text;
+        return yes ? kMsgYes : kMsgNo;
+    });
+    auto form = std::make_unique<MainForm>();
+    form->checkInfo();
+    QList<Row> after;
+    bool shown = false;
+    std::function<void()> poll;
+    poll = [&] {
+        auto *w = form->findChild<VideoRenderForm *>();
+        if (!w || !w->isVisible()) {
+            QTimer::singleShot(10, poll);
+            return;
+        }
+        shown = true;
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        after = rows(w);
+        w->done(0);
+    };
+    if (yes)
+        QTimer::singleShot(0, poll);
+    QVERIFY(form->renderActions->offerUnfinishedRun());
+    QCOMPARE(m_messages.value(0),
+             QStringLiteral("Yarım kalan bir işlem bulundu: 1 iş bekliyor. Devam edilsin mi?"));
+    if (!yes) {
+        QVERIFY(!QFileInfo::exists(path));
+        const QStringList aside = QDir(folder).entryList({"pencere-*.eski-*.json"});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(form->findChild<VideoListController *>()->model()->count(), 0);
+        QVERIFY(!form->renderActions->offerUnfinishedRun());
+        return;
+    }
+    QVERIFY(waitFor([&shown, &after] { return shown && !after.isEmpty(); }, 60000));
+    poll = [] {};
+    QCOMPARE(form->renderSettings->cbRenderScale->currentIndex(), 6);
+    QCOMPARE(form->edOutputFolder->text(), m_out);
+    QCOMPARE(after.size(), 2);
+    QCOMPARE(after[0].progress, QStringLiteral("100%"));
+    QCOMPARE(after[0].reason, QStringLiteral("Yarım kalan işlemde tamamlanmıştı."));
+    QVERIFY(done.open(QIODevice::ReadOnly));
+    QCOMPARE(done.readAll(), QByteArray("written before the crash"));
+    QCOMPARE(after[1].progress, QStringLiteral("100%"));
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/clip.final.mkv") - 2) < 0.2);
+    // The run has ended as runs do: nothing is left to offer.
+    QVERIFY(QDir(folder).entryList({"*.json"}).isEmpty());
 }
 
 void TestQueueWindow::outputFolderChecks()

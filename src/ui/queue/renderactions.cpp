@@ -1,8 +1,10 @@
 #include "ui/queue/renderactions.h"
 
 #include "core/batch/batchrun.h"
+#include "core/batch/runjournal.h"
 #include "core/queue/renderjobs.h"
 #include "core/render/commandbuilder.h"
+#include "core/render/presets.h"
 #include "core/runner/shellquote.h"
 #include "core/runner/toolrun.h"
 #include "core/videolist/videolistmodel.h"
@@ -13,6 +15,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 
 #include <memory>
@@ -39,7 +44,14 @@ RenderActions::RenderActions(QAction *actRender, QAction *actRenderPreview,
     connect(actRenderPreview, &QAction::triggered, this, &RenderActions::actRenderPreviewExecute);
 }
 
+RenderActions::~RenderActions() = default;
+
 void RenderActions::actRenderExecute()
+{
+    render({}, nullptr);
+}
+
+void RenderActions::render(const QList<int> &doneBefore, std::unique_ptr<RunJournal> journal)
 {
     m_inputs.preview->close();
     VideoListController *list = m_inputs.list;
@@ -59,9 +71,98 @@ void RenderActions::actRenderExecute()
     if (showInputProblem(m_context.dialogParent, run->check()))
         return;
     run->toolCheck = [this] { return m_context.checkTool(m_context.tools.ffMpeg); };
+    // The run's journal, so a crash loses nothing: this program's own name for it.
+    if (!journal) {
+        journal = std::make_unique<RunJournal>(
+            journalFolder(m_context.folders.workDir) + QStringLiteral("pencere-") +
+            QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmsszzz")) +
+            QLatin1Char('-') + QString::number(QCoreApplication::applicationPid()) +
+            QStringLiteral(".json"));
+        journal->lock();
+    }
+    run->setJournal(std::move(journal));
+    run->setDoneBefore(doneBefore);
     window->setRun(run);
     window->prepareForm();
     window->exec();
+}
+
+bool RenderActions::offerUnfinishedRun()
+{
+    const QString folder = journalFolder(m_context.folders.workDir);
+    removeOldJournals(folder);
+    const QStringList found = orphanJournals(folder, QStringLiteral("pencere-"));
+    if (found.isEmpty())
+        return false;
+    // The latest; older ones are offered at the next start.
+    auto journal = std::make_unique<RunJournal>(found.constLast());
+    if (!journal->lock())
+        return false;
+    QFile file(journal->path());
+    QString problem = QStringLiteral("dosya açılamadı");
+    std::optional<JournalData> data;
+    if (file.open(QIODevice::ReadOnly))
+        data = parseJournal(file.readAll(), &problem);
+    file.close();
+    if (!data) {
+        const QString aside = journal->setAside(QStringLiteral("bozuk"));
+        journal->remove();
+        showMsg(MsgDlgType::mtError,
+                QStringLiteral("Yarım kalan bir işlemin kaydı okunamadı (%1); bir kenara kondu: %2")
+                    .arg(problem, QDir::toNativeSeparators(aside)),
+                0);
+        return true;
+    }
+    int waiting = 0;
+    for (const JournalJob &job : std::as_const(data->jobs))
+        waiting += job.state == QLatin1String("tamam") ? 0 : 1;
+    const int answer =
+        showMsg(MsgDlgType::mtConfirmation,
+                QStringLiteral("Yarım kalan bir işlem bulundu: %1 iş bekliyor. Devam edilsin mi?")
+                    .arg(waiting),
+                0);
+    if (answer != kMsgYes) {
+        // Kept aside for a week, in case it was wanted after all.
+        journal->setAside(QStringLiteral("eski"));
+        journal->remove();
+        return true;
+    }
+    const WorkFolders &folders = m_context.folders;
+    const PresetLoad load = parsePreset(
+        data->settings, currentLibraryEntries(folders.filterDir, folders.frameDir, folders.logoDir,
+                                              folders.introDir, folders.outroDir));
+    if (load.ok && m_inputs.applySettings)
+        m_inputs.applySettings(load.settings);
+    m_inputs.outputFolder->setText(data->outputFolder);
+    QStringList sources;
+    for (const JournalJob &job : std::as_const(data->jobs))
+        sources << job.source;
+    VideoListController *list = m_inputs.list;
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    auto held = std::make_shared<std::unique_ptr<RunJournal>>(std::move(journal));
+    const JournalData jobs = *data;
+    *connection = connect(
+        list, &VideoListController::addFinished, this, [this, list, connection, held, jobs] {
+            disconnect(*connection);
+            // A job is done when its row renders to the output it wrote and
+            // neither has changed since; every other row runs.
+            const QList<VideoItem> items = list->model()->items();
+            QStringList captions;
+            for (const VideoItem &item : items)
+                captions << item.caption;
+            const QStringList outputs = renderOutputPaths(
+                captions, outputExtension(m_inputs.settings()), m_inputs.outputFolder->text());
+            QList<int> done;
+            for (const JournalJob &job : jobs.jobs) {
+                const qsizetype row = outputs.indexOf(job.output);
+                if (job.state == QLatin1String("tamam") && row >= 0 &&
+                    captions.at(row) == job.source && doneJobProblem(job).isEmpty())
+                    done << int(row);
+            }
+            render(done, std::move(*held));
+        });
+    list->addVideoFiles(sources);
+    return true;
 }
 
 void RenderActions::actRenderPreviewExecute()

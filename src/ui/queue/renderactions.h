@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -15,6 +16,7 @@ class QLineEdit;
 namespace fulmaro {
 
 class PreviewSlot;
+class RunJournal;
 class VideoListController;
 
 // The player's command line for a clip of the intro or outro library.
@@ -27,6 +29,8 @@ struct RenderInputs
     QLineEdit *outputFolder = nullptr;        // edOutputFolder
     std::function<RenderSettings()> settings; // the panel's values and the preview options
     PreviewSlot *preview = nullptr;           // the running settings preview
+    // Puts settings back on the pages (a run continued after a crash).
+    std::function<void(const RenderSettings &)> applySettings;
 };
 
 // The render and preview actions and the clip previews of the third page.
@@ -36,13 +40,23 @@ class RenderActions : public QObject
 public:
     RenderActions(QAction *actRender, QAction *actRenderPreview, const RenderInputs &inputs,
                   const FeatureContext &context, QObject *parent = nullptr);
+    ~RenderActions() override;
 
     void actRenderExecute();
     void actRenderPreviewExecute();
     // Plays the clip chosen in an intro or outro picker; nothing while the picker shows "Yok".
     void videoPreviewClick(const QComboBox *picker, const QString &folder);
 
+    // A run the program did not end (a crash, a kill, a power cut) left its journal: asks
+    // whether to continue it and, if so, lists its sources again with its settings and output
+    // folder and opens the queue with the jobs it had done marked done. If not, the journal is
+    // kept aside for a week. False when there was none.
+    bool offerUnfinishedRun();
+
 private:
+    // The render of the list's rows; a continued run marks its done jobs and keeps its journal.
+    void render(const QList<int> &doneBefore, std::unique_ptr<RunJournal> journal);
+
     RenderInputs m_inputs;
     FeatureContext m_context;
 };
