@@ -45,6 +45,7 @@ private Q_SLOTS:
     void buildJobs();
     void outcomes();
     void stopEndsTree();
+    void skipEndsOneJob();
     void toolCheckStopsRun();
     void refusedRowFailsAtOnce();
     void acrossMidnight();
@@ -227,6 +228,35 @@ void TestQueueCore::stopEndsTree()
     QVERIFY(!queue.status(1).percent);
     QCOMPARE(queue.status(2).state, JobState::Skipped);
     QVERIFY(!queue.status(2).started.isValid());
+}
+
+// "Atla" ends the running job's tree only; the run goes on with the next jobs.
+void TestQueueCore::skipEndsOneJob()
+{
+    QTemporaryDir dir;
+    const QString out = dir.path() + QLatin1Char('/');
+    QueueOptions options;
+    options.encoderPath = QStringLiteral(FAKE_TOOL);
+    options.workDir = dir.path();
+    RenderQueue queue({fakeJob(kDurationStep + QStringLiteral(" spawn hang"), out + "1.mp4"),
+                       fakeJob(QStringLiteral("exit 0"), out + "2.mp4"),
+                       fakeJob(QStringLiteral("exit 0"), out + "3.mp4")},
+                      options);
+    QSignalSpy finished(&queue, &RenderQueue::finished);
+    queue.start();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        queue.run(0) && queue.progress(0).log().contains(QLatin1String("child=")), 20000);
+    const qint64 group = queue.run(0)->processId();
+    QVERIFY(!queue.skip(1)); // not running yet
+    QVERIFY(queue.skip(0));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!testsupport::groupAlive(group), 5000);
+    QCOMPARE(queue.status(0).state, JobState::Stopped);
+    QCOMPARE(queue.status(0).reason, QStringLiteral("Atlandı."));
+    QCOMPARE(queue.status(1).state, JobState::Succeeded);
+    QCOMPARE(queue.status(2).state, JobState::Succeeded);
+    QCOMPARE(QDir(out).entryList({"*.mp4"}, QDir::Files), QStringList({"2.mp4", "3.mp4"}));
+    QVERIFY(!queue.stopRequested());
 }
 
 // A failed check skips that job and every later one; it is not asked again, so its message

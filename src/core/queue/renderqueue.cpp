@@ -127,6 +127,16 @@ void RenderQueue::stop()
     }
 }
 
+bool RenderQueue::skip(int index)
+{
+    ToolRun *running = run(index);
+    if (!running || !running->isRunning())
+        return false;
+    m_skipped.insert(index);
+    running->stop();
+    return true;
+}
+
 bool RenderQueue::runAll()
 {
     if (!m_started) {
@@ -359,7 +369,7 @@ void RenderQueue::onOutput(int index, const QString &piece, bool &stop)
             status.speed = step.speed;
         Q_EMIT jobProgress(index);
     }
-    if (m_abort)
+    if (m_abort || m_skipped.contains(index))
         stop = true;
 }
 
@@ -390,7 +400,8 @@ void RenderQueue::onDone(int index)
     const RenderJob &job = m_jobs.at(index);
     // The first pass has measured the video; the second writes it.
     QString measureProblem;
-    if (status.pass == 1 && result.end == RunEnd::Succeeded && !m_abort) {
+    if (status.pass == 1 && result.end == RunEnd::Succeeded && !m_abort &&
+        !m_skipped.contains(index)) {
         // The second line takes what the first measured (the loudness).
         const QString second = secondPassCommandLine(m_options.encoderPath, job, status.partPath,
                                                      result.lines, &measureProblem);
@@ -454,6 +465,8 @@ void RenderQueue::onDone(int index)
     }
     case RunEnd::Stopped:
         status.state = JobState::Stopped;
+        if (m_skipped.contains(index))
+            status.reason = QStringLiteral("Atlandı.");
         break;
     case RunEnd::Failed:
     case RunEnd::Crashed:

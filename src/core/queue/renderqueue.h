@@ -95,6 +95,9 @@ public:
     bool isPending(int index) const { return m_pending.at(index); }
 
     void start();
+    // Ends one running job's process tree (it counts as stopped, "Atlandı"); the run goes on
+    // with the next jobs. False when the job is not running.
+    bool skip(int index);
     // Skips the remaining jobs and ends every running job's process tree.
     void stop();
     // start(), then waits for finished() in a local event loop. True when every job succeeded.
@@ -172,6 +175,7 @@ private:
     std::map<int, std::unique_ptr<Running>> m_running; // by job index
     QList<int> m_active; // jobs taken and not finished: being checked, waited for or run
     QSet<QString> m_copiesMade;
+    QSet<int> m_skipped;     // running jobs ended one by one
     QList<int> m_afterCheck; // jobs that came while the tool check was being asked
     bool m_checking = false;
     const RenderProgress m_noProgress;
