@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -45,9 +44,9 @@ void TestBatchJobs::severalAtOnce_data()
     QTest::newRow("three") << 3;
 }
 
-// The jobs run side by side (the status line shows them together), every output is its own
-// source's, the two sources of one name get two outputs, and the finished jobs are told in the
-// list's order although the first one ends last.
+// Every output is its own source's, the two sources of one name get two outputs, and the
+// finished jobs are told in the list's order although the first one ends last (how many run at
+// once is shown with the queue itself, where it does not hang on the machine's load).
 void TestBatchJobs::severalAtOnce()
 {
     QFETCH(int, jobs);
@@ -83,20 +82,13 @@ void TestBatchJobs::severalAtOnce()
     QStringList quoted;
     for (const QString &arg : std::as_const(command))
         quoted << quoteArg(arg);
-    // script gives the front end a terminal, where it shows the running jobs.
+    // script gives the front end a terminal, where its status line comes between the reports.
     QProcess p;
     p.start(QStringLiteral("script"), {"-qefc", quoted.join(QLatin1Char(' ')), "/dev/null"});
     QVERIFY(p.waitForStarted());
     QVERIFY(p.waitForFinished(180000));
     const QString text = QString::fromUtf8(p.readAll());
     QVERIFY2(p.exitCode() == 0, qPrintable(text));
-
-    // A status line with as many running jobs as asked for.
-    QString together = QStringLiteral("\\[1\\] %\\d+");
-    for (int job = 1; job < jobs; ++job)
-        together += QStringLiteral(", \\[\\d\\] %\\d+");
-    together += QStringLiteral(" · toplam %\\d+ · \\d/4 · %1 iş sürüyor").arg(jobs);
-    QVERIFY2(text.contains(QRegularExpression(together)), qPrintable(text));
 
     qsizetype from = 0;
     for (int i = 0; i < clips.size(); ++i) {

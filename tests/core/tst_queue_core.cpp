@@ -1,12 +1,15 @@
 // The render jobs and the job runner without a window: output names, the order and outcome of
 // jobs, stopping, and the tool check. The encoder is the scriptable fake tool.
 
+#include "core/base/toolset.h"
+#include "core/base/workfolders.h"
 #include "core/queue/jobreason.h"
 #include "core/queue/outputfiles.h"
 #include "core/queue/rendercheck.h"
 #include "core/queue/renderjobs.h"
 #include "core/queue/renderqueue.h"
 #include "core/runner/shellquote.h"
+#include "core/videolist/mediaprobe.h"
 #include "core/videolist/videoitem.h"
 #include "support/testsupport.h"
 
@@ -46,6 +49,8 @@ private Q_SLOTS:
     void outcomes();
     void stopEndsTree();
     void skipEndsOneJob();
+    void severalAtOnce_data();
+    void severalAtOnce();
     void toolCheckStopsRun();
     void refusedRowFailsAtOnce();
     void acrossMidnight();
@@ -257,6 +262,60 @@ void TestQueueCore::skipEndsOneJob()
     QCOMPARE(queue.status(2).state, JobState::Succeeded);
     QCOMPARE(QDir(out).entryList({"*.mp4"}, QDir::Files), QStringList({"2.mp4", "3.mp4"}));
     QVERIFY(!queue.stopRequested());
+}
+
+void TestQueueCore::severalAtOnce_data()
+{
+    QTest::addColumn<int>("parallel");
+    QTest::newRow("one") << 1;
+    QTest::newRow("two") << 2;
+    QTest::newRow("three") << 3;
+}
+
+// With the real encoder: as many jobs run at once as asked, never more, started in list order,
+// and every output is its own source's.
+void TestQueueCore::severalAtOnce()
+{
+    QFETCH(int, parallel);
+    QTemporaryDir dir;
+    const WorkFolders folders = WorkFolders::under(dir.filePath(QStringLiteral("iş")));
+    folders.create();
+    const ToolSet tools = ToolSet::configured(QStringLiteral(TOOLS_DIR "/"));
+    const QList<int> seconds{3, 1, 2, 1};
+    QList<RenderJob> jobs;
+    RenderSettings settings;
+    settings.cbRenderScale = 6;
+    for (int i = 0; i < seconds.size(); ++i) {
+        const QString source = dir.filePath(QStringLiteral("kaynak %1.mp4").arg(i));
+        QVERIFY(testsupport::makeClip(source, seconds[i], i % 2 == 0));
+        const std::optional<VideoItem> item = probeVideoFile(tools, folders.workDir, source);
+        QVERIFY(item);
+        jobs << buildRenderJob(*item, i, settings, BuildFolders::from(folders, tools),
+                               dir.filePath(QStringLiteral("çıktı %1.mp4").arg(i)));
+    }
+    QueueOptions options;
+    options.encoderPath = tools.path(tools.ffMpeg);
+    options.workDir = folders.tempDir;
+    RenderQueue queue(jobs, options);
+    queue.setParallel(parallel);
+    int running = 0;
+    int most = 0;
+    QList<int> started;
+    connect(&queue, &RenderQueue::jobStarted, this, [&](int index) {
+        started << index;
+        most = std::max(most, ++running);
+    });
+    connect(&queue, &RenderQueue::jobFinished, this, [&](int index) {
+        if (queue.status(index).started.isValid())
+            --running;
+    });
+    QVERIFY(queue.runAll());
+    QCOMPARE(most, parallel);
+    QCOMPARE(started, QList<int>({0, 1, 2, 3}));
+    for (int i = 0; i < seconds.size(); ++i) {
+        const double length = testsupport::probedSeconds(jobs[i].outputPath);
+        QVERIFY2(qAbs(length - seconds[i]) < 0.2, qPrintable(QString::number(length)));
+    }
 }
 
 // A failed check skips that job and every later one; it is not asked again, so its message

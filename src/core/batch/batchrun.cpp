@@ -81,6 +81,18 @@ void BatchRun::setDoneBefore(const QList<int> &indices)
         m_doneBefore = indices;
 }
 
+void BatchRun::retryOf(const BatchRun &earlier)
+{
+    if (m_phase != Phase::Ready || !earlier.queue() || earlier.count() != count())
+        return;
+    m_kept.clear();
+    for (int index = 0; index < count(); ++index) {
+        const JobStatus &status = earlier.queue()->status(index);
+        if (status.state != JobState::Failed && status.state != JobState::Stopped)
+            m_kept.insert(index, status);
+    }
+}
+
 namespace {
 
 QString journalState(JobState state)
@@ -245,6 +257,8 @@ void BatchRun::runJobs()
         if (index >= 0 && index < count())
             m_queue->markDone(index, QStringLiteral("Yarım kalan işlemde tamamlanmıştı."));
     }
+    for (auto kept = m_kept.cbegin(); kept != m_kept.cend(); ++kept)
+        m_queue->keepResult(kept.key(), kept.value());
     // The journal follows every job's start and end.
     connect(m_queue, &RenderQueue::jobStarted, this, &BatchRun::writeJournal);
     connect(m_queue, &RenderQueue::jobFinished, this, &BatchRun::writeJournal);

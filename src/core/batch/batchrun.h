@@ -11,6 +11,7 @@
 #include "core/videolist/videoitem.h"
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -74,6 +75,9 @@ public:
     void setJournal(std::unique_ptr<RunJournal> journal, const QString &key = QString());
     // Before start(): jobs an earlier run of the same batch did; they are not run again.
     void setDoneBefore(const QList<int> &indices);
+    // Before start(): a run again of an earlier run's jobs: the jobs that did not fail and were
+    // not stopped keep their outcome and are not run.
+    void retryOf(const BatchRun &earlier);
 
     // What can be told before anything runs: the bitrate, the trims against every row known, and
     // an output folder that takes no file (a missing one is reported by start()).
@@ -140,6 +144,7 @@ private:
     std::unique_ptr<RunJournal> m_journal;
     QString m_journalKey;
     QList<int> m_doneBefore;
+    QMap<int, JobStatus> m_kept;
     mutable std::optional<EndClips> m_endClips;
     Phase m_phase = Phase::Ready;
     bool m_stopped = false;

@@ -20,6 +20,7 @@ RenderQueue::RenderQueue(QList<RenderJob> jobs, QueueOptions options, QObject *p
     , m_status(m_jobs.size())
     , m_pending(m_jobs.size(), false)
     , m_doneBefore(m_jobs.size(), false)
+    , m_kept(m_jobs.size(), false)
     , m_options(std::move(options))
 {}
 
@@ -91,6 +92,14 @@ void RenderQueue::markDone(int index, const QString &notice)
         return;
     m_doneBefore[index] = true;
     m_status[index].notice = notice;
+}
+
+void RenderQueue::keepResult(int index, const JobStatus &status)
+{
+    if (m_started)
+        return;
+    m_kept[index] = true;
+    m_status[index] = status;
 }
 
 void RenderQueue::setPending(int index)
@@ -190,6 +199,13 @@ void RenderQueue::endWithoutRun(int index, JobState state)
 
 void RenderQueue::checkAndRun(int index)
 {
+    if (m_kept.at(index)) {
+        if (m_status.at(index).state == JobState::Succeeded && m_options.guarded)
+            m_options.guarded->add(m_jobs.at(index).outputPath);
+        m_running.erase(index);
+        release(index);
+        return;
+    }
     if (m_doneBefore.at(index)) {
         JobStatus &done = m_status[index];
         done.started = done.ended = clock();

@@ -86,6 +86,9 @@ public:
     // Before start(): the job was done by an earlier run of the same batch; it is not run again
     // and counts as succeeded, with the notice.
     void markDone(int index, const QString &notice);
+    // Before start(): the job keeps the outcome an earlier run of this batch gave it and is not
+    // run ("Yeniden Dene" runs only the failed and stopped jobs again).
+    void keepResult(int index, const JobStatus &status);
 
     // Before start(): the job at index is not built yet (its source is still being probed); the
     // queue waits for provideJob() when its turn comes, and asks for it with jobWanted().
@@ -170,6 +173,7 @@ private:
     QList<JobStatus> m_status;
     QList<bool> m_pending;
     QList<bool> m_doneBefore;
+    QList<bool> m_kept;
     QSet<int> m_waitingFor; // the pending jobs whose turn has come
     QueueOptions m_options;
     std::map<int, std::unique_ptr<Running>> m_running; // by job index
