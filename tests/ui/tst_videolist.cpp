@@ -34,7 +34,7 @@ private Q_SLOTS:
     void columns();
     void remove_data();
     void remove();
-    void removeWithoutMarksAsksNothing();
+    void removeWithoutMarksTakesTheHighlightedRow();
     void move_data();
     void move();
     void marks();
@@ -148,22 +148,38 @@ void TestVideoList::remove()
         return answer;
     });
     f->form.actVideoDelete->trigger();
-    QCOMPARE(asked, QStringList{QStringLiteral("3 Seçili videolar listeden çıkartılsın mı?")});
+    QCOMPARE(asked, QStringList{QStringLiteral("3 İşaretli 3 video listeden çıkartılsın mı?")});
     QTEST(names(f->model), "left");
     // The selected, unmarked row stays selected.
     QCOMPARE(f->model->item(f->list->selectedPosition()).caption, QStringLiteral("4"));
 }
 
-void TestVideoList::removeWithoutMarksAsksNothing()
+// Without marks "Sil" takes the highlighted row, naming it; with neither it asks nothing. One
+// marked row is named too.
+void TestVideoList::removeWithoutMarksTakesTheHighlightedRow()
 {
     auto f = makeForm(3);
     QVERIFY(f);
-    f->list->selectPosition(1);
-    int asked = 0;
-    setMsgHook([&](MsgDlgType, const QString &) { return ++asked, kMsgYes; });
+    QStringList asked;
+    int answer = kMsgYes;
+    setMsgHook([&](MsgDlgType, const QString &text) { return asked << text, answer; });
     f->form.actVideoDelete->trigger();
-    QCOMPARE(asked, 0);
+    QCOMPARE(asked, QStringList());
+    f->list->selectPosition(1);
+    answer = kMsgNo;
+    f->form.actVideoDelete->trigger();
     QCOMPARE(names(f->model), QStringList({"0", "1", "2"}));
+    answer = kMsgYes;
+    f->form.actVideoDelete->trigger();
+    QCOMPARE(asked, QStringList({QStringLiteral("\"1\" listeden çıkartılsın mı?"),
+                                 QStringLiteral("\"1\" listeden çıkartılsın mı?")}));
+    QCOMPARE(names(f->model), QStringList({"0", "2"}));
+    // The highlight moves to the row that took its place.
+    QCOMPARE(f->list->selectedPosition(), 1);
+    f->model->setData(f->model->indexOfPosition(0), Qt::Checked, Qt::CheckStateRole);
+    f->form.actVideoDelete->trigger();
+    QCOMPARE(asked.last(), QStringLiteral("\"0\" listeden çıkartılsın mı?"));
+    QCOMPARE(names(f->model), QStringList({"2"}));
 }
 
 void TestVideoList::move_data()
@@ -318,14 +334,23 @@ void TestVideoList::dialogFilters()
     QStringList shown;
     for (int i = 0; i < types->count(); ++i)
         shown << types->itemText(i);
-    QCOMPARE(shown, QStringList(
-                        {"Video Dosyaları (*.mp4;*.mkv;*.avi;*.flv)", "mp4", "mkv", "avi", "flv"}));
+    QStringList expected = {QStringLiteral("Video Dosyaları")};
+    QStringList patterns;
+    for (const QString &ext : videoExtensions())
+        expected << ext, patterns << QStringLiteral("*.") + ext;
+    expected << QStringLiteral("Tüm dosyalar");
+    QCOMPARE(shown, expected);
+    for (const char *ext :
+         {"mov", "webm", "m4v", "3gp", "mts", "m2ts", "ts", "mpg", "mpeg", "wmv", "ogv"})
+        QVERIFY2(patterns.contains(QStringLiteral("*.") + QLatin1String(ext)), ext);
     auto *files = dialog.findChild<QFileSystemModel *>();
     QVERIFY(files);
-    QCOMPARE(files->nameFilters(), QStringList({"*.mp4", "*.mkv", "*.avi", "*.flv"}));
+    QCOMPARE(files->nameFilters(), patterns);
     dialog.selectNameFilter(videoDialogNameFilters().at(2));
     QCOMPARE(files->nameFilters(), QStringList({"*.mkv"}));
-    QCOMPARE(videoDialogNameFilters().at(1), QStringLiteral("mp4  (*.mp4)"));
+    QCOMPARE(videoDialogNameFilters().at(1), QStringLiteral("mp4 (*.mp4)"));
+    dialog.selectNameFilter(videoDialogNameFilters().constLast());
+    QCOMPARE(files->nameFilters(), QStringList({"*"}));
 }
 
 void TestVideoList::webAddressWindow()

@@ -60,6 +60,7 @@ void RenderActions::actRenderExecute()
         return;
     run->toolCheck = [this] { return m_context.checkTool(m_context.tools.ffMpeg); };
     window->setRun(run);
+    window->outputFolder = outputEdit->text();
     window->prepareForm();
     window->exec();
 }
