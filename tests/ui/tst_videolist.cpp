@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "ui/widgets/pathdelegate.h"
+
 using namespace fulmaro;
 
 class TestVideoList : public QObject
@@ -32,6 +34,7 @@ private Q_SLOTS:
     void initTestCase();
     void cleanup();
     void columns();
+    void namesBeforeFolders();
     void remove_data();
     void remove();
     void removeWithoutMarksTakesTheHighlightedRow();
@@ -496,6 +499,32 @@ void TestVideoList::stillsFollowTheRows()
     model->exchangeItems(0, 2);
     QCOMPARE(StillDelegate::stillPixmap(model->indexOfPosition(2)).size(), QSize(128, 72));
     QVERIFY(view.sizeHintForRow(0) >= StillDelegate::stillSize().height());
+}
+
+// Twenty files of one folder read apart: the name stays whole, the folder gives way in its
+// middle, and the whole path is the row's tip.
+void TestVideoList::namesBeforeFolders()
+{
+    const QFontMetrics metrics(QApplication::font());
+    const QString folder = QStringLiteral("/home/kullanıcı/Videolar/2024 yaz tatili/kamera kartı");
+    const PathDelegate::Parts narrow =
+        PathDelegate::parts(folder + QStringLiteral("/klip 17.mp4"), QString(),
+                            metrics.horizontalAdvance(folder) / 2, metrics);
+    QCOMPARE(narrow.name, QStringLiteral("klip 17.mp4"));
+    QVERIFY2(narrow.folder.contains(QChar(0x2026)) && narrow.folder.startsWith("/home") &&
+                 narrow.folder.endsWith(QStringLiteral("kartı")),
+             qPrintable(narrow.folder));
+    const PathDelegate::Parts wide =
+        PathDelegate::parts(folder + QStringLiteral("/klip 17.mov"),
+                            QStringLiteral("/çıktı/klip 17.mp4"), 10000, metrics);
+    QCOMPARE(wide.name, QStringLiteral("klip 17.mov → klip 17.mp4"));
+    QCOMPARE(wide.folder, folder);
+
+    VideoListModel model;
+    VideoItem item;
+    item.caption = folder + QStringLiteral("/klip 17.mp4");
+    model.append(item);
+    QCOMPARE(model.indexOfPosition(0).data(Qt::ToolTipRole).toString(), item.caption);
 }
 
 QTEST_MAIN(TestVideoList)
