@@ -3,7 +3,7 @@
 
 FULMARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 FULMARO_BUILD="${FULMARO_BUILD:-$FULMARO_ROOT/build}"
-FULMARO_PACKAGES=(g++ make cmake qt6-base-dev qt6-base-dev-tools libgl-dev
+FULMARO_PACKAGES=(g++ make cmake qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
                   ffmpeg xvfb xauth fonts-dejavu-core
                   dpkg-dev desktop-file-utils appstream man-db groff-base parallel dbus-daemon
                   clang-format exfat-fuse exfatprogs)

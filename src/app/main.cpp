@@ -5,6 +5,7 @@
 #include "ui/mainform.h"
 #include "ui/queue/renderactions.h"
 #include "ui/startfiles.h"
+#include "ui/translations.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -14,6 +15,8 @@ int main(int argc, char *argv[])
     fulmaro::restartWithLargePages(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Fulmaro"));
+    // The toolkit's own dialogs and buttons in the user's language.
+    fulmaro::installQtTranslations(app);
     fulmaro::launchUpdater(QCoreApplication::applicationDirPath(),
                            QCoreApplication::applicationFilePath());
 

@@ -12,6 +12,7 @@
 #include "ui/render/settingspanel.h"
 #include "ui/thumbnail/thumbnailform.h"
 #include "ui/videolist/videolistcontroller.h"
+#include "ui/windowfit.h"
 #include "version.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -65,6 +67,18 @@ QAction *makeAction(QObject *owner, const char *objectName, const QString &text,
 }
 
 } // namespace
+
+QString droppedRefusalText(const QStringList &names)
+{
+    constexpr qsizetype kShown = 8;
+    QStringList lines;
+    for (qsizetype i = 0; i < names.size() && i < kShown; ++i)
+        lines << fileNamePart(QDir::fromNativeSeparators(names.at(i)));
+    if (names.size() > kShown)
+        lines << QStringLiteral("… ve %1 tane daha").arg(names.size() - kShown);
+    return QStringLiteral("Video dosyası olmadığı için eklenmedi:\n") +
+           lines.join(QLatin1Char('\n'));
+}
 
 MainForm::MainForm(const WorkFolders &workFolders, QWidget *parent)
     : QMainWindow(parent)
@@ -136,6 +150,33 @@ void MainForm::createActions()
     actVideoEdit = makeAction(this, "actVideoEdit", QStringLiteral("Düzenle"), "Popup");
 
     connect(actOpenOutputFolder, &QAction::triggered, this, &MainForm::actOpenOutputFolderExecute);
+
+    for (const ActionShortcut &entry : actionShortcuts()) {
+        auto *action = findChild<QAction *>(QLatin1String(entry.action));
+        if (!action)
+            continue;
+        action->setShortcuts(entry.keys);
+        // The tip names the key, as "Video Ekle (Ctrl+O)".
+        action->setToolTip(action->text() + QStringLiteral(" (") +
+                           entry.keys.constFirst().toString(QKeySequence::NativeText) +
+                           QLatin1Char(')'));
+    }
+    // Delete belongs to the list: in a text or number field it edits the field.
+    actVideoDelete->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+}
+
+QList<ActionShortcut> actionShortcuts()
+{
+    return {
+        {"actVideoLocal", {QKeySequence(Qt::CTRL | Qt::Key_O)}},
+        {"actVideoDelete", {QKeySequence(Qt::Key_Delete)}},
+        {"actVideoUp", {QKeySequence(Qt::CTRL | Qt::Key_Up)}},
+        {"actVideoDown", {QKeySequence(Qt::CTRL | Qt::Key_Down)}},
+        {"actRenderPreview", {QKeySequence(Qt::Key_F5)}},
+        {"actThumbnail", {QKeySequence(Qt::CTRL | Qt::Key_T)}},
+        {"actRender",
+         {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}},
+    };
 }
 
 void MainForm::createToolBar()
@@ -190,6 +231,7 @@ void MainForm::createCentralArea()
     videoList->viewport()->setAcceptDrops(true);
     videoList->setDropIndicatorShown(false);
     videoList->viewport()->installEventFilter(this);
+    videoList->addAction(actVideoDelete);
     layout->addWidget(videoList, 1);
 
     videoListPopupMenu = new QMenu(videoList);
@@ -257,9 +299,8 @@ void MainForm::formCreate()
 
     loadSettings();
 
-    resize(1102, 571);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - frameGeometry().center());
+    // The designed size where the screen has room for it, centred in the screen's free area.
+    placeOnScreen(this, QSize(1102, 571));
 
     // Runs once the event loop is up and the window has appeared.
     QMetaObject::invokeMethod(this, "handleStartupMessage", Qt::QueuedConnection);
@@ -406,16 +447,33 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
             QStringList accepted;
+            QStringList refused;
             for (const QUrl &url : drop->mimeData()->urls()) {
                 if (!url.isLocalFile())
                     continue;
                 const QString name = QDir::toNativeSeparators(url.toLocalFile());
-                if (passesVideoDropTest(name))
+                // A folder brings the videos inside it.
+                if (QFileInfo(name).isDir()) {
+                    const QStringList inside = videoFilesInFolder(name);
+                    if (inside.isEmpty())
+                        refused.append(name);
+                    accepted += inside;
+                } else if (passesVideoDropTest(name)) {
                     accepted.append(name);
+                } else {
+                    refused.append(name);
+                }
             }
             drop->acceptProposedAction();
             if (!accepted.isEmpty())
                 Q_EMIT videoFilesDropped(accepted);
+            // Said once for the whole drop, after the drop has ended.
+            if (!refused.isEmpty()) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [refused] { showMsg(MsgDlgType::mtWarning, droppedRefusalText(refused)); },
+                    Qt::QueuedConnection);
+            }
             return true;
         }
         default:

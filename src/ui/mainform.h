@@ -5,6 +5,7 @@
 #include "core/render/rendersettings.h"
 #include "ui/featurecontext.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 
 #include <functional>
@@ -26,6 +27,18 @@ class RenderActions;
 class SettingsPanel;
 class ThumbnailAction;
 class VideoListController;
+
+// The keys of the main window's actions, by the action's object name; the first key is the one
+// its tip names.
+struct ActionShortcut
+{
+    const char *action;
+    QList<QKeySequence> keys;
+};
+QList<ActionShortcut> actionShortcuts();
+
+// What a drop that held files which are no videos (or folders without any) says, once.
+QString droppedRefusalText(const QStringList &names);
 
 // The main window: toolbar, video list, preview strip, settings pages and status bar. It owns the
 // work folders, the tool names and the output folder, places the actions and views, and creates

@@ -23,7 +23,7 @@ deb="$tmp/out/fulmaro_${version}_${arch}.deb"
 [ "$(dpkg-deb -f "$deb" Package)" = fulmaro ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for wanted in 'ffmpeg (>= ' 'ffmpeg (<< ' libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
+for wanted in 'ffmpeg (>= ' 'ffmpeg (<< ' libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n; do
     case "$depends" in *"$wanted"*) ;; *) fail "Depends lacks '$wanted': $depends" ;; esac
 done
 

@@ -5,9 +5,11 @@
 #include "core/videolist/videoitem.h"
 #include "support/testsupport.h"
 #include "ui/appstyle.h"
+#include "ui/dialogs/msgform.h"
 #include "ui/mainform.h"
 #include "ui/queue/previewslot.h"
 #include "ui/render/settingspanel.h"
+#include "ui/videolist/videolistcontroller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,6 +45,8 @@ private Q_SLOTS:
     void dropTest_data();
     void dropTest();
     void dropOntoList();
+    void dropFolderAndOtherFormats();
+    void shortcuts();
     void settingsRoundTrip();
     void selectFolder();
     void closeEndsPreviewAfterSaving();
@@ -223,10 +227,13 @@ void TestMainForm::dropTest_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("accepted");
     QTest::newRow("mp4") << "/v/a.mp4" << true;
-    QTest::newRow("MP4 in capitals") << "/v/a.MP4" << false;
+    QTest::newRow("MP4 in capitals") << "/v/a.MP4" << true;
     QTest::newRow("txt") << "/v/a.txt" << false;
-    QTest::newRow(".mp is inside the filter text") << "/v/a.mp" << true;
-    QTest::newRow(".fl is inside the filter text") << "/v/a.fl" << true;
+    QTest::newRow("part of an extension") << "/v/a.mp" << false;
+    QTest::newRow("fl") << "/v/a.fl" << false;
+    for (const char *ext : {"mov", "webm", "m4v", "3gp", "mts", "m2ts", "ts", "mpg", "mpeg", "wmv",
+                            "ogv", "mkv", "avi"})
+        QTest::newRow(ext) << QStringLiteral("/v/a.") + QLatin1String(ext) << true;
     QTest::newRow("no extension") << "/v/film" << false;
     QTest::newRow("dot only in a folder name") << "/v.mp4/film" << false;
     QTest::newRow("last dot counts") << "/v/a.mkv.part" << false;
@@ -260,7 +267,51 @@ void TestMainForm::dropOntoList()
     QDropEvent drop(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &drop);
     QCOMPARE(dropped.size(), 1);
-    QCOMPARE(dropped.at(0).at(0).toStringList(), QStringList({"/v/one.mp4", "/v/four.avi"}));
+    QCOMPARE(dropped.at(0).at(0).toStringList(),
+             QStringList({"/v/one.mp4", "/v/two.MP4", "/v/four.avi"}));
+}
+
+// A folder brings its videos, inner folders too, in name order; a file that is no video is
+// named in one message for the whole drop.
+void TestMainForm::dropFolderAndOtherFormats()
+{
+    QTemporaryDir dir;
+    const QString root = dir.path() + QStringLiteral("/");
+    QVERIFY(QDir().mkpath(root + "klasör/iç"));
+    for (const char *name : {"klasör/b10.mp4", "klasör/b2.mkv", "klasör/iç/c.webm",
+                             "klasör/notlar.txt", "a.webm", "a.mov", "oku.txt"}) {
+        QFile file(root + QString::fromUtf8(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    MainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy dropped(&form, &MainForm::videoFilesDropped);
+    QStringList messages;
+    setMsgHook([&messages](MsgDlgType type, const QString &text) {
+        messages << QString::number(int(type)) + QLatin1Char(' ') + text;
+        return kMsgYes;
+    });
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(root + "klasör"), QUrl::fromLocalFile(root + "a.webm"),
+                  QUrl::fromLocalFile(root + "a.mov"), QUrl::fromLocalFile(root + "oku.txt")});
+    QWidget *viewport = form.videoList->viewport();
+    QDragEnterEvent enter(viewport->rect().center(), Qt::CopyAction, &mime, Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QDropEvent drop(QPointF(viewport->rect().center()), Qt::CopyAction, &mime, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped.at(0).at(0).toStringList(),
+             QStringList({root + "klasör/b2.mkv", root + "klasör/b10.mp4",
+                          root + "klasör/iç/c.webm", root + "a.webm", root + "a.mov"}));
+    // Said once the drop has ended, once.
+    QTRY_COMPARE(messages.size(), 1);
+    QCOMPARE(messages.at(0), QStringLiteral("0 Video dosyası olmadığı için eklenmedi:\noku.txt"));
+    QTest::qWait(20);
+    QCOMPARE(messages.size(), 1);
+    setMsgHook({});
 }
 
 void TestMainForm::settingsRoundTrip()
@@ -353,6 +404,40 @@ void TestMainForm::updater()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(f.readAll()),
              program + QStringLiteral("|http://www.fulmaro.com/update/version.xml|"));
+}
+
+// The keys of the actions, named in their tips; Delete works where the list has the focus.
+void TestMainForm::shortcuts()
+{
+    MainForm form;
+    const struct
+    {
+        QAction *action;
+        QString keys;
+        QString tip;
+    } expected[] = {
+        {form.actVideoLocal, "Ctrl+O", "Video Ekle (Ctrl+O)"},
+        {form.actVideoDelete, "Del", "Sil (Del)"},
+        {form.actVideoUp, "Ctrl+Up", "Yukarı Taşı (Ctrl+Up)"},
+        {form.actVideoDown, "Ctrl+Down", "Aşağı Taşı (Ctrl+Down)"},
+        {form.actRenderPreview, "F5", "Önizleme (F5)"},
+        {form.actThumbnail, "Ctrl+T", "Küçük Resim (Ctrl+T)"},
+        {form.actRender, "Ctrl+Return", "Başlat (Ctrl+Return)"},
+    };
+    for (const auto &e : expected) {
+        QCOMPARE(e.action->shortcut().toString(), e.keys);
+        QCOMPARE(e.action->toolTip(), e.tip);
+    }
+    QCOMPARE(form.actRender->shortcuts().size(), 2);
+    QCOMPARE(form.actVideoDelete->shortcutContext(), Qt::WidgetWithChildrenShortcut);
+    QVERIFY(form.videoList->actions().contains(form.actVideoDelete));
+
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy added(form.actVideoLocal, &QAction::triggered);
+    form.videoListController->chooseVideoFiles = [](QWidget *) { return QStringList(); };
+    QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(added.size(), 1);
 }
 
 QTEST_MAIN(TestMainForm)

@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -36,6 +37,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -92,7 +94,8 @@ private Q_SLOTS:
     void outputFolderChecks();
     void toolCheckFails();
     void brokenSourceFailsAndRunGoesOn();
-    void closeDuringRunWaitsForTheEnd();
+    void closeDuringRunAsks_data();
+    void closeDuringRunAsks();
     void mixedBatchTotalsAgreeWithTheCommandLine();
     void inputRefusedBeforeAnythingRuns_data();
     void inputRefusedBeforeAnythingRuns();
@@ -212,6 +215,7 @@ void TestQueueWindow::fullRun()
     const bool shown = render(*form, [&](VideoRenderForm *w) {
         QCOMPARE(w->windowTitle(), QStringLiteral("Video Render"));
         QCOMPARE(w->size(), QSize(720, 277));
+        QCOMPARE(w->btnOpenFolder->text(), QStringLiteral("Klasörü Aç"));
         QCOMPARE(w->logListView->geometry(), QRect(8, 8, 694, 233));
         QCOMPARE(w->btnStart->geometry(), QRect(546, 247, 75, 25));
         QCOMPARE(w->btnFinish->geometry(), QRect(627, 247, 75, 25));
@@ -299,8 +303,11 @@ void TestQueueWindow::stopDuringSecondJob()
     QCOMPARE(after[0].progress, QStringLiteral("100%"));
     QVERIFY(readsAsTime(after[1].start) && readsAsTime(after[1].end) &&
             readsAsTime(after[1].duration));
-    QVERIFY2(after[1].progress.endsWith(QLatin1Char('%')) && after[1].progress != "100%",
-             qPrintable(after[1].progress));
+    // A stopped row says so; how far it came stays in its tip.
+    QCOMPARE(after[1].progress, QStringLiteral("Durduruldu"));
+    QVERIFY2(after[1].tip.startsWith(QStringLiteral("Durduruldu: ")) &&
+                 after[1].tip.endsWith(QLatin1Char('%')) && !after[1].tip.endsWith("100%"),
+             qPrintable(after[1].tip));
     QVERIFY(after[2].start.isEmpty() && after[2].end.isEmpty() && after[2].duration.isEmpty() &&
             after[2].progress.isEmpty());
     // The focus mark still reached the skipped row.
@@ -562,14 +569,29 @@ void TestQueueWindow::mixedBatchTotalsAgreeWithTheCommandLine()
     auto form = makeForm(files, m_out);
     QVERIFY(form);
     QList<QVariant> totals;
+    QString summary, caption, outputTip;
+    QUrl opened;
     QVERIFY(render(*form, [&](VideoRenderForm *w) {
         QSignalSpy ended(w, &VideoRenderForm::runFinished);
         QTest::mouseClick(w->btnStart, Qt::LeftButton);
         if (ended.wait(180000))
             totals = ended.first();
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        summary = w->lblRunSummary->isVisible() ? w->lblRunSummary->text() : QString();
+        caption = w->windowTitle();
+        outputTip = w->logListView->topLevelItem(2)->toolTip(0);
+        // "Klasörü Aç" opens the output folder.
+        w->openUrl = [&opened](const QUrl &url) { return opened = url, true; };
+        QTest::mouseClick(w->btnOpenFolder, Qt::LeftButton);
         QTest::mouseClick(w->btnFinish, Qt::LeftButton);
     }));
     QCOMPARE(totals, QList<QVariant>({2, 3, 0, false}));
+    // The ending said as it was, not as "%100".
+    QCOMPARE(summary, QStringLiteral("2 tamam · 3 hata"));
+    QCOMPARE(caption, QStringLiteral("2 tamam · 3 hata — Video Render"));
+    QCOMPARE(outputTip, QStringLiteral("Kaynak: ") + files[2] + QStringLiteral("\nÇıktı: ") +
+                            m_out + QStringLiteral("/a.mkv"));
+    QCOMPARE(opened, QUrl::fromLocalFile(m_out));
 
     QProcess batch;
     batch.start(
@@ -586,26 +608,60 @@ void TestQueueWindow::mixedBatchTotalsAgreeWithTheCommandLine()
     QCOMPARE(QDir(byLine).entryList(QDir::Files), written);
 }
 
-// The close box during a run is kept: the jobs finish, then the window closes by itself.
-void TestQueueWindow::closeDuringRunWaitsForTheEnd()
+// The close box during a run asks whether to stop: "Evet" stops the running job, skips the rest
+// and closes the window; "Hayır" lets the run go on to its end, the window open.
+void TestQueueWindow::closeDuringRunAsks_data()
 {
-    auto form = makeForm({m_src + "a.mp4", m_src + "clip.final.mov"}, m_out);
+    QTest::addColumn<int>("answer");
+    QTest::newRow("Evet") << kMsgYes;
+    QTest::newRow("Hayır") << kMsgNo;
+    QTest::newRow("question closed") << kMsgClosed;
+}
+
+void TestQueueWindow::closeDuringRunAsks()
+{
+    QFETCH(int, answer);
+    setMsgHook([this, answer](MsgDlgType, const QString &text) {
+        m_messages << text;
+        return answer;
+    });
+    auto form = makeForm({m_src + "long.mp4", m_src + "a.mp4"}, m_out);
     QVERIFY(form);
     bool openAfterClose = false;
     bool closedItself = false;
     QList<Row> atEnd;
+    QString summary;
     QVERIFY(render(*form, [&](VideoRenderForm *w) {
         QTest::mouseClick(w->btnStart, Qt::LeftButton);
-        connect(w->queue(), &RenderQueue::finished, w, [&atEnd, w] { atEnd = rows(w); });
+        waitFor([w] { return w->queue() && w->queue()->status(0).percent.has_value(); });
+        connect(w->queue(), &RenderQueue::finished, w, [&atEnd, &summary, w] {
+            atEnd = rows(w);
+            summary = w->lblRunSummary->text();
+        });
         w->close();
         openAfterClose = w->isVisible();
-        closedItself = waitFor([w] { return !w->isVisible(); });
+        closedItself = waitFor([w] { return !w->isVisible(); }, answer == kMsgYes ? 180000 : 2000);
+        // A run left going is stopped here, so the window never goes with a job running.
+        if (!closedItself) {
+            QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+            waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        }
     }));
+    setMsgHook([this](MsgDlgType, const QString &text) {
+        m_messages << text;
+        return kMsgYes;
+    });
+    QCOMPARE(m_messages,
+             QStringList{QStringLiteral("İşlem sürüyor. Durdurulup pencere kapatılsın mı?")});
     QVERIFY(openAfterClose);
-    QVERIFY(closedItself);
+    QCOMPARE(closedItself, answer == kMsgYes);
+    if (answer != kMsgYes)
+        return;
     QCOMPARE(atEnd.size(), 2);
-    QCOMPARE(atEnd[0].progress, QStringLiteral("100%"));
-    QCOMPARE(atEnd[1].progress, QStringLiteral("100%"));
+    QCOMPARE(atEnd[0].progress, QStringLiteral("Durduruldu"));
+    QVERIFY2(atEnd[0].tip.startsWith(QStringLiteral("Durduruldu: ")), qPrintable(atEnd[0].tip));
+    QVERIFY(atEnd[1].progress.isEmpty());
+    QCOMPARE(summary, QStringLiteral("0 tamam · 0 hata · 2 durduruldu"));
 }
 
 // A trim that leaves nothing, an empty or zero bitrate, an output folder that takes no file: the
@@ -754,8 +810,8 @@ void TestQueueWindow::speedAndTimeLeft()
                         QString::number(left.constLast())));
 
     QCOMPARE(leftAfter, QStringList({elapsedText(0), elapsedText(0)}));
-    QCOMPARE(captionAfter, QStringLiteral("%100 · 2/2 · kalan ") + elapsedText(0) +
-                               QStringLiteral(" — Video Render"));
+    // At the end the caption says how the run ended.
+    QCOMPARE(captionAfter, QStringLiteral("2 tamam · 0 hata — Video Render"));
 }
 
 void TestQueueWindow::noticeAndSleepLock_data()

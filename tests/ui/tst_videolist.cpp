@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "ui/widgets/pathdelegate.h"
+
 using namespace fulmaro;
 
 class TestVideoList : public QObject
@@ -32,9 +34,10 @@ private Q_SLOTS:
     void initTestCase();
     void cleanup();
     void columns();
+    void namesBeforeFolders();
     void remove_data();
     void remove();
-    void removeWithoutMarksAsksNothing();
+    void removeWithoutMarksTakesTheHighlightedRow();
     void move_data();
     void move();
     void marks();
@@ -148,22 +151,38 @@ void TestVideoList::remove()
         return answer;
     });
     f->form.actVideoDelete->trigger();
-    QCOMPARE(asked, QStringList{QStringLiteral("3 Seçili videolar listeden çıkartılsın mı?")});
+    QCOMPARE(asked, QStringList{QStringLiteral("3 İşaretli 3 video listeden çıkartılsın mı?")});
     QTEST(names(f->model), "left");
     // The selected, unmarked row stays selected.
     QCOMPARE(f->model->item(f->list->selectedPosition()).caption, QStringLiteral("4"));
 }
 
-void TestVideoList::removeWithoutMarksAsksNothing()
+// Without marks "Sil" takes the highlighted row, naming it; with neither it asks nothing. One
+// marked row is named too.
+void TestVideoList::removeWithoutMarksTakesTheHighlightedRow()
 {
     auto f = makeForm(3);
     QVERIFY(f);
-    f->list->selectPosition(1);
-    int asked = 0;
-    setMsgHook([&](MsgDlgType, const QString &) { return ++asked, kMsgYes; });
+    QStringList asked;
+    int answer = kMsgYes;
+    setMsgHook([&](MsgDlgType, const QString &text) { return asked << text, answer; });
     f->form.actVideoDelete->trigger();
-    QCOMPARE(asked, 0);
+    QCOMPARE(asked, QStringList());
+    f->list->selectPosition(1);
+    answer = kMsgNo;
+    f->form.actVideoDelete->trigger();
     QCOMPARE(names(f->model), QStringList({"0", "1", "2"}));
+    answer = kMsgYes;
+    f->form.actVideoDelete->trigger();
+    QCOMPARE(asked, QStringList({QStringLiteral("\"1\" listeden çıkartılsın mı?"),
+                                 QStringLiteral("\"1\" listeden çıkartılsın mı?")}));
+    QCOMPARE(names(f->model), QStringList({"0", "2"}));
+    // The highlight moves to the row that took its place.
+    QCOMPARE(f->list->selectedPosition(), 1);
+    f->model->setData(f->model->indexOfPosition(0), Qt::Checked, Qt::CheckStateRole);
+    f->form.actVideoDelete->trigger();
+    QCOMPARE(asked.last(), QStringLiteral("\"0\" listeden çıkartılsın mı?"));
+    QCOMPARE(names(f->model), QStringList({"2"}));
 }
 
 void TestVideoList::move_data()
@@ -318,14 +337,23 @@ void TestVideoList::dialogFilters()
     QStringList shown;
     for (int i = 0; i < types->count(); ++i)
         shown << types->itemText(i);
-    QCOMPARE(shown, QStringList(
-                        {"Video Dosyaları (*.mp4;*.mkv;*.avi;*.flv)", "mp4", "mkv", "avi", "flv"}));
+    QStringList expected = {QStringLiteral("Video Dosyaları")};
+    QStringList patterns;
+    for (const QString &ext : videoExtensions())
+        expected << ext, patterns << QStringLiteral("*.") + ext;
+    expected << QStringLiteral("Tüm dosyalar");
+    QCOMPARE(shown, expected);
+    for (const char *ext :
+         {"mov", "webm", "m4v", "3gp", "mts", "m2ts", "ts", "mpg", "mpeg", "wmv", "ogv"})
+        QVERIFY2(patterns.contains(QStringLiteral("*.") + QLatin1String(ext)), ext);
     auto *files = dialog.findChild<QFileSystemModel *>();
     QVERIFY(files);
-    QCOMPARE(files->nameFilters(), QStringList({"*.mp4", "*.mkv", "*.avi", "*.flv"}));
+    QCOMPARE(files->nameFilters(), patterns);
     dialog.selectNameFilter(videoDialogNameFilters().at(2));
     QCOMPARE(files->nameFilters(), QStringList({"*.mkv"}));
-    QCOMPARE(videoDialogNameFilters().at(1), QStringLiteral("mp4  (*.mp4)"));
+    QCOMPARE(videoDialogNameFilters().at(1), QStringLiteral("mp4 (*.mp4)"));
+    dialog.selectNameFilter(videoDialogNameFilters().constLast());
+    QCOMPARE(files->nameFilters(), QStringList({"*"}));
 }
 
 void TestVideoList::webAddressWindow()
@@ -471,6 +499,32 @@ void TestVideoList::stillsFollowTheRows()
     model->exchangeItems(0, 2);
     QCOMPARE(StillDelegate::stillPixmap(model->indexOfPosition(2)).size(), QSize(128, 72));
     QVERIFY(view.sizeHintForRow(0) >= StillDelegate::stillSize().height());
+}
+
+// Twenty files of one folder read apart: the name stays whole, the folder gives way in its
+// middle, and the whole path is the row's tip.
+void TestVideoList::namesBeforeFolders()
+{
+    const QFontMetrics metrics(QApplication::font());
+    const QString folder = QStringLiteral("/home/kullanıcı/Videolar/2024 yaz tatili/kamera kartı");
+    const PathDelegate::Parts narrow =
+        PathDelegate::parts(folder + QStringLiteral("/klip 17.mp4"), QString(),
+                            metrics.horizontalAdvance(folder) / 2, metrics);
+    QCOMPARE(narrow.name, QStringLiteral("klip 17.mp4"));
+    QVERIFY2(narrow.folder.contains(QChar(0x2026)) && narrow.folder.startsWith("/home") &&
+                 narrow.folder.endsWith(QStringLiteral("kartı")),
+             qPrintable(narrow.folder));
+    const PathDelegate::Parts wide =
+        PathDelegate::parts(folder + QStringLiteral("/klip 17.mov"),
+                            QStringLiteral("/çıktı/klip 17.mp4"), 10000, metrics);
+    QCOMPARE(wide.name, QStringLiteral("klip 17.mov → klip 17.mp4"));
+    QCOMPARE(wide.folder, folder);
+
+    VideoListModel model;
+    VideoItem item;
+    item.caption = folder + QStringLiteral("/klip 17.mp4");
+    model.append(item);
+    QCOMPARE(model.indexOfPosition(0).data(Qt::ToolTipRole).toString(), item.caption);
 }
 
 QTEST_MAIN(TestVideoList)

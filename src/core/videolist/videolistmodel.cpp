@@ -145,6 +145,24 @@ int VideoListModel::checkedCount() const
         std::count_if(m_rows.begin(), m_rows.end(), [](const VideoItem &r) { return r.checked; }));
 }
 
+bool VideoListModel::removeAt(int position)
+{
+    if (position < 0 || position >= count())
+        return false;
+    if (!m_grouped) {
+        beginRemoveRows({}, position, position);
+        m_rows.removeAt(position);
+        rebuildLayout();
+        endRemoveRows();
+        return true;
+    }
+    beginResetModel();
+    m_rows.removeAt(position);
+    rebuildLayout();
+    endResetModel();
+    return true;
+}
+
 int VideoListModel::removeChecked()
 {
     int removed = 0;
@@ -315,6 +333,9 @@ QVariant VideoListModel::data(const QModelIndex &index, int role) const
         return !row.renderable();
     if (role == Qt::ToolTipRole && index.column() == ColResolution && !row.renderable())
         return refusalMessage(row);
+    // The list shows the name and a shortened folder; the whole path is a hover away.
+    if (role == Qt::ToolTipRole && index.column() == ColCaption)
+        return row.caption;
     if (index.column() == ColCaption) {
         switch (role) {
         case Qt::CheckStateRole:

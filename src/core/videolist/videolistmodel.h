@@ -48,6 +48,8 @@ public:
     int checkedCount() const;
     // Removes every marked row, last to first; returns how many went.
     int removeChecked();
+    // Removes the row at the position; false when there is none.
+    bool removeAt(int position);
     void setAllChecked(bool checked);
     void invertChecks();
     // The smallest ID no group uses.

@@ -134,7 +134,7 @@ AssetLibrary::AssetLibrary(Controls libraries, QWidget *dialogParent, QObject *p
         return runOpenDialog(parent, "OpenPictureDialog", pictureDialogNameFilters(), true);
     };
     openVideoDialog = [](QWidget *parent) {
-        return runOpenDialog(parent, "OpenVideoDialog", videoDialogNameFilters(), false);
+        return runOpenDialog(parent, "OpenVideoDialog", clipDialogNameFilters(), false);
     };
     for (const auto &[library, controls] : m_libraries) {
         const Library which = library;

@@ -83,6 +83,7 @@ void RenderActions::render(const QList<int> &doneBefore, std::unique_ptr<RunJour
     run->setJournal(std::move(journal));
     run->setDoneBefore(doneBefore);
     window->setRun(run);
+    window->outputFolder = outputEdit->text();
     window->prepareForm();
     window->exec();
 }

@@ -3,11 +3,15 @@
 #include "core/queue/rendercheck.h"
 #include "core/queue/runestimate.h"
 #include "ui/dialogs/msgform.h"
+#include "ui/widgets/pathdelegate.h"
+#include "ui/windowfit.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
@@ -17,6 +21,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
 #include <QWindow>
 
 namespace fulmaro {
@@ -59,14 +65,14 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
 {
     setObjectName(QStringLiteral("VideoRenderForm"));
     setWindowTitle(QStringLiteral("Video Render"));
-    // Fixed size: a minimize button and the system menu, no maximize.
+    // Resizable, so long names can be read; a minimize button and the system menu.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
 
     logListView = new QTreeWidget(this);
     logListView->setObjectName(QStringLiteral("LogListView"));
-    logListView->setGeometry(8, 8, 694, 233);
     logListView->setRootIsDecorated(false);
     logListView->setItemsExpandable(false);
     logListView->setUniformRowHeights(true);
@@ -104,29 +110,59 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     header->resizeSection(ColExpected, 66);
     header->resizeSection(ColSize, 66);
     logListView->setItemDelegateForColumn(ColProgress, new ProgressDelegate(logListView));
+    logListView->setItemDelegateForColumn(ColName, new PathDelegate(logListView));
 
     btnStart = new QPushButton(QStringLiteral("Başlat"), this);
     btnStart->setObjectName(QStringLiteral("btnStart"));
-    btnStart->setGeometry(546, 247, 75, 25);
     btnStart->setAutoDefault(false);
     btnFinish = new QPushButton(QStringLiteral("Durdur"), this);
     btnFinish->setObjectName(QStringLiteral("btnFinish"));
-    btnFinish->setGeometry(627, 247, 75, 25);
     btnFinish->setAutoDefault(false);
     btnFinish->setEnabled(false);
+    btnOpenFolder = new QPushButton(QStringLiteral("Klasörü Aç"), this);
+    btnOpenFolder->setObjectName(QStringLiteral("btnOpenFolder"));
+    btnOpenFolder->setAutoDefault(false);
+    btnOpenFolder->setToolTip(QStringLiteral("Çıkış klasörünü aç"));
+    btnStart->setFixedSize(75, 25);
+    btnFinish->setFixedSize(75, 25);
+    btnOpenFolder->setFixedHeight(25);
+    btnOpenFolder->setMinimumWidth(75);
     lblSizeTotal = new QLabel(this);
     lblSizeTotal->setObjectName(QStringLiteral("lblSizeTotal"));
-    lblSizeTotal->setGeometry(8, 247, 530, 25);
     lblSizeTotal->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblSizeTotal->setMinimumWidth(0);
+    lblSizeTotal->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblRunSummary = new QLabel(this);
+    lblRunSummary->setObjectName(QStringLiteral("lblRunSummary"));
+    QFont bold = lblRunSummary->font();
+    bold.setBold(true);
+    lblRunSummary->setFont(bold);
+    lblRunSummary->setVisible(false);
     connect(btnStart, &QPushButton::clicked, this, &VideoRenderForm::btnStartClick);
     connect(btnFinish, &QPushButton::clicked, this, &VideoRenderForm::btnFinishClick);
+    connect(btnOpenFolder, &QPushButton::clicked, this, &VideoRenderForm::btnOpenFolderClick);
+    openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+
+    auto *layout = new QVBoxLayout(this);
+    // The designed places: the list at (8, 8), the buttons under it, 18 pixels from the right.
+    layout->setContentsMargins(8, 8, 18, 5);
+    layout->setSpacing(6);
+    layout->addWidget(logListView, 1);
+    layout->addWidget(lblRunSummary);
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    buttons->addWidget(lblSizeTotal, 1);
+    buttons->addWidget(btnOpenFolder);
+    buttons->addWidget(btnStart);
+    buttons->addWidget(btnFinish);
+    layout->addLayout(buttons);
 
     m_tick->setObjectName(QStringLiteral("RunFiguresTick"));
     m_tick->setInterval(1000);
     connect(m_tick, &QTimer::timeout, this, &VideoRenderForm::showRunFigures);
 
-    // The client height ends 5 pixels under the buttons.
-    setFixedSize(720, btnStart->geometry().bottom() + 1 + 5);
+    // The designed 720 x 277, smaller where the layout allows; the user may make it larger.
+    resize(720, 277);
 }
 
 VideoRenderForm::~VideoRenderForm() = default;
@@ -142,6 +178,9 @@ void VideoRenderForm::setRun(BatchRun *run)
     });
     connect(run, &BatchRun::jobStarting, this, [this](int index) {
         m_activeItem = logListView->topLevelItem(index);
+        // The outputs' names are fixed before the first job begins.
+        if (!m_outputsShown)
+            showOutputNames();
         // The focus mark moves to the row; the selection stays where it is.
         logListView->selectionModel()->setCurrentIndex(logListView->model()->index(index, 0),
                                                        QItemSelectionModel::NoUpdate);
@@ -166,6 +205,7 @@ void VideoRenderForm::prepareForm()
     for (int index = 0; m_run && index < m_run->count(); ++index) {
         auto *item = new QTreeWidgetItem(logListView);
         item->setText(ColName, m_run->source(index));
+        item->setToolTip(ColName, m_run->source(index));
         for (int column = ColStart; column <= ColSize; ++column)
             item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
         item->setData(0, ExpectedRole, qint64(0));
@@ -261,9 +301,13 @@ void VideoRenderForm::showRunFigures()
             item->setText(ColLeft, left ? elapsedText(*left, locale) : QString());
         }
     }
-    setWindowTitle(
-        runCaption(runFigures(statuses, m_run->plannedSeconds(), now, queue->parallel()), locale) +
-        QStringLiteral(" — Video Render"));
+    // Once the run has ended the caption says how it ended, not how far it came.
+    const QString figures =
+        m_run->phase() == BatchRun::Phase::Done
+            ? runSummaryText(m_run->totals())
+            : runCaption(runFigures(statuses, m_run->plannedSeconds(), now, queue->parallel()),
+                         locale);
+    setWindowTitle(figures + QStringLiteral(" — Video Render"));
 }
 
 void VideoRenderForm::onRunFinished()
@@ -273,6 +317,10 @@ void VideoRenderForm::onRunFinished()
     if (!isActiveWindow())
         QApplication::alert(this);
     const BatchTotals totals = m_run->totals();
+    lblRunSummary->setText(runSummaryText(totals));
+    lblRunSummary->setVisible(true);
+    if (!queue())
+        setWindowTitle(runSummaryText(totals) + QStringLiteral(" — Video Render"));
     Q_EMIT runFinished(totals.succeeded, totals.failed, totals.notRun, totals.stopped);
 }
 
@@ -307,6 +355,15 @@ void VideoRenderForm::showStatus(int index)
         const QString tip = tipLines.join(QLatin1Char('\n'));
         for (int column = ColName; column <= ColSize; ++column)
             item->setToolTip(column, tip);
+        item->setToolTip(ColName, nameTip(index) + QStringLiteral("\n\n") + tip);
+    } else if (status.state == JobState::Stopped) {
+        // How far it came stays in the bar and its tip; the text says why it ended.
+        item->setText(ColProgress, QStringLiteral("Durduruldu"));
+        const qint64 percent = status.percent.value_or(0);
+        item->setData(ColProgress, ProgressDelegate::ValueRole,
+                      int(std::clamp<qint64>(percent, 0, 100)));
+        item->setToolTip(ColProgress, QStringLiteral("Durduruldu: ") + QString::number(percent) +
+                                          QLatin1Char('%'));
     } else if (status.percent) {
         item->setText(ColProgress, QString::number(*status.percent) + QLatin1Char('%'));
         item->setData(ColProgress, ProgressDelegate::ValueRole,
@@ -354,10 +411,65 @@ void VideoRenderForm::reject()
 {
     if (m_run && m_run->phase() != BatchRun::Phase::Ready &&
         m_run->phase() != BatchRun::Phase::Done) {
+        // Closing a running queue is a stop: only "Evet" stops it; "Hayır" and the question's
+        // close box leave the run going.
+        if (m_closeRequested)
+            return;
+        if (showMsg(MsgDlgType::mtConfirmation,
+                    QStringLiteral("İşlem sürüyor. Durdurulup pencere kapatılsın mı?"),
+                    0) != kMsgYes)
+            return;
+        // The run may have ended while the question was open.
+        if (m_run->phase() == BatchRun::Phase::Done) {
+            QDialog::reject();
+            return;
+        }
         m_closeRequested = true;
+        m_run->stop();
         return;
     }
     QDialog::reject();
+}
+
+void VideoRenderForm::btnOpenFolderClick()
+{
+    if (outputFolder.trimmed().isEmpty())
+        return;
+    openUrl(QUrl::fromLocalFile(outputFolder));
+}
+
+QString VideoRenderForm::nameTip(int index) const
+{
+    QString tip = QStringLiteral("Kaynak: ") + m_run->source(index);
+    if (RenderQueue *queue = this->queue(); queue && index < queue->count())
+        tip += QStringLiteral("\nÇıktı: ") + queue->job(index).outputPath;
+    return tip;
+}
+
+void VideoRenderForm::showOutputNames()
+{
+    RenderQueue *queue = this->queue();
+    if (!queue)
+        return;
+    m_outputsShown = true;
+    for (int index = 0; index < queue->count(); ++index) {
+        QTreeWidgetItem *item = logListView->topLevelItem(index);
+        if (!item)
+            continue;
+        item->setData(ColName, PathDelegate::OutputRole, queue->job(index).outputPath);
+        item->setToolTip(ColName, nameTip(index));
+    }
+}
+
+QString runSummaryText(const BatchTotals &totals)
+{
+    const QLocale locale;
+    QString text = locale.toString(totals.succeeded) + QStringLiteral(" tamam · ") +
+                   locale.toString(totals.failed) + QStringLiteral(" hata");
+    if (totals.notRun > 0)
+        text +=
+            QStringLiteral(" · ") + locale.toString(totals.notRun) + QStringLiteral(" durduruldu");
+    return text;
 }
 
 void VideoRenderForm::changeEvent(QEvent *event)
@@ -378,8 +490,7 @@ void VideoRenderForm::showEvent(QShowEvent *event)
     if (m_centred)
         return;
     m_centred = true;
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    placeOnScreen(this, size());
 }
 
 bool showInputProblem(QWidget *form, const InputProblem &problem)

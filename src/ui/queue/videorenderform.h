@@ -13,6 +13,7 @@ class QPushButton;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QUrl;
 
 namespace fulmaro {
 
@@ -61,6 +62,14 @@ public:
     QTreeWidget *logListView;
     QPushButton *btnStart;
     QPushButton *btnFinish;
+    // Opens the output folder, during the run and after it.
+    QPushButton *btnOpenFolder;
+    // "6 tamam · 4 hata · 2 durduruldu", once the run has ended.
+    QLabel *lblRunSummary;
+    // The run's output folder, opened by "Klasörü Aç".
+    QString outputFolder;
+    // Opens a folder in the desktop's file manager; replaceable so a test sees the call.
+    std::function<bool(const QUrl &)> openUrl;
     // The expected sizes' total and, once jobs have written their outputs, what they wrote.
     QLabel *lblSizeTotal;
 
@@ -81,6 +90,7 @@ Q_SIGNALS:
 public Q_SLOTS:
     void btnStartClick();
     void btnFinishClick();
+    void btnOpenFolderClick();
     // The close box and Escape: during a run the close is kept for its end.
     void reject() override;
 
@@ -97,13 +107,21 @@ private:
     // The running job's time left and the run's figures in the caption.
     void showRunFigures();
     void onRunFinished();
+    void showOutputNames();
+    // The row's tip: its source and, once fixed, its output.
+    QString nameTip(int index) const;
 
     BatchRun *m_run = nullptr;
     QTreeWidgetItem *m_activeItem = nullptr;
     bool m_closeRequested = false;
     bool m_centred = false;
+    bool m_outputsShown = false;
     QTimer *m_tick; // the time left moves on between the encoder's reports
 };
+
+// How a run ended, for the caption and the line under the list: "6 tamam · 4 hata", with
+// " · 2 durduruldu" when jobs were stopped or not run.
+QString runSummaryText(const BatchTotals &totals);
 
 // Shows a refused input's message and puts the keyboard focus on its control (found by name under
 // form, its settings page shown). False, showing nothing, when there is no problem.

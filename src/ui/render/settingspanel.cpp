@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -123,13 +124,24 @@ void SettingsPanel::buildPages()
     pageEffects->setObjectName(QStringLiteral("TabSheet2"));
     soundPage = new QWidget;
     soundPage->setObjectName(QStringLiteral("TabSheet3"));
-    renderPageControl->addTab(pageGeneral, QStringLiteral("Genel"));
-    renderPageControl->addTab(pageEffects, QStringLiteral("Efektler"));
-    renderPageControl->addTab(soundPage, QStringLiteral("Giriş/Çıkış ve Ses"));
-    layout->addWidget(renderPageControl);
     buildGeneralPage(pageGeneral);
     buildEffectsPage(pageEffects);
     buildThirdPage(soundPage);
+    // Each page scrolls when the window is narrower than its columns, so the window fits a small
+    // screen and every control stays reachable.
+    const auto scrolled = [](QWidget *page) {
+        auto *area = new QScrollArea;
+        area->setObjectName(page->objectName() + QStringLiteral("Scroll"));
+        area->setFrameShape(QFrame::NoFrame);
+        area->setWidgetResizable(true);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        area->setWidget(page);
+        return area;
+    };
+    renderPageControl->addTab(scrolled(pageGeneral), QStringLiteral("Genel"));
+    renderPageControl->addTab(scrolled(pageEffects), QStringLiteral("Efektler"));
+    renderPageControl->addTab(scrolled(soundPage), QStringLiteral("Giriş/Çıkış ve Ses"));
+    layout->addWidget(renderPageControl);
     renderPageControl->setCurrentIndex(0);
 }
 

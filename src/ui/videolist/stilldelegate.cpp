@@ -76,7 +76,7 @@ QPixmap StillDelegate::stillPixmap(const QModelIndex &index)
 
 void StillDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {
-    QStyledItemDelegate::initStyleOption(option, index);
+    PathDelegate::initStyleOption(option, index);
     const QPixmap still = stillPixmap(index);
     if (still.isNull())
         return;
@@ -90,7 +90,7 @@ void StillDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIn
 QSize StillDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     // Every line, group headers too, has the still's height: the list keeps one row height.
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    QSize size = PathDelegate::sizeHint(option, index);
     size.setHeight(qMax(size.height(), stillSize().height() + 2));
     return size;
 }

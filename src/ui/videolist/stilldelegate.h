@@ -1,18 +1,20 @@
 #pragma once
 
+#include "ui/widgets/pathdelegate.h"
+
 #include <QPixmap>
-#include <QStyledItemDelegate>
 
 namespace fulmaro {
 
 // Draws a row's still in front of its caption: the grabbed picture kept to its proportions, a
 // blank of the same size while it is still coming, or a plain sign for a row without a picture.
-// The pictures are decoded once and kept in the application's pixmap cache.
-class StillDelegate : public QStyledItemDelegate
+// The pictures are decoded once and kept in the application's pixmap cache. The caption reads as
+// the file's name over its folder.
+class StillDelegate : public PathDelegate
 {
     Q_OBJECT
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using PathDelegate::PathDelegate;
 
     // The size a still is shown at, in device-independent pixels.
     static QSize stillSize() { return QSize(64, 36); }

@@ -220,10 +220,19 @@ void VideoListController::actVideoLocalExecute()
 
 void VideoListController::actVideoDeleteExecute()
 {
-    if (m_model->checkedCount() == 0)
+    if (m_model->checkedCount() == 0) {
+        removeSelected();
         return;
-    if (showMsg(MsgDlgType::mtConfirmation,
-                QStringLiteral("Seçili videolar listeden çıkartılsın mı?"), 0) == kMsgNo)
+    }
+    const int checked = m_model->checkedCount();
+    QString question = QStringLiteral("İşaretli %1 video listeden çıkartılsın mı?").arg(checked);
+    if (checked == 1) {
+        for (const VideoItem &row : m_model->items()) {
+            if (row.checked)
+                question = removeQuestion(row.caption);
+        }
+    }
+    if (showMsg(MsgDlgType::mtConfirmation, question, 0) == kMsgNo)
         return;
     // The question ran an event loop: marks may have changed meanwhile, so look again.
     int selected = selectedPosition();
@@ -241,6 +250,30 @@ void VideoListController::actVideoDeleteExecute()
     m_model->removeChecked();
     if (selected >= 0)
         selectPosition(selected);
+}
+
+QString VideoListController::removeQuestion(const QString &caption)
+{
+    return QStringLiteral("\"%1\" listeden çıkartılsın mı?").arg(fileNamePart(caption));
+}
+
+void VideoListController::removeSelected()
+{
+    const int position = selectedPosition();
+    if (position < 0)
+        return;
+    const QVariant key = m_model->indexOfPosition(position).data(VideoListModel::KeyRole);
+    if (showMsg(MsgDlgType::mtConfirmation, removeQuestion(m_model->item(position).caption), 0) ==
+        kMsgNo)
+        return;
+    // The question ran an event loop: the row may have moved or gone meanwhile.
+    const int now = m_model->positionOfKey(key.toULongLong());
+    if (now < 0)
+        return;
+    RedrawPause pause(m_view);
+    m_model->removeAt(now);
+    if (m_model->count() > 0)
+        selectPosition(std::min(now, m_model->count() - 1));
 }
 
 void VideoListController::moveSelected(int step)

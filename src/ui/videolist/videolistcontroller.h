@@ -75,6 +75,9 @@ Q_SIGNALS:
     void addFinished();
 
 private:
+    // Without marks "Sil" removes the highlighted row.
+    void removeSelected();
+    static QString removeQuestion(const QString &caption);
     void moveSelected(int step);
     void groupChecked(const QString &header);
     void showGroups();
