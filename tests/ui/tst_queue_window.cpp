@@ -89,6 +89,7 @@ private Q_SLOTS:
     void fullRun();
     void stopDuringSecondJob();
     void twoJobsAtOnce();
+    void skipAndRetry();
     void unfinishedRunContinues_data();
     void unfinishedRunContinues();
     void outputFolderChecks();
@@ -360,6 +361,49 @@ void TestQueueWindow::twoJobsAtOnce()
                  qPrintable(after[i].progress));
     QVERIFY(after[2].start.isEmpty() && after[2].progress.isEmpty());
     QVERIFY(QDir(m_out).entryList(QDir::Files).isEmpty());
+}
+
+// "Atla" ends the running job only and the next one runs; "Yeniden Dene" then runs the skipped
+// job again and leaves the finished one alone.
+void TestQueueWindow::skipAndRetry()
+{
+    auto form = makeForm({m_src + "long.mp4", m_src + "a.mp4"}, m_out);
+    QVERIFY(form);
+    QList<Row> skipped;
+    QList<Row> retried;
+    bool retryOffered = false;
+    bool retryAfter = true;
+    QDateTime doneWritten;
+    render(*form, [&](VideoRenderForm *w) {
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        if (!waitFor([w] {
+                return w->queue() && w->queue()->run(0) &&
+                       !w->logListView->topLevelItem(0)->text(4).isEmpty();
+            }))
+            return;
+        QTest::mouseClick(w->btnSkip, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+        skipped = rows(w);
+        retryOffered = w->btnRetry->isEnabled();
+        doneWritten = QFileInfo(m_out + "/a.mkv").lastModified();
+        QTest::qWait(1100); // a file written again would show a later time
+        QTest::mouseClick(w->btnRetry, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); }, 60000);
+        retried = rows(w);
+        retryAfter = w->btnRetry->isEnabled();
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+    });
+    QCOMPARE(skipped.size(), 2);
+    QCOMPARE(skipped[0].progress, QStringLiteral("Durduruldu"));
+    QCOMPARE(skipped[0].reason, QStringLiteral("Atlandı."));
+    QCOMPARE(skipped[1].progress, QStringLiteral("100%"));
+    QVERIFY(retryOffered);
+    QCOMPARE(retried.size(), 2);
+    QCOMPARE(retried[0].progress, QStringLiteral("100%"));
+    QCOMPARE(retried[1].progress, QStringLiteral("100%"));
+    QVERIFY(!retryAfter);
+    QCOMPARE(QFileInfo(m_out + "/a.mkv").lastModified(), doneWritten);
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/long.mkv") - 120) < 0.5);
 }
 
 void TestQueueWindow::unfinishedRunContinues_data()

@@ -93,6 +93,24 @@ void BatchRun::retryOf(const BatchRun &earlier)
     }
 }
 
+BatchRun *BatchRun::retry(QObject *parent) const
+{
+    if (m_phase != Phase::Done || m_prober || !m_queue)
+        return nullptr;
+    bool any = false;
+    for (int index = 0; index < count(); ++index) {
+        const JobState state = m_queue->status(index).state;
+        any = any || state == JobState::Failed || state == JobState::Stopped;
+    }
+    if (!any)
+        return nullptr;
+    auto *again = new BatchRun(m_setup, m_items, parent);
+    again->toolCheck = toolCheck;
+    again->noticeWanted = noticeWanted;
+    again->retryOf(*this);
+    return again;
+}
+
 namespace {
 
 QString journalState(JobState state)

@@ -78,6 +78,9 @@ public:
     // Before start(): a run again of an earlier run's jobs: the jobs that did not fail and were
     // not stopped keep their outcome and are not run.
     void retryOf(const BatchRun &earlier);
+    // After the run (rows given, not probed): a new run of the same rows and setup that runs
+    // only the failed and stopped jobs again; null when there are none.
+    BatchRun *retry(QObject *parent = nullptr) const;
 
     // What can be told before anything runs: the bitrate, the trims against every row known, and
     // an output folder that takes no file (a missing one is reported by start()).

@@ -123,6 +123,19 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     btnOpenFolder->setObjectName(QStringLiteral("btnOpenFolder"));
     btnOpenFolder->setAutoDefault(false);
     btnOpenFolder->setToolTip(QStringLiteral("Çıkış klasörünü aç"));
+    btnSkip = new QPushButton(QStringLiteral("Atla"), this);
+    btnSkip->setObjectName(QStringLiteral("btnSkip"));
+    btnSkip->setAutoDefault(false);
+    btnSkip->setEnabled(false);
+    btnSkip->setToolTip(
+        QStringLiteral("Seçili (ya da ilk) çalışan işi durdurur; sıradaki işler sürer"));
+    btnRetry = new QPushButton(QStringLiteral("Yeniden Dene"), this);
+    btnRetry->setObjectName(QStringLiteral("btnRetry"));
+    btnRetry->setAutoDefault(false);
+    btnRetry->setEnabled(false);
+    btnRetry->setToolTip(QStringLiteral("Yalnızca hata veren ve durdurulan işleri yeniden yapar"));
+    btnSkip->setFixedHeight(25);
+    btnRetry->setFixedHeight(25);
     btnStart->setFixedSize(75, 25);
     btnFinish->setFixedSize(75, 25);
     btnOpenFolder->setFixedHeight(25);
@@ -141,6 +154,8 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     connect(btnStart, &QPushButton::clicked, this, &VideoRenderForm::btnStartClick);
     connect(btnFinish, &QPushButton::clicked, this, &VideoRenderForm::btnFinishClick);
     connect(btnOpenFolder, &QPushButton::clicked, this, &VideoRenderForm::btnOpenFolderClick);
+    connect(btnSkip, &QPushButton::clicked, this, &VideoRenderForm::btnSkipClick);
+    connect(btnRetry, &QPushButton::clicked, this, &VideoRenderForm::btnRetryClick);
     openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
 
     auto *layout = new QVBoxLayout(this);
@@ -153,6 +168,8 @@ VideoRenderForm::VideoRenderForm(QWidget *parent)
     buttons->setSpacing(6);
     buttons->addWidget(lblSizeTotal, 1);
     buttons->addWidget(btnOpenFolder);
+    buttons->addWidget(btnSkip);
+    buttons->addWidget(btnRetry);
     buttons->addWidget(btnStart);
     buttons->addWidget(btnFinish);
     layout->addLayout(buttons);
@@ -193,6 +210,13 @@ void VideoRenderForm::setRun(BatchRun *run)
     connect(run, &BatchRun::finished, this, &VideoRenderForm::onRunFinished);
     connect(run, &BatchRun::finished, this, [this] {
         btnFinish->setText(QStringLiteral("Kapat"));
+        btnSkip->setEnabled(false);
+        bool again = false;
+        for (int index = 0; queue() && index < queue()->count(); ++index) {
+            const JobState state = queue()->status(index).state;
+            again = again || state == JobState::Failed || state == JobState::Stopped;
+        }
+        btnRetry->setEnabled(again && !m_closeRequested);
         if (m_closeRequested)
             close();
     });
@@ -202,6 +226,7 @@ void VideoRenderForm::prepareForm()
 {
     logListView->clear();
     m_activeItem = nullptr;
+    m_outputsShown = false;
     for (int index = 0; m_run && index < m_run->count(); ++index) {
         auto *item = new QTreeWidgetItem(logListView);
         item->setText(ColName, m_run->source(index));
@@ -278,6 +303,7 @@ void VideoRenderForm::btnStartClick()
         return;
     btnStart->setEnabled(false);
     btnFinish->setEnabled(true);
+    btnSkip->setEnabled(true);
     m_tick->start();
     showRunFigures();
 }
@@ -429,6 +455,45 @@ void VideoRenderForm::reject()
         return;
     }
     QDialog::reject();
+}
+
+void VideoRenderForm::btnSkipClick()
+{
+    RenderQueue *queue = this->queue();
+    if (!queue)
+        return;
+    // The chosen row when it runs, else the first running one.
+    const int chosen = logListView->currentIndex().parent().isValid()
+                           ? logListView->currentIndex().parent().row()
+                           : logListView->currentIndex().row();
+    if (chosen >= 0 && queue->skip(chosen))
+        return;
+    for (const int index : queue->activeIndices()) {
+        if (queue->skip(index))
+            return;
+    }
+}
+
+void VideoRenderForm::btnRetryClick()
+{
+    if (!m_run)
+        return;
+    BatchRun *again = m_run->retry(this);
+    if (!again)
+        return;
+    BatchRun *earlier = m_run;
+    btnRetry->setEnabled(false);
+    btnFinish->setText(QStringLiteral("Durdur"));
+    lblRunSummary->setVisible(false);
+    setRun(again);
+    prepareForm();
+    earlier->deleteLater();
+    if (!m_run->start())
+        return;
+    btnFinish->setEnabled(true);
+    btnSkip->setEnabled(true);
+    m_tick->start();
+    showRunFigures();
 }
 
 void VideoRenderForm::btnOpenFolderClick()

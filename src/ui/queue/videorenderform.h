@@ -64,6 +64,8 @@ public:
     QPushButton *btnFinish;
     // Opens the output folder, during the run and after it.
     QPushButton *btnOpenFolder;
+    QPushButton *btnSkip;  // ends the running job; the run goes on
+    QPushButton *btnRetry; // after the run: the failed and stopped jobs again
     // "6 tamam · 4 hata · 2 durduruldu", once the run has ended.
     QLabel *lblRunSummary;
     // The run's output folder, opened by "Klasörü Aç".
@@ -91,6 +93,8 @@ public Q_SLOTS:
     void btnStartClick();
     void btnFinishClick();
     void btnOpenFolderClick();
+    void btnSkipClick();
+    void btnRetryClick();
     // The close box and Escape: during a run the close is kept for its end.
     void reject() override;
 
