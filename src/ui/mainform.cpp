@@ -350,7 +350,10 @@ void MainForm::createFeatures()
             [this](const RenderSettings &settings) {
                 renderSettings->fillPickers();
                 renderSettings->setSettings(settings);
+                presetBar->showChanged(currentSettings());
             });
+    connect(renderSettings, &SettingsPanel::settingsChanged, presetBar,
+            [this] { presetBar->showChanged(currentSettings()); });
 }
 
 void MainForm::handleStartupMessage()

@@ -31,6 +31,7 @@ private Q_SLOTS:
     void roundTripInTheWindow();
     void replaceAsks();
     void deleteAsks();
+    void showsTheTruth();
     void missingLibraryEntry();
     void brokenPresetLoadsNothing();
     void pictureAddedSinceStart();
@@ -84,7 +85,8 @@ void TestPresetBar::newForm()
 
 void TestPresetBar::choose(const QString &name)
 {
-    const int index = m_bar->cbPresets->findText(name);
+    // By name: the chosen entry may show itself as changed.
+    const int index = name == QStringLiteral("(Varsayılan)") ? 0 : m_bar->cbPresets->findData(name);
     QVERIFY(index >= 0);
     m_bar->cbPresets->setCurrentIndex(index);
     Q_EMIT m_bar->cbPresets->activated(index); // as a pick in the drop-down
@@ -108,7 +110,8 @@ void TestPresetBar::placedBesideTheTabs()
     QCOMPARE(m_form->renderSettings->renderPageControl->cornerWidget(Qt::TopRightCorner),
              static_cast<QWidget *>(m_bar));
     QCOMPARE(m_bar->cbPresets->objectName(), QStringLiteral("cbPresets"));
-    QCOMPARE(m_bar->cbPresets->currentIndex(), -1);
+    QCOMPARE(m_bar->cbPresets->currentIndex(), 0);
+    QCOMPARE(m_bar->cbPresets->currentText(), QStringLiteral("(Varsayılan)"));
     QVERIFY(!m_bar->btnPresetDelete->isEnabled());
 }
 
@@ -130,7 +133,7 @@ void TestPresetBar::roundTripInTheWindow()
     // A new start shows the defaults, the preset waiting in the list.
     newForm();
     QCOMPARE(m_form->currentSettings(), RenderSettings());
-    QCOMPARE(m_bar->cbPresets->currentIndex(), -1);
+    QCOMPARE(m_bar->cbPresets->currentIndex(), 0);
     choose(QStringLiteral("Haftalık"));
     QVERIFY(m_messages.isEmpty());
     QCOMPARE(m_form->currentSettings(), panelPart(s));
@@ -169,13 +172,13 @@ void TestPresetBar::replaceAsks()
     saveAs(QStringLiteral("a"));
     QCOMPARE(m_messages.size(), 2);
     QCOMPARE(loadPreset(f.presetsDir(), QStringLiteral("a"), {}).settings.tbZoom, 30);
-    QCOMPARE(m_bar->cbPresets->count(), 1);
+    QCOMPARE(m_bar->cbPresets->count(), 2); // "(Varsayılan)" and "a"
 
     // A name no file can have is refused with its reason.
     saveAs(QStringLiteral("a/b"));
     QCOMPARE(m_messages.size(), 3);
     QCOMPARE(m_messages[2].first, MsgDlgType::mtError);
-    QCOMPARE(m_bar->cbPresets->count(), 1);
+    QCOMPARE(m_bar->cbPresets->count(), 2);
 }
 
 void TestPresetBar::deleteAsks()
@@ -191,8 +194,42 @@ void TestPresetBar::deleteAsks()
     m_answer = kMsgYes;
     m_bar->btnPresetDelete->click();
     QVERIFY(!QFile::exists(file));
-    QCOMPARE(m_bar->cbPresets->count(), 0);
+    QCOMPARE(m_bar->cbPresets->count(), 1);
     QVERIFY(!m_bar->btnPresetDelete->isEnabled());
+}
+
+// The picker tells whether the pages still show the chosen entry; "(Varsayılan)" puts the
+// defaults back; after a delete the pages keep what they show and the picker says how it stands.
+void TestPresetBar::showsTheTruth()
+{
+    QComboBox *picker = m_bar->cbPresets;
+    SettingsPanel *p = m_form->renderSettings;
+    RenderSettings upright;
+    upright.cbRenderScale = 8;
+    p->setSettings(upright);
+    QCOMPARE(picker->currentText(), QStringLiteral("(Varsayılan) *"));
+    saveAs(QStringLiteral("Dikey"));
+    QCOMPARE(picker->currentText(), QStringLiteral("Dikey"));
+    p->tbZoom->setValue(25);
+    QCOMPARE(picker->currentText(), QStringLiteral("Dikey *"));
+    p->tbZoom->setValue(upright.tbZoom);
+    QCOMPARE(picker->currentText(), QStringLiteral("Dikey"));
+    p->tbZoom->setValue(25);
+
+    choose(QStringLiteral("(Varsayılan)"));
+    QCOMPARE(m_form->currentSettings(), RenderSettings());
+    QCOMPARE(picker->currentText(), QStringLiteral("(Varsayılan)"));
+    QVERIFY(!m_bar->btnPresetDelete->isEnabled());
+    // The other entries read as their names.
+    QCOMPARE(picker->itemText(1), QStringLiteral("Dikey"));
+
+    choose(QStringLiteral("Dikey"));
+    QCOMPARE(m_form->currentSettings(), panelPart(upright));
+    QCOMPARE(picker->currentText(), QStringLiteral("Dikey"));
+    m_bar->btnPresetDelete->click();
+    QCOMPARE(picker->count(), 1);
+    QCOMPARE(m_form->currentSettings(), panelPart(upright));
+    QCOMPARE(picker->currentText(), QStringLiteral("(Varsayılan) *"));
 }
 
 void TestPresetBar::missingLibraryEntry()
@@ -232,7 +269,8 @@ void TestPresetBar::brokenPresetLoadsNothing()
     QVERIFY2(m_messages[0].second.contains(QStringLiteral("2. satır: cbKeepAspect")),
              qPrintable(m_messages[0].second));
     QCOMPARE(m_form->currentSettings(), panelPart(before));
-    QCOMPARE(m_bar->cbPresets->currentIndex(), -1);
+    QCOMPARE(m_bar->cbPresets->currentIndex(), 0);
+    QCOMPARE(m_bar->cbPresets->currentText(), QStringLiteral("(Varsayılan) *"));
 }
 
 void TestPresetBar::pictureAddedSinceStart()

@@ -26,7 +26,6 @@ PresetBar::PresetBar(const WorkFolders &folders, std::function<RenderSettings()>
     auto *caption = new QLabel(QStringLiteral("Ön Ayar"), this);
     cbPresets = new QComboBox(this);
     cbPresets->setObjectName(QStringLiteral("cbPresets"));
-    cbPresets->setPlaceholderText(QStringLiteral("(Varsayılan)"));
     cbPresets->setMinimumContentsLength(16);
     cbPresets->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     btnPresetSave = new QToolButton(this);
@@ -55,34 +54,76 @@ PresetBar::PresetBar(const WorkFolders &folders, std::function<RenderSettings()>
     connect(btnPresetSave, &QToolButton::clicked, this, &PresetBar::savePresetClick);
     connect(btnPresetDelete, &QToolButton::clicked, this, &PresetBar::deletePresetClick);
     refresh();
-    cbPresets->setCurrentIndex(-1);
+    cbPresets->setCurrentIndex(0);
     updateButtons();
 }
 
+namespace {
+
+QString defaultsItem()
+{
+    return QStringLiteral("(Varsayılan)");
+}
+
+} // namespace
+
 void PresetBar::refresh()
 {
-    const QString chosen = cbPresets->currentIndex() >= 0 ? cbPresets->currentText() : QString();
+    const QString chosen = chosenName();
     const QSignalBlocker blocker(cbPresets);
     cbPresets->clear();
-    cbPresets->addItems(presetNames(m_folders.presetsDir()));
-    cbPresets->setCurrentIndex(chosen.isEmpty() ? -1 : cbPresets->findText(chosen));
+    cbPresets->addItem(defaultsItem(), QString());
+    for (const QString &name : presetNames(m_folders.presetsDir()))
+        cbPresets->addItem(name, name);
+    const int index = cbPresets->findData(chosen);
+    cbPresets->setCurrentIndex(index < 0 ? 0 : index);
+    markChosen();
     updateButtons();
+}
+
+QString PresetBar::chosenName() const
+{
+    return cbPresets->currentIndex() > 0 ? cbPresets->currentData().toString() : QString();
 }
 
 void PresetBar::select(const QString &name)
 {
-    cbPresets->setCurrentIndex(cbPresets->findText(name));
+    const int index = cbPresets->findData(name);
+    cbPresets->setCurrentIndex(index < 0 ? 0 : index);
+    markChosen();
     updateButtons();
+}
+
+void PresetBar::showChanged(const RenderSettings &shown)
+{
+    // The preview strip's choices are the window's, not a preset's.
+    RenderSettings applied = m_applied;
+    applied.cbPreviewScale = shown.cbPreviewScale;
+    applied.cbPreviewNoAudio = shown.cbPreviewNoAudio;
+    const bool changed = !(applied == shown);
+    if (changed == m_changed)
+        return;
+    m_changed = changed;
+    markChosen();
+}
+
+void PresetBar::markChosen()
+{
+    for (int index = 0; index < cbPresets->count(); ++index) {
+        const QString name = index == 0 ? defaultsItem() : cbPresets->itemData(index).toString();
+        const bool marked = m_changed && index == cbPresets->currentIndex();
+        cbPresets->setItemText(index, marked ? name + QStringLiteral(" *") : name);
+    }
 }
 
 void PresetBar::updateButtons()
 {
-    btnPresetDelete->setEnabled(cbPresets->currentIndex() >= 0);
+    btnPresetDelete->setEnabled(cbPresets->currentIndex() > 0);
 }
 
 void PresetBar::savePresetClick()
 {
-    const QString offered = cbPresets->currentIndex() >= 0 ? cbPresets->currentText() : QString();
+    const QString offered = chosenName();
     const QString name = askName(m_dialogParent, offered);
     if (name.isEmpty())
         return;
@@ -97,19 +138,22 @@ void PresetBar::savePresetClick()
             kMsgYes)
         return;
     QString error;
-    if (!savePreset(m_folders.presetsDir(), name, m_current(), &error)) {
+    const RenderSettings saved = m_current();
+    if (!savePreset(m_folders.presetsDir(), name, saved, &error)) {
         showMsg(MsgDlgType::mtError, error);
         return;
     }
+    m_applied = saved;
+    m_changed = false;
     refresh();
     select(name);
 }
 
 void PresetBar::deletePresetClick()
 {
-    if (cbPresets->currentIndex() < 0)
+    const QString name = chosenName();
+    if (name.isEmpty())
         return;
-    const QString name = cbPresets->currentText();
     // Only "Evet" deletes; "Hayır" and the close box keep the file.
     if (showMsg(MsgDlgType::mtConfirmation,
                 QStringLiteral("\"%1\" ön ayarı silinsin mi?").arg(name)) != kMsgYes)
@@ -117,25 +161,44 @@ void PresetBar::deletePresetClick()
     QString error;
     if (!deletePreset(m_folders.presetsDir(), name, &error))
         showMsg(MsgDlgType::mtError, error);
-    cbPresets->setCurrentIndex(-1);
+    // The pages keep what they show; against the defaults now, the picker says whether that
+    // differs.
+    m_applied = RenderSettings();
+    cbPresets->setCurrentIndex(0);
     refresh();
+    m_changed = false;
+    showChanged(m_current());
 }
 
 void PresetBar::choosePreset(int index)
 {
     if (index < 0)
         return;
-    const QString name = cbPresets->itemText(index);
+    if (index == 0) {
+        m_applied = RenderSettings();
+        m_changed = false;
+        markChosen();
+        updateButtons();
+        Q_EMIT presetChosen(m_applied);
+        return;
+    }
+    const QString name = cbPresets->itemData(index).toString();
     const PresetLoad load =
         loadPreset(m_folders.presetsDir(), name,
                    currentLibraryEntries(m_folders.filterDir, m_folders.frameDir, m_folders.logoDir,
                                          m_folders.introDir, m_folders.outroDir));
     if (!load.ok) {
         showMsg(MsgDlgType::mtError, load.error);
-        cbPresets->setCurrentIndex(-1);
+        cbPresets->setCurrentIndex(0);
+        m_applied = RenderSettings();
+        m_changed = false;
+        showChanged(m_current());
         updateButtons();
         return;
     }
+    m_applied = load.settings;
+    m_changed = false;
+    markChosen();
     updateButtons();
     Q_EMIT presetChosen(load.settings);
     if (!load.missing.isEmpty())

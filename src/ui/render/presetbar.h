@@ -12,9 +12,10 @@ class QToolButton;
 
 namespace fulmaro {
 
-// The preset picker: a drop-down of the saved presets with a save and a delete button. Choosing
-// a preset reads its file and hands its settings on; the window shows them. Nothing is chosen
-// at start, so the program starts with the defaults.
+// The preset picker: "(Varsayılan)" and the saved presets, with a save and a delete button.
+// Choosing a preset reads its file and hands its settings on; the window shows them; choosing
+// "(Varsayılan)" hands on the defaults. The program starts with the defaults. Once the settings
+// shown differ from what was chosen, the entry shows it ("Dikey *").
 class PresetBar : public QWidget
 {
     Q_OBJECT
@@ -33,6 +34,10 @@ public:
 
     // Lists the presets of the folder again, keeping the chosen one when it still exists.
     void refresh();
+    // The name of the chosen preset; empty for "(Varsayılan)".
+    QString chosenName() const;
+    // Marks the chosen entry as changed or not, against the settings shown now.
+    void showChanged(const RenderSettings &shown);
 
 public Q_SLOTS:
     void savePresetClick();
@@ -46,7 +51,11 @@ Q_SIGNALS:
 private:
     void select(const QString &name);
     void updateButtons();
+    // The chosen entry's text: its name, with " *" once the settings shown differ from it.
+    void markChosen();
 
+    RenderSettings m_applied; // what the chosen entry put on the pages
+    bool m_changed = false;
     const WorkFolders &m_folders;
     std::function<RenderSettings()> m_current;
     QWidget *m_dialogParent;

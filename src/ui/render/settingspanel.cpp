@@ -110,6 +110,20 @@ SettingsPanel::SettingsPanel(const WorkFolders &folders, QWidget *parent)
     cbRateModeChange();
     codecContainerChange();
     soundChange();
+
+    // Whoever shows whether the settings still are a preset's hears of every change.
+    for (const Bound &bound : std::as_const(m_controls)) {
+        if (auto *combo = qobject_cast<QComboBox *>(bound.widget)) {
+            connect(combo, &QComboBox::currentIndexChanged, this, &SettingsPanel::settingsChanged);
+            connect(combo, &QComboBox::editTextChanged, this, &SettingsPanel::settingsChanged);
+        } else if (auto *check = qobject_cast<QCheckBox *>(bound.widget)) {
+            connect(check, &QCheckBox::toggled, this, &SettingsPanel::settingsChanged);
+        } else if (auto *slider = qobject_cast<QAbstractSlider *>(bound.widget)) {
+            connect(slider, &QAbstractSlider::valueChanged, this, &SettingsPanel::settingsChanged);
+        } else if (auto *spin = qobject_cast<QSpinBox *>(bound.widget)) {
+            connect(spin, &QSpinBox::valueChanged, this, &SettingsPanel::settingsChanged);
+        }
+    }
 }
 
 void SettingsPanel::buildPages()

@@ -48,6 +48,11 @@ public:
     // Shows the settings; the pickers take their entries by name, and the enabling rules follow.
     void setSettings(const RenderSettings &settings);
 
+Q_SIGNALS:
+    // Any control's value changed, by the user or by setSettings().
+    void settingsChanged();
+
+public:
     // Fills the overlay and clip pickers from the library folders, in start-up order; each
     // picker keeps the entry it showed, "Yok" at first.
     void fillPickers();
