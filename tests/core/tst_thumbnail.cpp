@@ -78,6 +78,11 @@ void TestThumbnail::proposedName()
     QFETCH(QString, fileName);
     QFETCH(QString, expected);
     QCOMPARE(proposedPictureName(fileName), expected);
+    // A picture of a known second carries it.
+    const QString base = expected.chopped(4);
+    QCOMPARE(proposedPictureName(fileName, 0), base + QStringLiteral("_00-00-00.jpg"));
+    QCOMPARE(proposedPictureName(fileName, 65), base + QStringLiteral("_00-01-05.jpg"));
+    QCOMPARE(proposedPictureName(fileName, 3 * 3600 + 59), base + QStringLiteral("_03-00-59.jpg"));
 }
 
 void TestThumbnail::caption_data()

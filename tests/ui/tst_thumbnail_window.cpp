@@ -217,7 +217,11 @@ void TestThumbnailWindow::range()
     QVERIFY(form);
     QCOMPARE(form->positionSlider->minimum(), 0);
     QCOMPARE(form->positionSlider->maximum(), maximum);
-    QCOMPARE(form->proposedFileName(), proposedPictureName(clip));
+    // The clip's name, with the second of the picture once one is shown.
+    QVERIFY2(form->proposedFileName() == proposedPictureName(clip) ||
+                 form->proposedFileName() ==
+                     proposedPictureName(clip, form->positionSlider->value()),
+             qPrintable(form->proposedFileName()));
 
     const int start = form->positionSlider->value();
     QVERIFY(start == 0 || start < maximum);
@@ -279,7 +283,7 @@ void TestThumbnailWindow::savesEncoderBytes()
     // Whatever the chosen extension, the file holds the encoder's own bytes.
     m_saveTo = m_clips.filePath(QStringLiteral("saved.picture"));
     form->saveButton->click();
-    QCOMPARE(m_offeredName, QStringLiteral("kıyı $HOME şeridi.jpg"));
+    QCOMPARE(m_offeredName, QStringLiteral("kıyı $HOME şeridi_00-00-02.jpg"));
     const QByteArray expected =
         bareGrab(m_long, second, m_clips.filePath(QStringLiteral("bare_saved.jpg")));
     QVERIFY(expected.startsWith("\xFF\xD8"));

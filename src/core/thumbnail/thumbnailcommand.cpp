@@ -48,9 +48,14 @@ QString thumbnailCaption(int position, const QLocale &locale)
     return QStringLiteral("Küçük Resim (") + durationText(position, locale) + QLatin1Char(')');
 }
 
-QString proposedPictureName(const QString &fileName)
+QString proposedPictureName(const QString &fileName, int second)
 {
-    return pictureBaseName(fileName) + QStringLiteral(".jpg");
+    if (second < 0)
+        return pictureBaseName(fileName) + QStringLiteral(".jpg");
+    return pictureBaseName(fileName) + QStringLiteral("_%1-%2-%3.jpg")
+                                           .arg(second / 3600, 2, 10, QLatin1Char('0'))
+                                           .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
+                                           .arg(second % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace fulmaro

@@ -32,7 +32,8 @@ int randomThumbnailPosition(int maximum, QRandomGenerator &generator);
 // The window caption for a slider position: Küçük Resim (hh:nn:ss).
 QString thumbnailCaption(int position, const QLocale &locale = QLocale());
 
-// The name the save dialog proposes: base + ".jpg".
-QString proposedPictureName(const QString &fileName);
+// The name the save dialog proposes: base + ".jpg"; for a picture of a known second,
+// base + "_hh-mm-ss.jpg", so the pictures of one clip do not all offer one name.
+QString proposedPictureName(const QString &fileName, int second = -1);
 
 } // namespace fulmaro

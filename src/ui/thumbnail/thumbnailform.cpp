@@ -171,6 +171,9 @@ void ThumbnailForm::delayElapsed()
     QString error;
     const bool loaded = loadPicture(scratch, &error);
     QFile::remove(scratch);
+    // The picture shown is of this second, and so is the name offered for it.
+    if (loaded)
+        m_proposedFileName = proposedPictureName(fileName, seconds);
     // Ready for the next move whatever the outcome; a failed picture must not freeze the slider.
     processStart = false;
     if (!loaded)
