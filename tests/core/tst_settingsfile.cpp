@@ -1,5 +1,6 @@
 #include "core/base/settingsfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@ private Q_SLOTS:
     void saveBytes();
     void saveReplacesEverything();
     void saveIntoMissingFolderFails();
+    void dialogFolders();
 
 private:
     QTemporaryDir m_dir;
@@ -117,6 +119,37 @@ void TestSettingsFile::saveIntoMissingFolderFails()
     QVERIFY(!saveOutputFolder(m_dir.filePath(QStringLiteral("no/such/Fulmaro.set")),
                               QStringLiteral("/x"), &error));
     QVERIFY(!error.isEmpty());
+}
+
+// The dialogs' last folders live beside the output folder: each save keeps the others, a folder
+// that has gone is not offered, and an output folder cut short is not made whole by them.
+void TestSettingsFile::dialogFolders()
+{
+    const QString path = m_dir.filePath(QStringLiteral("dialogs.set"));
+    const QString videos = m_dir.filePath(QStringLiteral("çekimler $x"));
+    const QString stills = m_dir.filePath(QStringLiteral("kareler"));
+    QVERIFY(QDir().mkpath(videos) && QDir().mkpath(stills));
+    QVERIFY(saveOutputFolder(path, QStringLiteral("/çıktı")));
+    QVERIFY(saveDialogFolder(path, QStringLiteral("videofolder"), videos));
+    QVERIFY(saveDialogFolder(path, QStringLiteral("stillfolder"), stills));
+    QVERIFY(saveOutputFolder(path, QStringLiteral("/yeni")));
+    QCOMPARE(loadOutputFolder(path), QStringLiteral("/yeni"));
+    QCOMPARE(loadDialogFolder(path, QStringLiteral("videofolder")), videos);
+    QCOMPARE(loadDialogFolder(path, QStringLiteral("stillfolder")), stills);
+    QVERIFY(saveDialogFolder(path, QStringLiteral("videofolder"), stills));
+    QCOMPARE(loadDialogFolder(path, QStringLiteral("videofolder")), stills);
+    QCOMPARE(loadOutputFolder(path), QStringLiteral("/yeni"));
+    QVERIFY(QDir(videos).removeRecursively());
+    QVERIFY(saveDialogFolder(path, QStringLiteral("videofolder"), videos));
+    QCOMPARE(loadDialogFolder(path, QStringLiteral("videofolder")), QString());
+
+    QFile cut(path);
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    cut.write("outputfolder=/yarım/kla");
+    cut.close();
+    QVERIFY(saveDialogFolder(path, QStringLiteral("stillfolder"), stills));
+    QCOMPARE(loadOutputFolder(path), QString());
+    QCOMPARE(loadDialogFolder(path, QStringLiteral("stillfolder")), stills);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)

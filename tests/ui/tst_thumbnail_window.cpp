@@ -289,12 +289,13 @@ void TestThumbnailWindow::savesEncoderBytes()
     QVERIFY(expected.startsWith("\xFF\xD8"));
     QCOMPARE(readAll(m_saveTo), expected);
 
-    // Cancelling writes nothing.
+    // Cancelling writes nothing; the dialog offers the name in the folder the last still went to.
     QFile::remove(m_saveTo);
     const QString chosen = m_saveTo;
     m_saveTo.clear();
     form->saveButton->click();
     QVERIFY(!QFile::exists(chosen));
+    QCOMPARE(m_offeredName, m_clips.filePath(QStringLiteral("kıyı $HOME şeridi_00-00-02.jpg")));
 
     // A file that cannot be written is reported, not passed over.
     m_saveTo = m_clips.filePath(QStringLiteral("no such folder/x.jpg"));

@@ -1,4 +1,5 @@
 #include "core/base/pathtext.h"
+#include "core/base/settingsfile.h"
 #include "core/thumbnail/stillgrabber.h"
 #include "core/videolist/videolistmodel.h"
 #include "support/testsupport.h"
@@ -287,6 +288,9 @@ void TestVideoList::multiFileAddKeepsPathOrder()
     QSignalSpy finished(f->list, &VideoListController::addFinished);
     f->form.actVideoLocal->trigger();
     QVERIFY(finished.wait(30000));
+    // The add dialog opens where these came from next time.
+    QCOMPARE(loadDialogFolder(f->form.folders.settingsFile(), QStringLiteral("videofolder")),
+             QFileInfo(m_clips.at(2)).absolutePath());
 
     // A second add, as a drop would do it, lands after the first.
     f->form.addVideoFiles({m_clips.at(1)});

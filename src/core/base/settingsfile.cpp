@@ -3,6 +3,7 @@
 #include "core/base/filechecks.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -11,7 +12,8 @@ namespace fulmaro {
 
 namespace {
 const QString kOutputFolderKey = QStringLiteral("outputfolder");
-}
+const QStringList kDialogFolderKeys{QStringLiteral("videofolder"), QStringLiteral("stillfolder")};
+} // namespace
 
 namespace {
 
@@ -74,20 +76,60 @@ QString settingsValue(const QStringList &lines, const QString &key)
     return line < 0 ? QString() : lines.at(line).mid(lines.at(line).indexOf(QLatin1Char('=')) + 1);
 }
 
+namespace {
+
+// Lines of name=value, each ended by CR LF.
+QByteArray encodeLines(const QStringList &lines)
+{
+    if (lines.isEmpty())
+        return {};
+    const QString text = lines.join(QStringLiteral("\r\n"));
+    QStringEncoder encoder(QStringEncoder::System);
+    QByteArray bytes = encoder.encode(text);
+    // A folder the 8-bit code page cannot spell (Turkish letters under Windows' Western code page
+    // 1252) would come back with question marks for them: such a file is written in UTF-8 with a
+    // byte-order mark instead, which reading honours.
+    if (encoder.hasError() || QStringDecoder(QStringDecoder::System).decode(bytes) != text)
+        bytes = QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    bytes += "\r\n";
+    return bytes;
+}
+
+// The file's lines of these keys, as they stand.
+QStringList keptLines(const QString &path, const QStringList &keys)
+{
+    constexpr qint64 kMaxSettingsBytes = 64 * 1024;
+    const SmallFileRead read = readSmallRegularFile(path, kMaxSettingsBytes);
+    QStringList kept;
+    if (!read.ok)
+        return kept;
+    const QStringList lines = decodeSettingsLines(read.bytes);
+    for (const QString &key : keys) {
+        const qsizetype line = keyLine(lines, key);
+        if (line >= 0)
+            kept << lines.at(line);
+    }
+    return kept;
+}
+
+bool writeLines(const QString &path, const QStringList &lines, QString *errorText)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(encodeLines(lines)) < 0 || !file.commit()) {
+        if (errorText)
+            *errorText = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 QByteArray encodeSettings(const QString &outputFolder)
 {
     if (outputFolder.isEmpty())
         return {};
-    const QString line = kOutputFolderKey + QLatin1Char('=') + outputFolder;
-    QStringEncoder encoder(QStringEncoder::System);
-    QByteArray bytes = encoder.encode(line);
-    // A folder the 8-bit code page cannot spell (Turkish letters under Windows' Western code page
-    // 1252) would come back with question marks for them: such a line is written in UTF-8 with a
-    // byte-order mark instead, which reading honours.
-    if (encoder.hasError() || QStringDecoder(QStringDecoder::System).decode(bytes) != line)
-        bytes = QByteArray("\xEF\xBB\xBF") + line.toUtf8();
-    bytes += "\r\n";
-    return bytes;
+    return encodeLines({kOutputFolderKey + QLatin1Char('=') + outputFolder});
 }
 
 OutputFolderSetting readOutputFolderSetting(const QString &path)
@@ -124,14 +166,40 @@ QString loadOutputFolder(const QString &path)
 
 bool saveOutputFolder(const QString &path, const QString &outputFolder, QString *errorText)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(encodeSettings(outputFolder)) < 0 ||
-        !file.commit()) {
-        if (errorText)
-            *errorText = file.errorString();
-        return false;
+    QStringList lines;
+    if (!outputFolder.isEmpty())
+        lines << kOutputFolderKey + QLatin1Char('=') + outputFolder;
+    return writeLines(path, lines + keptLines(path, kDialogFolderKeys), errorText);
+}
+
+QString loadDialogFolder(const QString &path, const QString &key)
+{
+    constexpr qint64 kMaxSettingsBytes = 64 * 1024;
+    const SmallFileRead read = readSmallRegularFile(path, kMaxSettingsBytes);
+    if (!read.ok)
+        return QString();
+    const QString folder = settingsValue(decodeSettingsLines(read.bytes), key);
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+bool saveDialogFolder(const QString &path, const QString &key, const QString &folder,
+                      QString *errorText)
+{
+    // An output folder cut short stays unusable: written again with its line end it would pass
+    // for a whole one.
+    QStringList lines;
+    const OutputFolderSetting output = readOutputFolderSetting(path);
+    if (output.problem.isEmpty() && !output.folder.isEmpty())
+        lines << kOutputFolderKey + QLatin1Char('=') + output.folder;
+    QStringList keys;
+    for (const QString &other : kDialogFolderKeys) {
+        if (other.compare(key, Qt::CaseInsensitive) != 0)
+            keys << other;
     }
-    return true;
+    lines << keptLines(path, keys);
+    if (!folder.isEmpty())
+        lines << key + QLatin1Char('=') + folder;
+    return writeLines(path, lines, errorText);
 }
 
 } // namespace fulmaro

@@ -6,8 +6,9 @@
 
 namespace fulmaro {
 
-// The settings file: lines of name=value ended by CR LF, in the system's 8-bit encoding. Its one
-// key is "outputfolder".
+// The settings file: lines of name=value ended by CR LF, in the system's 8-bit encoding. Its keys
+// are "outputfolder", and the folders the file dialogs last opened: "videofolder" (adding videos)
+// and "stillfolder" (saving stills).
 
 // Decodes the file's bytes: a UTF-8 or UTF-16 byte-order mark selects that encoding, otherwise
 // the system's 8-bit encoding is used. Lines end at CR, LF or CR LF.
@@ -34,7 +35,15 @@ OutputFolderSetting readOutputFolderSetting(const QString &path);
 // or the file cannot be used.
 QString loadOutputFolder(const QString &path);
 // Replaces the file at path atomically, so a crash never leaves it half written.
+// The dialogs' folders are kept.
 bool saveOutputFolder(const QString &path, const QString &outputFolder,
+                      QString *errorText = nullptr);
+
+// The folder a file dialog last opened (key "videofolder" or "stillfolder"), when it still is
+// one; empty otherwise.
+QString loadDialogFolder(const QString &path, const QString &key);
+// Keeps the folder under key, atomically, with the file's other keys.
+bool saveDialogFolder(const QString &path, const QString &key, const QString &folder,
                       QString *errorText = nullptr);
 
 } // namespace fulmaro

@@ -1,5 +1,7 @@
 #include "ui/thumbnail/thumbnailform.h"
 
+#include "core/base/settingsfile.h"
+
 #include "core/runner/toolrun.h"
 #include "core/thumbnail/thumbnailcommand.h"
 #include "core/videolist/mediaprobe.h"
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImageReader>
@@ -211,7 +214,11 @@ bool ThumbnailForm::loadPicture(const QString &path, QString *error)
 
 void ThumbnailForm::saveButtonClick()
 {
-    const QString target = choosePictureFile(this, m_proposedFileName);
+    // Offered in the folder the last still went to.
+    const QString settings = m_folders.settingsFile();
+    const QString folder = loadDialogFolder(settings, QStringLiteral("stillfolder"));
+    const QString target = choosePictureFile(
+        this, folder.isEmpty() ? m_proposedFileName : QDir(folder).filePath(m_proposedFileName));
     if (target.isEmpty() || m_pictureData.isEmpty())
         return;
     // The encoder's bytes as they are, whatever extension the chosen name has.
@@ -220,7 +227,9 @@ void ThumbnailForm::saveButtonClick()
         !out.commit()) {
         showMsg(MsgDlgType::mtError, QStringLiteral("%1 dosyası yazılamadı: %2")
                                          .arg(QDir::toNativeSeparators(target), out.errorString()));
+        return;
     }
+    saveDialogFolder(settings, QStringLiteral("stillfolder"), QFileInfo(target).absolutePath());
 }
 
 void ThumbnailForm::closeButtonClick()

@@ -1,5 +1,7 @@
 #include "ui/videolist/videolistcontroller.h"
 
+#include "core/base/settingsfile.h"
+
 #include "core/base/pathtext.h"
 #include "core/render/commandbuilder.h"
 #include "core/thumbnail/stillgrabber.h"
@@ -11,6 +13,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QStyledItemDelegate>
 #include <QTreeView>
@@ -112,9 +115,13 @@ VideoListController::VideoListController(QTreeView *view, const VideoListActions
     connect(m_model, &QAbstractItemModel::modelReset, this, &VideoListController::showGroups);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &VideoListController::showGroups);
 
-    chooseVideoFiles = [](QWidget *parent) {
+    chooseVideoFiles = [settings = m_context.folders.settingsFile()](QWidget *parent) {
         QFileDialog dialog(parent);
         dialog.setObjectName(QStringLiteral("OpenVideoDialog"));
+        // Where videos were last added from.
+        if (const QString last = loadDialogFolder(settings, QStringLiteral("videofolder"));
+            !last.isEmpty())
+            dialog.setDirectory(last);
         dialog.setFileMode(QFileDialog::ExistingFiles);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setOption(QFileDialog::HideNameFilterDetails, true);
@@ -215,6 +222,10 @@ void VideoListController::actVideoLocalExecute()
 {
     const QStringList paths =
         chooseVideoFiles ? chooseVideoFiles(m_context.dialogParent) : QStringList();
+    // The dialog opens there next time, in this run and the next.
+    if (!paths.isEmpty())
+        saveDialogFolder(m_context.folders.settingsFile(), QStringLiteral("videofolder"),
+                         QFileInfo(paths.constFirst()).absolutePath());
     addVideoFiles(paths);
 }
 
