@@ -6,6 +6,8 @@
 #include "ui/assets/assetlibrary.h"
 #include "ui/render/settingcontrols.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -72,9 +74,14 @@ SettingsPanel::SettingsPanel(const WorkFolders &folders, QWidget *parent)
     buildPages();
     // Long items ("Video çerçevenin arkasında kalsın") and unbounded spin boxes would otherwise
     // make the pages wider than the window; the lists still open at their full width.
+    // Short lists show their items whole ("720x1280", not "720x128"); the pages scroll when
+    // that makes them wider than the window.
     for (QComboBox *combo : findChildren<QComboBox *>()) {
+        qsizetype longest = 3;
+        for (int i = 0; i < combo->count(); ++i)
+            longest = std::max(longest, combo->itemText(i).size());
         combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        combo->setMinimumContentsLength(3);
+        combo->setMinimumContentsLength(int(std::min<qsizetype>(longest, 10)));
     }
     for (QSpinBox *spin : findChildren<QSpinBox *>())
         spin->setMinimumWidth(50), spin->setMaximumWidth(90);
