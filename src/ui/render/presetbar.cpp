@@ -42,11 +42,14 @@ PresetBar::PresetBar(const WorkFolders &folders, std::function<RenderSettings()>
     layout->addWidget(btnPresetDelete);
 
     askName = [](QWidget *parent, const QString &offered) {
-        bool ok = false;
-        const QString name = QInputDialog::getText(parent, QStringLiteral("Ön Ayar Kaydet"),
-                                                   QStringLiteral("Ön ayarın adı:"),
-                                                   QLineEdit::Normal, offered, &ok);
-        return ok ? name : QString();
+        QInputDialog dialog(parent);
+        dialog.setObjectName(QStringLiteral("PresetNameDialog"));
+        dialog.setWindowTitle(QStringLiteral("Ön Ayar Kaydet"));
+        dialog.setLabelText(QStringLiteral("Ön ayarın adı:"));
+        dialog.setTextValue(offered);
+        // Wide enough for its title beside the frame's buttons, and for a long name.
+        dialog.setMinimumWidth(360);
+        return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
     };
 
     // Only a pick by the user loads a preset; refilling the list loads nothing.
