@@ -138,20 +138,23 @@ void BatchRun::writeJournal()
 {
     if (!m_journal || !m_queue)
         return;
-    JournalData data;
-    data.key = m_journalKey;
-    data.outputFolder = m_setup.outputFolder;
-    data.settings = presetText(m_setup.settings);
-    data.created = QDateTime::currentDateTimeUtc();
-    for (int index = 0; index < count(); ++index) {
-        JournalJob job = journalJob(m_sources.at(index), m_outputs.at(index));
-        const JobState state = m_queue->status(index).state;
-        job.state = state == JobState::Waiting && m_doneBefore.contains(index)
-                        ? QStringLiteral("tamam")
-                        : journalState(state);
-        data.jobs.append(job);
+    // The sources' sizes and times are those the run began with; later writes change only the
+    // jobs' states, without looking at every source again.
+    if (m_journalData.jobs.isEmpty()) {
+        m_journalData.key = m_journalKey;
+        m_journalData.outputFolder = m_setup.outputFolder;
+        m_journalData.settings = presetText(m_setup.settings);
+        m_journalData.created = QDateTime::currentDateTimeUtc();
+        for (int index = 0; index < count(); ++index)
+            m_journalData.jobs.append(journalJob(m_sources.at(index), m_outputs.at(index)));
     }
-    m_journal->write(data);
+    for (int index = 0; index < count(); ++index) {
+        const JobState state = m_queue->status(index).state;
+        m_journalData.jobs[index].state = state == JobState::Waiting && m_doneBefore.contains(index)
+                                              ? QStringLiteral("tamam")
+                                              : journalState(state);
+    }
+    m_journal->write(m_journalData);
 }
 
 const VideoItem *BatchRun::item(int index) const

@@ -2,6 +2,7 @@
 
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
+#include "core/batch/runjournal.h"
 #include "core/queue/jobplan.h"
 #include "core/queue/rendercheck.h"
 #include "core/queue/renderqueue.h"
@@ -146,6 +147,7 @@ private:
     std::unique_ptr<SleepInhibitor> m_sleepLock;
     std::unique_ptr<RunJournal> m_journal;
     QString m_journalKey;
+    JournalData m_journalData; // what the journal holds, once written
     QList<int> m_doneBefore;
     QMap<int, JobStatus> m_kept;
     mutable std::optional<EndClips> m_endClips;
