@@ -2,6 +2,7 @@
 
 #include "core/render/commandbuilder.h"
 #include "core/render/rendersettings.h"
+#include "core/videolist/mediaprobe.h"
 #include "core/videolist/videoitem.h"
 
 #include <QThread>
@@ -10,29 +11,6 @@
 #include <cmath>
 
 namespace fulmaro {
-
-namespace {
-
-// "num/den" or a plain number; 0 when it says nothing usable.
-double rateValue(const QString &text)
-{
-    const qsizetype slash = text.indexOf(QLatin1Char('/'));
-    bool ok = false;
-    if (slash < 0) {
-        const double value = text.toDouble(&ok);
-        return ok && std::isfinite(value) ? value : 0;
-    }
-    const double num = text.left(slash).toDouble(&ok);
-    if (!ok)
-        return 0;
-    const double den = text.mid(slash + 1).toDouble(&ok);
-    if (!ok || den <= 0)
-        return 0;
-    const double value = num / den;
-    return std::isfinite(value) ? value : 0;
-}
-
-} // namespace
 
 JobPlan planJobs(int choice, int cores, double pixelsPerSecond, int jobCount)
 {
@@ -61,7 +39,7 @@ double outputPixelRate(const RenderSettings &settings, const QList<const VideoIt
     double rate = 0;
     for (const VideoItem *item : known) {
         if (item)
-            rate = std::max(rate, rateValue(item->frameRate));
+            rate = std::max(rate, frameRateValue(item->frameRate));
     }
     // A rate beyond any camera's is a broken header, not a real rate.
     if (rate <= 0 || rate > 240)
