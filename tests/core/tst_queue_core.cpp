@@ -309,7 +309,11 @@ void TestQueueCore::severalAtOnce()
         if (queue.status(index).started.isValid())
             --running;
     });
-    QVERIFY(queue.runAll());
+    const bool allDone = queue.runAll();
+    QString reasons;
+    for (int i = 0; i < queue.count(); ++i)
+        reasons += queue.status(i).reason + queue.status(i).lastLines.join(QLatin1Char('|')) + ';';
+    QVERIFY2(allDone, qPrintable(reasons));
     QCOMPARE(most, parallel);
     QCOMPARE(started, QList<int>({0, 1, 2, 3}));
     for (int i = 0; i < seconds.size(); ++i) {

@@ -128,6 +128,12 @@ void TestRenderProgress::pieces_data()
                        QStringLiteral("trate= 671.1kbits/s\r"),
                        QStringLiteral("frame=  900 time=00:00:50.00 bitrate= 600.0kbits/s\r")}
         << 100 << qint64(100) << 1 << qint64(50);
+    // A busy machine reads several reports at once; the last whole one is where the encoder is.
+    QTest::newRow("several reports in one piece")
+        << QStringList{QStringLiteral("  Duration: 00:01:40.52, start: 0.0\n"),
+                       report + QStringLiteral("frame=  900 time=00:01:40.00 bitrate= 600.0kbits/s "
+                                               "speed=50x\rframe= 901 time=00:01:4")}
+        << 100 << qint64(100) << 1 << qint64(100);
     QTest::newRow("duration and report in one piece")
         << QStringList{QStringLiteral("  Duration: 00:01:40.52, start: 0.0\n") + report} << 100
         << qint64(100) << 0 << qint64(0);

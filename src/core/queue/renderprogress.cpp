@@ -108,13 +108,19 @@ RenderProgress::Step RenderProgress::durationStep()
 RenderProgress::Step RenderProgress::progressStep(const QString &piece) const
 {
     Step step;
-    const qsizetype at = piece.indexOf(kTime);
+    // The latest whole report of the piece: on a busy machine one read can hold several, and the
+    // last of them is where the encoder is (at the end, the position it finished at).
+    qsizetype at = piece.lastIndexOf(kTime);
+    qsizetype end = -1;
+    while (at >= 0) {
+        end = piece.indexOf(kBitrate, at + kTime.size());
+        if (end >= 0)
+            break;
+        at = at > 0 ? piece.lastIndexOf(kTime, at - 1) : -1;
+    }
     if (at < 0)
         return step;
     const qsizetype valueAt = at + kTime.size();
-    const qsizetype end = piece.indexOf(kBitrate, valueAt);
-    if (end < 0)
-        return step;
     QString value = piece.mid(valueAt, end - valueAt);
     value.remove(QLatin1Char('\r'));
     value.remove(QLatin1Char('\n'));
