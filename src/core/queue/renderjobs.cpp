@@ -109,8 +109,9 @@ RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettin
                          const BuildFolders &folders, const QString &outputPath)
 {
     const QString passLog = passLogName(outputPath);
+    const quint32 tick = scratchTick();
     const BuiltCommand built =
-        buildCommandLine(&item, RenderMode, settings, folders, scratchTick(), passLog);
+        buildCommandLine(&item, RenderMode, settings, folders, tick, passLog);
     RenderJob job;
     job.name = item.caption;
     job.refusal = problemText(item.problem);
@@ -131,6 +132,15 @@ RenderJob buildRenderJob(const VideoItem &item, int position, const RenderSettin
     const qint64 planned = plannedOutputSeconds(item, settings);
     job.plannedSeconds = planned > 0 ? double(planned) + job.clipSeconds : 0;
     job.loudness = settings.cbLoudness;
+    if (job.refusal.isEmpty()) {
+        const SegmentedCommand segmented = buildSegmentedCommand(item, settings, folders, tick);
+        // The segments read the same scratch pictures as the whole command.
+        if (segmented.copies == job.copies) {
+            job.segments = segmented.segments;
+            job.segmentJoin = segmented.join;
+            job.segmentSeconds = segmented.segmentSeconds;
+        }
+    }
     return job;
 }
 
@@ -253,6 +263,21 @@ QString safeRenderCommandLine(const QString &encoderPath, const RenderJob &job)
 #endif
     return renderCommandLine(encoderPath, job, part) + rename + quoteArg(part) + QLatin1Char(' ') +
            quoteArg(job.outputPath);
+}
+
+QString segmentCommandLine(const QString &encoderPath, const RenderJob &job, int k,
+                           const QString &writePath)
+{
+    return commandHead(encoderPath, job) + QLatin1Char(' ') + job.segments.value(k) +
+           encoderThreads(job) + QLatin1Char(' ') + quoteArg(writePath);
+}
+
+QString segmentJoinCommandLine(const QString &encoderPath, const RenderJob &job,
+                               const QString &listPath, const QString &writePath)
+{
+    // The picture is copied; only the sound is encoded, which needs no limit on its threads.
+    return quoteArg(encoderPath) + QStringLiteral(" -y -f concat -i ") + quoteArg(listPath) +
+           job.segmentJoin + QLatin1Char(' ') + quoteArg(writePath);
 }
 
 QString firstPassCommandLine(const QString &encoderPath, const RenderJob &job)

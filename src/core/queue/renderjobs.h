@@ -40,6 +40,11 @@ struct RenderJob
     QList<EndClip> clips;
     double clipSeconds = 0;
     int loudness = 0; // cbLoudness: the second pass takes the first pass's measure
+    // A long encode written in segments (see SegmentedCommand): each segment's arguments and the
+    // join's, and the segments' length. Empty when the job is one encode.
+    QStringList segments;
+    QString segmentJoin;
+    double segmentSeconds = 0;
 };
 
 // The input's file name without its folder and without its last extension (a dot that starts the
@@ -86,6 +91,15 @@ QString renderCommandLine(const QString &encoderPath, const RenderJob &job,
 // mv -f -- PART OUT"), so a line that fails or is killed never leaves a broken file under the
 // final name.
 QString safeRenderCommandLine(const QString &encoderPath, const RenderJob &job);
+
+// The command line of segment k of a job written in segments, writing writePath.
+QString segmentCommandLine(const QString &encoderPath, const RenderJob &job, int k,
+                           const QString &writePath);
+
+// The command line that joins a job's segments, listed in listPath, with its sound into
+// writePath.
+QString segmentJoinCommandLine(const QString &encoderPath, const RenderJob &job,
+                               const QString &listPath, const QString &writePath);
 
 // The command line of a two-pass job's first pass, which writes only its log; empty for a job of
 // one pass.

@@ -128,8 +128,12 @@ RenderProgress::Step RenderProgress::progressStep(const QString &piece) const
         return step;
     step.progress = true;
     step.positionSeconds = durationToSeconds(value);
-    step.percent = progressPercent(step.positionSeconds, m_expected);
     step.positionExact = timeTextSeconds(value.trimmed());
+    if (m_offset > 0) {
+        step.positionExact += m_offset;
+        step.positionSeconds = qint64(step.positionExact);
+    }
+    step.percent = progressPercent(step.positionSeconds, m_expected);
     // The speed closes the same report line; a piece that ends before its "x" has none.
     const qsizetype speedAt = piece.indexOf(kSpeed, end);
     const qsizetype lineEnd = [&] {

@@ -43,6 +43,9 @@ public:
     // Seconds the output holds beyond the source's (joined clips), counted into the expected
     // length once it is learnt.
     void setAddedSeconds(double seconds) { m_added = seconds; }
+    // Seconds of the output written before this encoder's first (a segment's start), added to
+    // every position it reports.
+    void setPositionOffset(double seconds) { m_offset = seconds; }
 
     // 0 while unknown.
     qint64 expectedSeconds() const { return m_expected; }
@@ -58,6 +61,7 @@ private:
     qint64 m_timeEnd;
     int m_speed;
     double m_added = 0;
+    double m_offset = 0;
     qint64 m_expected = 0;
     QString m_log;
     qsizetype m_scanFrom = 0;    // where the search for "Duration: " goes on

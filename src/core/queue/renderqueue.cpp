@@ -2,6 +2,7 @@
 
 #include "core/queue/jobreason.h"
 #include "core/queue/outputfiles.h"
+#include "core/queue/segmentfolder.h"
 
 #include "core/runner/tooloutput.h"
 
@@ -269,17 +270,82 @@ void RenderQueue::checkAndRun(int index)
     if (!job.firstPass.isEmpty()) {
         status.pass = 1;
         runPass(index, firstPassCommandLine(m_options.encoderPath, job));
+    } else if (const int first = openSegments(index); first >= 0) {
+        runSegment(index, first);
     } else {
         runPass(index, renderCommandLine(m_options.encoderPath, job, status.partPath));
     }
     Q_EMIT jobStarted(index);
 }
 
-void RenderQueue::runPass(int index, const QString &commandLine)
+int RenderQueue::openSegments(int index)
+{
+    const RenderJob &job = m_jobs.at(index);
+    JobStatus &status = m_status[index];
+    if (job.segments.isEmpty())
+        return -1;
+    const QString folder = segmentFolderFor(status.partPath);
+    const std::optional<int> done = openSegmentFolder(folder, job);
+    if (!done)
+        return -1;
+    m_running.at(index)->segmentFolder = folder;
+    if (*done > 0) {
+        const QString resumed = QStringLiteral("Yarıda kalan kodlama sürdürüldü: %1 parçanın %2 "
+                                               "tanesi hazırdı.")
+                                    .arg(job.segments.size())
+                                    .arg(*done);
+        status.notice =
+            status.notice.isEmpty() ? resumed : status.notice + QLatin1Char(' ') + resumed;
+    }
+    return *done;
+}
+
+void RenderQueue::runSegment(int index, int k)
+{
+    const RenderJob &job = m_jobs.at(index);
+    JobStatus &status = m_status[index];
+    const QString folder = m_running.at(index)->segmentFolder;
+    status.segment = k;
+    if (k >= job.segments.size()) {
+        runPass(index, segmentJoinCommandLine(m_options.encoderPath, job, segmentListPath(folder),
+                                              status.partPath));
+        return;
+    }
+    const QString extension = QFileInfo(job.outputPath).suffix();
+    runPass(
+        index,
+        segmentCommandLine(m_options.encoderPath, job, k, segmentWritePath(folder, k, extension)),
+        k * job.segmentSeconds);
+}
+
+bool RenderQueue::segmentDone(int index)
+{
+    const RenderJob &job = m_jobs.at(index);
+    JobStatus &status = m_status[index];
+    const QString folder = m_running.at(index)->segmentFolder;
+    const QString extension = QFileInfo(job.outputPath).suffix();
+    const QString written = segmentWritePath(folder, status.segment, extension);
+    const QString kept = segmentPath(folder, status.segment, extension);
+    QFile::remove(kept);
+    if (!QFile::rename(written, kept)) {
+        status.reason = QStringLiteral("Kodlanan parça saklanamadı: %1").arg(written);
+        return false;
+    }
+    const int next = nextMissingSegment(folder, job, status.segment + 1);
+    if (next >= job.segments.size() && !writeSegmentList(folder, job)) {
+        status.reason = QStringLiteral("Parçaların listesi yazılamadı: %1").arg(folder);
+        return false;
+    }
+    runSegment(index, next);
+    return true;
+}
+
+void RenderQueue::runPass(int index, const QString &commandLine, double offset)
 {
     Running &running = *m_running.at(index);
     running.progress.reset();
     running.progress.setAddedSeconds(m_jobs.at(index).clipSeconds);
+    running.progress.setPositionOffset(offset);
     auto *run = new ToolRun(
         commandLine, m_options.workDir,
         [this, index](const QString &piece, bool &stop) { onOutput(index, piece, stop); }, this);
@@ -372,8 +438,16 @@ void RenderQueue::onOutput(int index, const QString &piece, bool &stop)
     RenderProgress &progress = found->second->progress;
     JobStatus &status = m_status[index];
     const RenderProgress::Step step = progress.feed(piece);
-    status.expectedSeconds = progress.expectedSeconds();
-    if (step.progress) {
+    // The join reads the segments first: its lengths are not the render's, and its positions
+    // matter only for the finished output's length.
+    const bool joining = status.segment >= 0 && status.segment >= m_jobs.at(index).segments.size();
+    if (joining) {
+        if (step.progress)
+            status.positionSeconds = step.positionExact;
+    } else {
+        status.expectedSeconds = progress.expectedSeconds();
+    }
+    if (step.progress && !joining) {
         // Each of two passes is half the job.
         status.percent = status.pass == 1   ? step.percent / 2
                          : status.pass == 2 ? 50 + step.percent / 2
@@ -429,10 +503,21 @@ void RenderQueue::onDone(int index)
             return;
         }
     }
-    // A stop that came as the first pass ended leaves nothing to finish.
-    const RunEnd end = !measureProblem.isEmpty()                             ? RunEnd::Failed
-                       : status.pass == 1 && result.end == RunEnd::Succeeded ? RunEnd::Stopped
-                                                                             : result.end;
+    // A segment done: the next one, or the join after the last.
+    QString segmentProblem;
+    const bool segmentRun = status.segment >= 0 && status.segment < job.segments.size();
+    if (segmentRun && result.end == RunEnd::Succeeded && !m_abort && !m_skipped.contains(index)) {
+        found->second->run = nullptr;
+        run->deleteLater();
+        if (segmentDone(index))
+            return;
+        segmentProblem = status.reason;
+    }
+    // A stop that came as the first pass or a segment ended leaves nothing to finish.
+    const bool unfinished = (status.pass == 1 || segmentRun) && result.end == RunEnd::Succeeded;
+    const RunEnd end = !measureProblem.isEmpty() || !segmentProblem.isEmpty() ? RunEnd::Failed
+                       : unfinished                                           ? RunEnd::Stopped
+                                                                              : result.end;
     status.pass = 0;
     status.ended = clock();
     // The real span, so a job that runs across midnight shows how long it took.
@@ -491,8 +576,9 @@ void RenderQueue::onDone(int index)
         keepTail();
         const JobReason reason = encoderFailureReason(result.end, result.exitCode, result.lines,
                                                       job.name, status.partPath);
-        status.reason = measureProblem.isEmpty() ? reason.text : measureProblem;
-        if (reason.endsRun && measureProblem.isEmpty())
+        const QString own = !segmentProblem.isEmpty() ? segmentProblem : measureProblem;
+        status.reason = own.isEmpty() ? reason.text : own;
+        if (reason.endsRun && own.isEmpty())
             m_halted = true;
         break;
     }
@@ -500,7 +586,12 @@ void RenderQueue::onDone(int index)
     if (status.state != JobState::Succeeded && !status.partKept && !status.partPath.isEmpty())
         QFile::remove(status.partPath);
     removePassLogs(job);
-    run->deleteLater();
+    // Segments are kept only by a run that was cut short (the program killed, the machine off):
+    // however this one ended, they are of no more use.
+    status.segment = -1;
+    removeSegmentFolder(found->second->segmentFolder);
+    if (run)
+        run->deleteLater();
     // The temporary name's lock goes with it.
     m_running.erase(found);
     release(index);

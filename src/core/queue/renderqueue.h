@@ -46,6 +46,9 @@ struct JobStatus
     QDateTime progressAt;        // when that report came
     std::optional<double> speed; // the encoder's speed in that report
     int pass = 0; // of a two-pass job while it runs: 1 or 2; each pass is half the progress
+    // Of a job written in segments while it runs: the segment being encoded, or the segments'
+    // count while they are joined; -1 otherwise.
+    int segment = -1;
 };
 
 struct QueueOptions
@@ -147,6 +150,7 @@ private:
         QPointer<ToolRun> run;
         RenderProgress progress;
         std::shared_ptr<QLockFile> partLock; // the job's temporary name
+        QString segmentFolder;               // of a job written in segments
     };
 
     // Starts the next jobs while there is room; ends the run after the last.
@@ -158,8 +162,16 @@ private:
     // After the encoder succeeded: why its output must not take the final name, or empty.
     QString finishedOutputProblem(const JobStatus &status, const RenderJob &job) const;
     void endWithoutRun(int index, JobState state);
-    // Starts the encoder for the job's current pass.
-    void runPass(int index, const QString &commandLine);
+    // Starts the encoder for the job's current pass; its positions count from offset seconds.
+    void runPass(int index, const QString &commandLine, double offset = 0);
+    // Readies a job's segment folder; the first segment to encode, or -1 when the job runs as
+    // one encode.
+    int openSegments(int index);
+    // Encodes segment k, or joins the segments once k is their count.
+    void runSegment(int index, int k);
+    // After segment k's encoder succeeded: it takes its name and the next one starts. False, with
+    // the reason in the job's status, when its file could not be kept.
+    bool segmentDone(int index);
     // Removes a two-pass job's log files from the working folder.
     void removePassLogs(const RenderJob &job) const;
     // Copies the job's overlay pictures to the scratch folder, once a run: a copy another job's

@@ -10,6 +10,7 @@
 #include "core/base/toolset.h"
 #include "core/base/workfolders.h"
 #include "core/runner/shellquote.h"
+#include "core/videolist/mediaprobe.h"
 #include "core/videolist/videoitem.h"
 
 #include <QElapsedTimer>
@@ -209,11 +210,15 @@ QString canvasRate(const QString &frameRate)
 
 // The first base every layer is laid on: a plain picture of the output size, at the source's rate
 // so a 30 or 60 fps source keeps its rate.
-QString canvas(const Geometry &g, const VideoItem &item)
+// A segment of a longer encode starts the canvas later by whole frames (its time base is one
+// frame), so its ticks stay those of the whole encode.
+QString canvas(const Geometry &g, const VideoItem &item, qint64 shiftFrames = 0)
 {
     const QString rate = canvasRate(item.frameRate);
     return QStringLiteral("color=size=") + g.outSize +
            (rate.isEmpty() ? QString() : QStringLiteral(":rate=") + rate) +
+           (shiftFrames > 0 ? QStringLiteral(", setpts=PTS+") + QString::number(shiftFrames)
+                            : QString()) +
            QStringLiteral(" [base1]; ");
 }
 
@@ -282,7 +287,8 @@ QString outputContainer(const RenderSettings &s, bool preview)
 
 // The video is retimed; the sound follows through atempo when there is any to keep. Sound is
 // copied only where the container can hold its codec; otherwise it is encoded for it.
-SpeedPlan planSpeedAndAudio(const RenderSettings &s, const VideoItem &item, bool preview)
+SpeedPlan planSpeedAndAudio(const RenderSettings &s, const VideoItem &item, bool preview,
+                            bool withSound = true)
 {
     SpeedPlan plan;
     plan.percent = s.tbVideoSpeed;
@@ -291,6 +297,8 @@ SpeedPlan planSpeedAndAudio(const RenderSettings &s, const VideoItem &item, bool
     const QString video = videoStreamLabel(0, item);
     if (plan.percent == kNormalSpeed) {
         plan.chainHead = video + QLatin1Char(' ');
+        if (!withSound)
+            return plan;
         // Optional, so a source without sound renders too.
         plan.audioMap = QStringLiteral(" -map 0:a? -c:a ") +
                         audioCodecOption(item.audioStreams, container, false) + QLatin1Char(' ');
@@ -298,7 +306,7 @@ SpeedPlan planSpeedAndAudio(const RenderSettings &s, const VideoItem &item, bool
     }
     const QString retime =
         video + QStringLiteral(" setpts=(1/") + plan.speedText + QStringLiteral(")*PTS, ");
-    const bool keepSound = item.hasAudio && !(preview && s.cbPreviewNoAudio);
+    const bool keepSound = withSound && item.hasAudio && !(preview && s.cbPreviewNoAudio);
     if (!keepSound) {
         plan.chainHead = retime;
         return plan;
@@ -329,14 +337,16 @@ QString addPictureInput(Inputs &inputs, const QString &library, const QString &e
 
 // 0 the source, then the filter, the frame and the logo, each when chosen: the overlay chains
 // count on this order.
+// seek goes before each reading of the source (a segment of a longer encode reads from its own
+// place on).
 Inputs collectInputs(const VideoItem &item, const RenderSettings &s, const Choices &c,
-                     const BuildFolders &folders, quint32 tick)
+                     const BuildFolders &folders, quint32 tick, const QString &seek = QString())
 {
     Inputs in;
     if (s.btnFullCPU)
         in.text += QStringLiteral(" -threads 6");
-    const QString source = quoteArg(item.caption);
-    in.text += QStringLiteral(" -i ") + source;
+    const QString source = seek + QStringLiteral(" -i ") + quoteArg(item.caption);
+    in.text += source;
     if (c.filter)
         in.text += addPictureInput(in, folders.filterDir, s.cbFilterText, QStringLiteral("filter"),
                                    folders, tick);
@@ -344,7 +354,7 @@ Inputs collectInputs(const VideoItem &item, const RenderSettings &s, const Choic
         in.text += addPictureInput(in, folders.frameDir, s.cbFrameText, QStringLiteral("frame"),
                                    folders, tick);
     else if (isBuiltInFrame(c.frame))
-        in.text += QStringLiteral(" -i ") + source; // built-in frames are made from the video
+        in.text += source; // built-in frames are made from the video
     if (c.logo)
         in.text += addPictureInput(in, folders.logoDir, s.cbLogoText, QStringLiteral("logo"),
                                    folders, tick);
@@ -491,7 +501,8 @@ QString leanVideoChain(const RenderSettings &s, const Choices &c, const Geometry
 
 // The overlay inputs scaled to their places: the filter covers the video inside a frame, or the
 // whole picture; the frame the whole picture; the logo its own size.
-QString overlayInputChains(const Choices &c, const Geometry &g, const VideoItem &item)
+QString overlayInputChains(const Choices &c, const Geometry &g, const VideoItem &item,
+                           const QString &sourceStep = QString())
 {
     QString chains;
     int input = 1;
@@ -506,7 +517,8 @@ QString overlayInputChains(const Choices &c, const Geometry &g, const VideoItem 
         chain(picture(), c.hasFrame() ? g.videoSize : g.outSize, "filter");
     if (c.hasFrame()) {
         // A built-in frame is the source again: its video stream, not a cover picture.
-        const QString source = isBuiltInFrame(c.frame) ? videoStreamLabel(input, item) : picture();
+        const QString source =
+            isBuiltInFrame(c.frame) ? videoStreamLabel(input, item) + sourceStep : picture();
         // A frame made from the video keeps the video's shape too: it covers the canvas and its
         // overflow is cut away, centred.
         if (c.keepAspect && isBuiltInFrame(c.frame))
@@ -1291,39 +1303,92 @@ bool makeScratchCopies(const QList<ScratchCopy> &copies)
     return allMade;
 }
 
-BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSettings &s,
-                              const BuildFolders &folders, quint32 tick, const QString &passLog,
-                              bool leanGraph)
+namespace {
+
+// The stretch of the output one encoder run of a segmented encode writes: from start (seconds of
+// the output, after the trims and the speed) for length seconds, or to the encode's end when
+// length is 0.
+struct SegmentWindow
 {
-    // A row without a video stream to render is never handed to the encoder.
-    if (!item || !item->renderable())
-        return {};
+    double start = 0;
+    double length = 0;
+};
+
+// Reading a segment: the source from shortly before its stretch, with the timestamps it has in the
+// whole encode (so the steps that go by time, and the canvas's ticks, agree), and the output's
+// trims narrowed to the stretch.
+struct SegmentReading
+{
+    QString seek;
+    qint64 canvasShift = 0; // whole canvas frames
+    // Starts each reading of the source's picture: the frames decoded from the key frame before
+    // the seek are dropped before any work is done on them.
+    QString sourceStep;
+    QString trims;
+};
+
+SegmentReading readSegment(const RenderSettings &s, const VideoItem &item, int speedPercent,
+                           const SegmentWindow &w)
+{
+    const double speed = double(speedPercent) / kNormalSpeed;
+    const double trimStart = s.edTimeStart > 0 ? s.edTimeStart / speed : 0;
+    const double from = trimStart + w.start; // in the retimed picture's time
+    // Two seconds of the source before the stretch: the frames a rate step or an overlay takes
+    // for the stretch's first ticks come from before it.
+    const double seekAt = std::max(0.0, from * speed - 2);
+    SegmentReading r;
+    if (seekAt > 0) {
+        const QString at = decimalText(seekAt);
+        r.seek = QStringLiteral(" -ss ") + at + QStringLiteral(" -itsoffset ") + at;
+        r.sourceStep = QStringLiteral(" trim=start=") + at + QLatin1Char(',');
+        const double rate = frameRateValue(canvasRate(item.frameRate));
+        r.canvasShift = qint64(std::floor(seekAt / speed * (rate > 0 ? rate : 25)));
+    }
+    if (from > 0)
+        r.trims += QStringLiteral(" -ss ") + decimalText(from);
+    if (w.length > 0) {
+        r.trims += QStringLiteral(" -t ") + decimalText(w.length);
+    } else if (s.edTimeEnd > 0) {
+        qint64 length = qint64(durationToSeconds(item.duration)) - s.edTimeEnd;
+        if (s.edTimeStart > 0)
+            length -= s.edTimeStart;
+        r.trims += QStringLiteral(" -t ") + decimalText(length / speed - w.start);
+    }
+    return r;
+}
+
+BuiltCommand buildRender(const VideoItem &item, int mode, const RenderSettings &s,
+                         const BuildFolders &folders, quint32 tick, const QString &log,
+                         bool leanGraph, const SegmentWindow *segment)
+{
     const Choices choices = readChoices(s, mode);
-    const QString log = passLog.isEmpty() ? QStringLiteral("fulmaro-pass") : passLog;
-    // A preview shows the video alone, as the settings make it.
-    if (const Staging staging = readStaging(s, folders); !choices.preview && isStaged(staging))
-        return buildStagedRender(*item, s, folders, tick, log, leanGraph, staging);
     const Geometry geometry = measureGeometry(s, choices.preview);
-    const SpeedPlan speed = planSpeedAndAudio(s, *item, choices.preview);
-    const Inputs inputs = collectInputs(*item, s, choices, folders, tick);
+    // A segment is the picture alone; the sound is added as its segments are joined.
+    SpeedPlan speed = planSpeedAndAudio(s, item, choices.preview, !segment);
+    const SegmentReading reading =
+        segment ? readSegment(s, item, speed.percent, *segment) : SegmentReading{};
+    // Without sound the chain starts with the source's picture.
+    speed.chainHead.insert(videoStreamLabel(0, item).size(), reading.sourceStep);
+    const Inputs inputs = collectInputs(item, s, choices, folders, tick, reading.seek);
 
     QString graph;
     QString picture;
-    if (leanGraph && coversCanvas(choices, *item, speed.percent)) {
-        graph = leanVideoChain(s, choices, geometry, speed, *item);
+    if (leanGraph && coversCanvas(choices, item, speed.percent)) {
+        graph = leanVideoChain(s, choices, geometry, speed, item);
         picture = QStringLiteral("[video]");
     } else {
         LayerStack layers;
         layOverlays(layers, choices, geometry, speed);
-        graph = canvas(geometry, *item) + videoChain(s, choices, geometry, speed) +
-                overlayInputChains(choices, geometry, *item) + layers.graph();
+        graph = canvas(geometry, item, reading.canvasShift) +
+                videoChain(s, choices, geometry, speed) +
+                overlayInputChains(choices, geometry, item, reading.sourceStep) + layers.graph();
         picture = QStringLiteral("[base") + QString::number(layers.base()) + QLatin1Char(']');
     }
 
     const QString head = inputs.text + encoderOptions(s, choices.preview) +
                          QStringLiteral(" -filter_complex \"") + graph +
                          QStringLiteral("\" -map \"") + picture + QStringLiteral("\" ");
-    const QString trims = trimOptions(s, *item, speed.percent);
+    const QString trims = segment ? reading.trims : trimOptions(s, item, speed.percent);
 
     BuiltCommand result;
     result.text = head + speed.audioMap + trims + rateOptions(s, choices.preview, 2, log);
@@ -1333,6 +1398,77 @@ BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSetti
         result.firstPass = head + firstPassAudioMap(speed) + trims + rateOptions(s, false, 1, log) +
                            QStringLiteral(" -f null -");
     result.copies = inputs.copies;
+    return result;
+}
+
+// The sound of a segmented encode, read from the source's kept stretch as the whole encode reads
+// it, and the maps that take the picture from the joined segments (input 0) as it is.
+QString segmentJoin(const VideoItem &item, const RenderSettings &s)
+{
+    const QString container = s.cbExtension;
+    QString sound;
+    if (s.tbVideoSpeed == kNormalSpeed) {
+        sound = QStringLiteral(" -map 1:a? -c:a ") +
+                audioCodecOption(item.audioStreams, container, false);
+    } else if (item.hasAudio) {
+        sound = QStringLiteral(" -filter_complex \"[1:a]") + atempoChain(s.tbVideoSpeed) +
+                QStringLiteral(" [audio]\" -map \"[audio]\" -c:a ") +
+                audioCodecOption(item.audioStreams, container, true);
+    }
+    const QString lower = container.toLower();
+    const bool appleTag = videoEncoderFor(s) == QLatin1String("libx265") &&
+                          (lower == QLatin1String("mp4") || lower == QLatin1String("mov"));
+    return inputTrims(item, s) + QStringLiteral(" -i ") + quoteArg(item.caption) +
+           QStringLiteral(" -map 0:v -c:v copy") +
+           (appleTag ? QStringLiteral(" -tag:v hvc1") : QString()) + sound;
+}
+
+} // namespace
+
+BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSettings &s,
+                              const BuildFolders &folders, quint32 tick, const QString &passLog,
+                              bool leanGraph)
+{
+    // A row without a video stream to render is never handed to the encoder.
+    if (!item || !item->renderable())
+        return {};
+    const QString log = passLog.isEmpty() ? QStringLiteral("fulmaro-pass") : passLog;
+    // A preview shows the video alone, as the settings make it.
+    if (const Staging staging = readStaging(s, folders); mode == RenderMode && isStaged(staging))
+        return buildStagedRender(*item, s, folders, tick, log, leanGraph, staging);
+    return buildRender(*item, mode, s, folders, tick, log, leanGraph, nullptr);
+}
+
+SegmentedCommand buildSegmentedCommand(const VideoItem &item, const RenderSettings &s,
+                                       const BuildFolders &folders, quint32 tick, bool leanGraph)
+{
+    SegmentedCommand result;
+    // Joined clips, the sound steps and two passes run as one encode; so do the containers whose
+    // pieces do not join as they are.
+    const QString container = s.cbExtension.toLower();
+    const bool joinable = container == QLatin1String("mp4") || container == QLatin1String("mov") ||
+                          container == QLatin1String("mkv") || container == QLatin1String("webm");
+    const double rate = frameRateValue(canvasRate(item.frameRate));
+    if (!item.renderable() || isStaged(readStaging(s, folders)) || !joinable || rate <= 0 ||
+        s.tbVideoSpeed <= 0 || rateModeFromIndex(s.cbRateMode) == RateMode::TwoPass)
+        return result;
+    const double total = mainOutputSeconds(item, s);
+    if (total <= kSegmentedFrom)
+        return result;
+    // Whole frames of the output, so every segment starts on one of the encode's ticks.
+    const double length = std::max(1.0, std::round(kSegmentSeconds * rate)) / rate;
+    // The last segment runs to the end, however long the source turns out to be, and never
+    // starts in the source's last seconds (a length to the second may be rounded up).
+    const int count = std::max(1, int(std::ceil((total - 2) / length)));
+    for (int k = 0; k < count; ++k) {
+        const SegmentWindow window{k * length, k + 1 < count ? length : 0};
+        BuiltCommand built =
+            buildRender(item, RenderMode, s, folders, tick, QString(), leanGraph, &window);
+        result.segments.append(built.text);
+        result.copies = std::move(built.copies);
+    }
+    result.segmentSeconds = length;
+    result.join = segmentJoin(item, s);
     return result;
 }
 

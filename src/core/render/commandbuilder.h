@@ -86,6 +86,31 @@ BuiltCommand buildCommandLine(const VideoItem *item, int mode, const RenderSetti
                               const BuildFolders &folders, quint32 tick,
                               const QString &passLog = QString(), bool leanGraph = true);
 
+// Encodes whose output is longer than this (in seconds) are written in segments.
+inline constexpr double kSegmentedFrom = 60;
+// About this long each (whole frames of the output).
+inline constexpr double kSegmentSeconds = 15;
+
+// An encode written in segments, one encoder run each, and joined without encoding the picture
+// again: an encode cut short goes on from the segment it was in.
+struct SegmentedCommand
+{
+    double segmentSeconds = 0; // each segment's length but the last's, which runs to the end
+    // Each segment's arguments in render mode, without its output; together they give the frames
+    // of buildCommandLine's render. Empty when the render is written in one run: preview, joined
+    // clips, sound steps, two passes, an avi or flv container, a rate not known, or an output of
+    // kSegmentedFrom seconds or less.
+    QStringList segments;
+    // The arguments that follow the segments' list, read as input 0 (" -f concat -i LIST"): the
+    // source's sound as the render has it, and the maps. No output file.
+    QString join;
+    QList<ScratchCopy> copies;
+};
+
+SegmentedCommand buildSegmentedCommand(const VideoItem &item, const RenderSettings &settings,
+                                       const BuildFolders &folders, quint32 tick,
+                                       bool leanGraph = true);
+
 // Makes the scratch copies, overwriting older files of the same names. A source is found without
 // regard to case, as library entries are. Returns false when one of them could not be made; the
 // command then fails when the encoder opens it.
