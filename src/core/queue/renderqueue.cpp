@@ -294,8 +294,8 @@ int RenderQueue::openSegments(int index)
                                                "tanesi hazırdı.")
                                     .arg(job.segments.size())
                                     .arg(*done);
-        status.notice =
-            status.notice.isEmpty() ? resumed : status.notice + QLatin1Char(' ') + resumed;
+        // The temporary file a killed run left was empty; its encode is in the segments.
+        status.notice = resumed;
     }
     return *done;
 }
