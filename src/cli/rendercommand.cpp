@@ -342,7 +342,7 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
             return fail(folder.message);
     }
     if (!options.dryRun && !options.estimate) {
-        BatchRun run({settings, outputFolder, folders, tools}, options.files);
+        BatchRun run({settings, outputFolder, folders, tools, options.fresh}, options.files);
         run.toolCheck = [&tools, &err] {
             QString message;
             if (verifyTool(tools, tools.ffMpeg, &message))

@@ -3,6 +3,7 @@
 // dealt with as the user would expect. The real encoder and probe throughout.
 #include "core/base/workfolders.h"
 #include "core/batch/runjournal.h"
+#include "core/runner/shellquote.h"
 #include "support/batchrunner.h"
 #include "support/testsupport.h"
 
@@ -27,11 +28,17 @@ private Q_SLOTS:
     void freshOrChangedStartsAnew();
     void corruptJournalSetAside();
     void liveProgramsJournalLeftAlone();
+    void killedEncodeGoesOnFromItsSegment_data();
+    void killedEncodeGoesOnFromItsSegment();
+    void freshDropsTheSegments();
 
 private:
     // Starts the batch over the three clips, kills it (-9) while the second job runs, after the
     // first is done.
     bool killDuringSecondJob();
+    // Renders the long clip alone and kills the program (-9) once the given segment is done;
+    // the segments left behind.
+    QStringList killAfterSegment(const QStringList &args, int segment);
     QStringList command(const QStringList &extra = {}) const;
     QStringList journals() const;
 
@@ -88,8 +95,11 @@ bool TestBatchResume::killDuringSecondJob()
         return false;
     const bool reached = QTest::qWaitFor(
         [&] {
+            // The long clip is encoded in segments beside its temporary file.
             return QFileInfo::exists(m_out + "/bir.mp4") &&
-                   QFileInfo(m_out + "/uzun 'iki'.part.mp4").size() > 0;
+                   !QDir(m_out + "/uzun 'iki'.part")
+                        .entryList({QStringLiteral("0*")}, QDir::Files)
+                        .isEmpty();
         },
         60000);
     ::kill(pid_t(p.processId()), SIGKILL);
@@ -201,6 +211,126 @@ void TestBatchResume::liveProgramsJournalLeftAlone()
     QVERIFY(p.waitForFinished(20000));
     QCOMPARE(p.exitCode(), 130);
     QVERIFY(journals().isEmpty());
+}
+
+namespace {
+
+struct StreamFacts
+{
+    int frames = 0;
+    double pictureSeconds = 0;
+    double soundSeconds = 0;
+};
+
+StreamFacts streamFacts(const QString &path)
+{
+    const auto probe = [&path](const char *stream, const char *entries) {
+        QProcess p;
+        p.start(QStringLiteral(TOOLS_DIR "/ffprobe"),
+                {"-v", "error", "-count_packets", "-select_streams", stream, "-show_entries",
+                 entries, "-of", "default=nw=1:nk=1", path});
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    };
+    const QStringList picture = probe("v:0", "stream=duration,nb_read_packets");
+    const QStringList sound = probe("a:0", "stream=duration");
+    StreamFacts facts;
+    facts.pictureSeconds = picture.value(0).toDouble();
+    facts.frames = picture.value(1).toInt();
+    facts.soundSeconds = sound.value(0).toDouble();
+    return facts;
+}
+
+} // namespace
+
+QStringList TestBatchResume::killAfterSegment(const QStringList &args, int segment)
+{
+    const QString folder = m_out + "/uzun 'iki'.part";
+    QProcess p;
+    p.start(QStringLiteral(FULMARO_BATCH), args);
+    if (!p.waitForStarted())
+        return {};
+    const QString done = folder + QStringLiteral("/%1.mp4").arg(segment, 4, 10, QLatin1Char('0'));
+    const bool reached = QTest::qWaitFor([&] { return QFileInfo::exists(done); }, 120000);
+    ::kill(pid_t(p.processId()), SIGKILL);
+    p.waitForFinished();
+    const bool encoderGone =
+        QTest::qWaitFor([this] { return !testsupport::processMentions(m_out.toUtf8()); }, 10000);
+    if (!reached || !encoderGone || QFileInfo::exists(m_out + "/uzun 'iki'.mp4"))
+        return {};
+    return QDir(folder).entryList({QStringLiteral("[0-9][0-9][0-9][0-9].mp4")}, QDir::Files);
+}
+
+void TestBatchResume::killedEncodeGoesOnFromItsSegment_data()
+{
+    QTest::addColumn<QStringList>("settings");
+    QTest::newRow("as set") << QStringList{};
+    QTest::newRow("trimmed and faster") << QStringList{
+        "--set", "edTimeStart=3", "--set", "edTimeEnd=2", "--set", "tbVideoSpeed=125"};
+}
+
+// An encode killed in its third segment goes on from that segment when the same command is given
+// again, and its output has the frames and the sound of an encode that was never cut.
+void TestBatchResume::killedEncodeGoesOnFromItsSegment()
+{
+    QFETCH(QStringList, settings);
+    const QStringList args =
+        QStringList{"--output", m_out, "--jobs", "1", "--set", "cbRenderScale=6"} + settings +
+        QStringList{m_clips[1]};
+    const QStringList kept = killAfterSegment(args, 2);
+    QVERIFY2(kept.size() >= 2, qPrintable(kept.join(' ')));
+
+    const testsupport::BatchResult r = testsupport::runBatch(args);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    // Only what was not done is encoded again: the segments that were there are used.
+    QVERIFY2(r.err.contains(QStringLiteral(" parçanın %1 tanesi hazırdı.").arg(kept.size())),
+             qPrintable(r.err));
+    QVERIFY(!QFileInfo::exists(m_out + "/uzun 'iki'.part"));
+    const QString output = m_out + "/uzun 'iki'.mp4";
+
+    // The same job in one encode, as its --dry-run line makes it.
+    const QString whole = m_out + "/tek";
+    QVERIFY(QDir().mkpath(whole));
+    QStringList dry = args;
+    dry[1] = whole;
+    const testsupport::BatchResult line = testsupport::runBatch(QStringList{"--dry-run"} + dry);
+    QCOMPARE(line.exitCode, 0);
+    QString command;
+    for (const QString &text : line.out.split('\n')) {
+        if (!text.startsWith(QLatin1String("# ")) && !text.trimmed().isEmpty())
+            command = text;
+    }
+    const testsupport::ShellRun wholeRun = testsupport::runShell(command, m_out);
+    QVERIFY2(wholeRun.exitCode == 0, qPrintable(wholeRun.output));
+
+    const StreamFacts resumed = streamFacts(output);
+    const StreamFacts uncut = streamFacts(whole + "/uzun 'iki'.mp4");
+    QVERIFY(uncut.frames > 1500);
+    QCOMPARE(resumed.frames, uncut.frames);
+    QVERIFY2(
+        qAbs(resumed.pictureSeconds - resumed.soundSeconds) <= 0.05,
+        qPrintable(QStringLiteral("%1 %2").arg(resumed.pictureSeconds).arg(resumed.soundSeconds)));
+    QVERIFY(qAbs(resumed.soundSeconds - uncut.soundSeconds) <= 0.05);
+    // Plays from end to end: the decoder finds nothing wrong.
+    const testsupport::ShellRun decode =
+        testsupport::runShell(QStringLiteral(TOOLS_DIR "/ffmpeg -v error -i ") + quoteArg(output) +
+                                  QStringLiteral(" -f null -"),
+                              m_out);
+    QCOMPARE(decode.exitCode, 0);
+    QVERIFY2(decode.output.trimmed().isEmpty(), qPrintable(decode.output));
+}
+
+// --fresh starts a cut encode from its first frame: the segments left are not used.
+void TestBatchResume::freshDropsTheSegments()
+{
+    const QStringList args =
+        QStringList{"--output", m_out, "--jobs", "1", "--set", "cbRenderScale=6", m_clips[1]};
+    QVERIFY(!killAfterSegment(args, 1).isEmpty());
+    const testsupport::BatchResult r = testsupport::runBatch(QStringList{"--fresh"} + args);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QStringLiteral("hazırdı")), qPrintable(r.err));
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/uzun 'iki'.mp4") - 90) < 0.2);
+    QVERIFY(!QFileInfo::exists(m_out + "/uzun 'iki'.part"));
 }
 
 QTEST_GUILESS_MAIN(TestBatchResume)

@@ -10,6 +10,7 @@
 #include "support/testsupport.h"
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -54,6 +55,8 @@ private Q_SLOTS:
     void keptProportions();
     void leanGraph_data();
     void leanGraph();
+    void segmentsGiveTheWholeRendersFrames_data();
+    void segmentsGiveTheWholeRendersFrames();
 
 private:
     void make(const QString &args);
@@ -549,6 +552,96 @@ void TestCommandBuilderEncode::leanGraph()
     }
     QVERIFY(frames.at(0).count(QLatin1Char('\n')) > 10);
     QVERIFY2(frames.at(0) == frames.at(1), qPrintable(plain.text));
+}
+
+void TestCommandBuilderEncode::segmentsGiveTheWholeRendersFrames_data()
+{
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<Tweak>("tweak");
+    using S = RenderSettings;
+    const auto row = [](const char *name, const char *clip, Tweak tweak) {
+        QTest::newRow(name) << QString::fromLatin1(clip) << tweak;
+    };
+    // Key frames far apart, so a segment's reading starts well before its stretch.
+    row("defaults", "long.mp4", {});
+    row("NTSC rate, PCM, trimmed at both ends", "long ntsc.mkv", [](S &s) {
+        s.edTimeStart = 1;
+        s.edTimeEnd = 1;
+    });
+    row("slower, trimmed", "long.mp4", [](S &s) {
+        s.tbVideoSpeed = 80;
+        s.edTimeStart = 2;
+    });
+    row("jittering timestamps, on the canvas", "long jitter.mp4", {});
+    // The steps that go by time (the hue turns with it), the source read a second time for the
+    // frame, and a picture input.
+    row("built-in frame, logo, effects over time", "long.mp4", [](S &s) {
+        s.cbFrame = 2;
+        s.cbLogo = 1;
+        s.cbLogoText = QStringLiteral("logo");
+        s.cbLSD = true;
+    });
+}
+
+// The segments of a long encode, one after another, hold exactly the pictures of the whole
+// render, frame for frame: the raw pictures' digests are compared before any encoder sees them.
+void TestCommandBuilderEncode::segmentsGiveTheWholeRendersFrames()
+{
+    QFETCH(QString, clip);
+    QFETCH(Tweak, tweak);
+    if (!QFileInfo::exists(m_dir.filePath(QStringLiteral("long.mp4")))) {
+        const QString small = QStringLiteral("-c:v libx264 -preset ultrafast -g 300 ");
+        make(QStringLiteral("-f lavfi -i testsrc2=size=96x54:rate=30:duration=63 -f lavfi -i "
+                            "sine=duration=63 -c:a aac ") +
+             small + QStringLiteral("long.mp4"));
+        make(QStringLiteral("-f lavfi -i testsrc2=size=96x54:rate=30000/1001:duration=64 -f lavfi "
+                            "-i sine=duration=64:sample_rate=48000 -c:a pcm_s16le ") +
+             small + QStringLiteral("\"long ntsc.mkv\""));
+        make(QStringLiteral("-f lavfi -i testsrc2=size=96x54:rate=30:duration=62 -vf "
+                            "\"settb=1/90000,setpts='(N/30+0.02*(random(0)-0.5))/TB'\" "
+                            "-fps_mode passthrough -enc_time_base 1/90000 "
+                            "-video_track_timescale 90000 ") +
+             small + QStringLiteral("\"long jitter.mp4\""));
+    }
+    RenderSettings s;
+    s.cbRenderScale = 6;
+    if (tweak)
+        tweak(s);
+    const ToolSet tools = ToolSet::configured(QStringLiteral(TOOLS_DIR "/"));
+    const std::optional<VideoItem> item = probeVideoFile(tools, m_dir.path(), m_dir.filePath(clip));
+    QVERIFY(item && item->renderable());
+    const quint32 tick = scratchTick();
+    const BuiltCommand whole = buildCommandLine(&*item, RenderMode, s, m_folders, tick);
+    const SegmentedCommand segmented = buildSegmentedCommand(*item, s, m_folders, tick);
+    QVERIFY(segmented.segments.size() >= 4);
+    QCOMPARE(segmented.copies, whole.copies);
+    QVERIFY(makeScratchCopies(whole.copies));
+
+    // Each picture's size and digest, in order: the raw pictures of the video stream.
+    const auto pictures = [this](const QString &args, QStringList *out) {
+        const testsupport::ShellRun run =
+            testsupport::runShell(quoteArg(kFfmpeg) + QStringLiteral(" -v error -y") + args +
+                                      QStringLiteral(" -c:v rawvideo -f framemd5 -"),
+                                  m_folders.tempDir);
+        QVERIFY2(run.exitCode == 0, qPrintable(args + QLatin1Char('\n') + run.output));
+        for (const QString &line : run.output.split(QLatin1Char('\n'))) {
+            const QStringList fields = line.split(QLatin1Char(','));
+            if (fields.size() == 6 && fields.at(0).trimmed() == QLatin1String("0"))
+                out->append(fields.at(4).trimmed() + fields.at(5).trimmed());
+        }
+    };
+    QStringList wholeFrames;
+    pictures(whole.text, &wholeFrames);
+    QStringList joined;
+    for (const QString &segment : segmented.segments) {
+        const qsizetype before = joined.size();
+        pictures(segment, &joined);
+        // A segment is never empty, and none but the last is longer than its stretch.
+        QVERIFY(joined.size() > before);
+    }
+    QVERIFY(wholeFrames.size() > 1800);
+    QCOMPARE(joined.size(), wholeFrames.size());
+    QVERIFY(joined == wholeFrames);
 }
 
 QTEST_GUILESS_MAIN(TestCommandBuilderEncode)

@@ -2,15 +2,19 @@
 // time: a full run, a stop, the output-folder checks, a failing tool check, a broken source and
 // a close request during a run.
 
+#include "core/base/toolset.h"
 #include "core/batch/runjournal.h"
 #include "core/desktop/desktopnotifier.h"
 #include "core/desktop/sleepinhibitor.h"
+#include "core/queue/outputfiles.h"
 #include "core/queue/renderprogress.h"
+#include "core/queue/segmentfolder.h"
 #include "core/queue/sizeestimate.h"
 #include "core/render/presets.h"
 #include "core/render/videocodecs.h"
 #include "core/runner/shellquote.h"
 #include "core/thumbnail/stillgrabber.h"
+#include "core/videolist/mediaprobe.h"
 #include "core/videolist/videolistmodel.h"
 #include "support/corpus.h"
 #include "support/fakedesktopbus.h"
@@ -92,6 +96,7 @@ private Q_SLOTS:
     void skipAndRetry();
     void unfinishedRunContinues_data();
     void unfinishedRunContinues();
+    void cutEncodeGoesOnAfterRestart();
     void outputFolderChecks();
     void toolCheckFails();
     void brokenSourceFailsAndRunGoesOn();
@@ -404,6 +409,95 @@ void TestQueueWindow::skipAndRetry()
     QVERIFY(!retryAfter);
     QCOMPARE(QFileInfo(m_out + "/a.mkv").lastModified(), doneWritten);
     QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/long.mkv") - 120) < 0.5);
+}
+
+// A long encode cut by a crash, its journal and the segments it left: after "Evet" it goes on
+// from the segment it was in, and the output has the frames and sound of an uncut encode.
+void TestQueueWindow::cutEncodeGoesOnAfterRestart()
+{
+    const QString source = m_src + "uzun sesli.mp4";
+    QVERIFY(testsupport::makeClip(source, 70, true, "160x120"));
+    const QString folder = journalFolder(WorkFolders::standard().workDir);
+    QDir(folder).removeRecursively();
+    QVERIFY(QDir().mkpath(folder));
+    RenderSettings settings;
+    settings.cbRenderScale = 6;
+    settings.cbJobs = 1;
+    const QString output = m_out + "/uzun sesli.mp4";
+
+    // What the cut run left: the job's first two segments, and the third half written.
+    const ToolSet tools = ToolSet::configured(QStringLiteral(TOOLS_DIR "/"));
+    const std::optional<VideoItem> item = probeVideoFile(tools, m_dir.path(), source);
+    QVERIFY(item);
+    const RenderJob job = buildRenderJob(
+        *item, 0, settings, BuildFolders::from(WorkFolders::standard(), tools), output);
+    QVERIFY(job.segments.size() >= 4);
+    const QString segments = segmentFolderFor(partPathFor(output));
+    QCOMPARE(openSegmentFolder(segments, job), std::optional<int>(0));
+    const QString encoder = QStringLiteral(TOOLS_DIR "/ffmpeg");
+    for (int k = 0; k < 2; ++k) {
+        const testsupport::ShellRun run = testsupport::runShell(
+            segmentCommandLine(encoder, job, k, segmentPath(segments, k, "mp4")), m_out);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    }
+    QFile cut(segmentWritePath(segments, 2, "mp4"));
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    cut.write("cut off");
+    cut.close();
+    JournalData data;
+    data.outputFolder = m_out;
+    data.settings = presetText(settings);
+    data.created = QDateTime::currentDateTimeUtc();
+    data.jobs = {journalJob(source, output)};
+    data.jobs[0].state = QStringLiteral("çalışıyor");
+    QFile journal(folder + "pencere-20261211-090000000-4243.json");
+    QVERIFY(journal.open(QIODevice::WriteOnly));
+    journal.write(journalText(data));
+    journal.close();
+
+    setMsgHook([this](MsgDlgType, const QString &text) {
+        m_messages << text;
+        return kMsgYes;
+    });
+    auto form = std::make_unique<MainForm>();
+    form->checkInfo();
+    QList<Row> after;
+    std::function<void()> poll = [&] {
+        auto *w = form->findChild<VideoRenderForm *>();
+        if (!w || !w->isVisible()) {
+            QTimer::singleShot(10, poll);
+            return;
+        }
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); }, 120000);
+        after = rows(w);
+        w->done(0);
+    };
+    QTimer::singleShot(0, poll);
+    QVERIFY(form->renderActions->offerUnfinishedRun());
+    QVERIFY(waitFor([&after] { return !after.isEmpty(); }, 150000));
+    poll = [] {};
+    QCOMPARE(after.size(), 1);
+    QCOMPARE(after[0].progress, QStringLiteral("100%"));
+    QVERIFY2(after[0].reason.contains(QStringLiteral("parçanın 2 tanesi hazırdı")),
+             qPrintable(after[0].reason));
+    QVERIFY(!QFileInfo::exists(segments));
+
+    // The same job in one encode.
+    const QString whole = m_out + "/tek.mp4";
+    const testsupport::ShellRun run =
+        testsupport::runShell(renderCommandLine(encoder, job, whole), m_out);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    const auto facts = [](const QString &file, const char *stream, const char *entry) {
+        QProcess p;
+        p.start(QStringLiteral(TOOLS_DIR "/ffprobe"),
+                {"-v", "error", "-count_packets", "-select_streams", stream, "-show_entries",
+                 QStringLiteral("stream=") + entry, "-of", "default=nw=1:nk=1", file});
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed().toDouble();
+    };
+    QCOMPARE(facts(output, "v:0", "nb_read_packets"), facts(whole, "v:0", "nb_read_packets"));
+    QVERIFY(qAbs(facts(output, "v:0", "duration") - facts(output, "a:0", "duration")) <= 0.05);
 }
 
 void TestQueueWindow::unfinishedRunContinues_data()

@@ -30,6 +30,7 @@ QueueOptions queueOptions(const BatchSetup &setup)
     options.timeStart = setup.settings.edTimeStart;
     options.timeEnd = setup.settings.edTimeEnd;
     options.speedPercent = setup.settings.tbVideoSpeed;
+    options.resumeSegments = !setup.fresh;
     return options;
 }
 

@@ -34,6 +34,9 @@ struct BatchSetup
     QString outputFolder;
     WorkFolders folders;
     ToolSet tools;
+    // Segments of an earlier run's encode that was cut short are not taken up (each job starts
+    // from its first frame).
+    bool fresh = false;
 };
 
 // How a run ended, as both front ends report it.

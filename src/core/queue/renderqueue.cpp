@@ -285,7 +285,7 @@ int RenderQueue::openSegments(int index)
     if (job.segments.isEmpty())
         return -1;
     const QString folder = segmentFolderFor(status.partPath);
-    const std::optional<int> done = openSegmentFolder(folder, job);
+    const std::optional<int> done = openSegmentFolder(folder, job, m_options.resumeSegments);
     if (!done)
         return -1;
     m_running.at(index)->segmentFolder = folder;

@@ -62,6 +62,8 @@ struct QueueOptions
     qint64 timeStart = 0;
     qint64 timeEnd = 0;
     int speedPercent = 100;
+    // A long encode goes on from the segments an earlier run of the same job left.
+    bool resumeSegments = true;
 };
 
 // Runs render jobs through the tool runner, following each job's progress: one after another, or

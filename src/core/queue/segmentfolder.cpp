@@ -86,7 +86,7 @@ QByteArray segmentKey(const RenderJob &job)
     return hash.result().toHex();
 }
 
-std::optional<int> openSegmentFolder(const QString &folder, const RenderJob &job)
+std::optional<int> openSegmentFolder(const QString &folder, const RenderJob &job, bool resume)
 {
     const QByteArray key = segmentKey(job);
     const QStringList entries = entriesOf(folder);
@@ -97,7 +97,8 @@ std::optional<int> openSegmentFolder(const QString &folder, const RenderJob &job
                 return std::nullopt;
         }
         QFile keyFile(QDir(folder).filePath(kKeyFile));
-        const bool same = keyFile.open(QIODevice::ReadOnly) && keyFile.readAll().trimmed() == key;
+        const bool same =
+            resume && keyFile.open(QIODevice::ReadOnly) && keyFile.readAll().trimmed() == key;
         keyFile.close();
         for (const QString &name : entries) {
             // Unfinished segments, and everything made for another encode, go.

@@ -23,11 +23,13 @@ QString segmentWritePath(const QString &folder, int k, const QString &extension)
 // made for another key are never joined.
 QByteArray segmentKey(const RenderJob &job);
 
-// Readies the folder for the job: segments of an earlier run with the same key are kept, anything
-// of another key and unfinished segments are removed. Returns how many segments are done
-// (the leading ones that are there), or nothing when the folder cannot be used (it holds files
-// that are not the program's, or cannot be written): the job then runs as one encode.
-std::optional<int> openSegmentFolder(const QString &folder, const RenderJob &job);
+// Readies the folder for the job: segments of an earlier run with the same key are kept (unless
+// resume is false), anything of another key and unfinished segments are removed. Returns how many
+// segments are done (the leading ones that are there), or nothing when the folder cannot be used
+// (it holds files that are not the program's, or cannot be written): the job then runs as one
+// encode.
+std::optional<int> openSegmentFolder(const QString &folder, const RenderJob &job,
+                                     bool resume = true);
 
 // The first segment from k on that is not there yet; the count when all are.
 int nextMissingSegment(const QString &folder, const RenderJob &job, int k);
