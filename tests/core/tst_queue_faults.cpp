@@ -83,7 +83,8 @@ QList<qint64> groupMembers(qint64 group, const QString &name)
 
 QStringList filesIn(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    // A segment folder left behind counts as a file left.
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 } // namespace
@@ -182,8 +183,12 @@ void TestQueueFaults::finalNameOnlyOnSuccess()
     const QString source = how == QLatin1String("ok") ? m_short : m_long;
     QList<RenderJob> jobs = jobsFor({source}, m_out);
     QCOMPARE(jobs.size(), 1);
-    if (how == QLatin1String("fail"))
+    if (how == QLatin1String("fail")) {
+        // The long clip is encoded in segments: each of its runs fails.
         jobs[0].command += QStringLiteral(" -c:v no-such-encoder");
+        for (QString &segment : jobs[0].segments)
+            segment += QStringLiteral(" -c:v no-such-encoder");
+    }
     for (const bool older : {false, true}) {
         const QString final = jobs[0].outputPath;
         QFile::remove(final);
@@ -240,6 +245,7 @@ void TestQueueFaults::diskFull()
     QList<RenderJob> jobs = jobsFor({m_long, m_short}, small, QStringLiteral("2000"));
     QCOMPARE(jobs.size(), 2);
     jobs[0].command += QStringLiteral(" -t 5");
+    jobs[0].segments.clear(); // one encode, cut short
     jobs[1].command.replace(QStringLiteral("-b:v 2000k"), QStringLiteral("-b:v 100k"));
     RenderQueue queue(jobs, opts);
     QVERIFY(!queue.runAll());
@@ -274,6 +280,7 @@ void TestQueueFaults::outputFolderGoesDuringRun()
     // Ten seconds are enough to act on and end soon after.
     QList<RenderJob> cut = jobs;
     cut[0].command += QStringLiteral(" -t 10");
+    cut[0].segments.clear(); // one encode, cut short
     cut[0].plannedSeconds = 10;
     RenderQueue queue(cut, options());
     QSignalSpy finished(&queue, &RenderQueue::finished);
