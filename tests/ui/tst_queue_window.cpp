@@ -97,6 +97,8 @@ private Q_SLOTS:
     void unfinishedRunContinues_data();
     void unfinishedRunContinues();
     void cutEncodeGoesOnAfterRestart();
+    void startAfterPartRunOffersTheRest_data();
+    void startAfterPartRunOffersTheRest();
     void outputFolderChecks();
     void toolCheckFails();
     void brokenSourceFailsAndRunGoesOn();
@@ -498,6 +500,60 @@ void TestQueueWindow::cutEncodeGoesOnAfterRestart()
     };
     QCOMPARE(facts(output, "v:0", "nb_read_packets"), facts(whole, "v:0", "nb_read_packets"));
     QVERIFY(qAbs(facts(output, "v:0", "duration") - facts(output, "a:0", "duration")) <= 0.05);
+}
+
+void TestQueueWindow::startAfterPartRunOffersTheRest_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("only the rest") << true;
+    QTest::newRow("everything again") << false;
+}
+
+// A run stopped in its third job has done two: the render action on the same list asks whether
+// to run only the third, and with "Evet" leaves the two outputs as they are.
+void TestQueueWindow::startAfterPartRunOffersTheRest()
+{
+    QFETCH(bool, yes);
+    auto form = makeForm({m_src + "a.mp4", m_src + "clip.final.mov", m_src + "long.mp4"}, m_out);
+    QVERIFY(form);
+    render(*form, [&](VideoRenderForm *w) {
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        waitFor([w] { return w->queue() && w->queue()->currentIndex() == 2; });
+        QTest::mouseClick(w->btnFinish, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); });
+    });
+    const QDateTime first = QFileInfo(m_out + "/a.mkv").lastModified();
+    QVERIFY(first.isValid());
+    QVERIFY(!QFileInfo::exists(m_out + "/long.mkv"));
+    QTest::qWait(1100); // so a new output's time tells from the old one's
+
+    m_messages.clear();
+    setMsgHook([this, yes](MsgDlgType, const QString &text) {
+        m_messages << text;
+        return yes ? kMsgYes : kMsgNo;
+    });
+    QList<Row> after;
+    render(*form, [&](VideoRenderForm *w) {
+        QTest::mouseClick(w->btnStart, Qt::LeftButton);
+        waitFor([w] { return w->btnFinish->text() == QLatin1String("Kapat"); }, 150000);
+        after = rows(w);
+    });
+    setMsgHook([this](MsgDlgType, const QString &text) {
+        m_messages << text;
+        return kMsgYes;
+    });
+    QCOMPARE(m_messages.value(0),
+             QStringLiteral("Önceki işlemde 2 iş tamamlanmıştı. Yalnızca kalan 1 iş yapılsın mı?"));
+    QCOMPARE(after.size(), 3);
+    for (const Row &row : after)
+        QCOMPARE(row.progress, QStringLiteral("100%"));
+    QCOMPARE(QFileInfo(m_out + "/a.mkv").lastModified() == first, yes);
+    QCOMPARE(after[0].reason == QStringLiteral("Önceki işlemde tamamlanmıştı."), yes);
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/long.mkv") - 120) < 0.5);
+    // With every job done, the next render asks nothing.
+    m_messages.clear();
+    render(*form, [](VideoRenderForm *) {});
+    QVERIFY(m_messages.isEmpty());
 }
 
 void TestQueueWindow::unfinishedRunContinues_data()

@@ -73,13 +73,16 @@ void BatchRun::setJournal(std::unique_ptr<RunJournal> journal, const QString &ke
     if (m_phase != Phase::Ready)
         return;
     m_journal = std::move(journal);
+    m_journalPath = m_journal ? m_journal->path() : QString();
     m_journalKey = key;
 }
 
-void BatchRun::setDoneBefore(const QList<int> &indices)
+void BatchRun::setDoneBefore(const QList<int> &indices, const QString &notice)
 {
-    if (m_phase == Phase::Ready)
-        m_doneBefore = indices;
+    if (m_phase != Phase::Ready)
+        return;
+    m_doneBefore = indices;
+    m_doneNotice = notice;
 }
 
 void BatchRun::retryOf(const BatchRun &earlier)
@@ -109,6 +112,12 @@ BatchRun *BatchRun::retry(QObject *parent) const
     again->toolCheck = toolCheck;
     again->noticeWanted = noticeWanted;
     again->retryOf(*this);
+    // A crash during the second run loses nothing either.
+    if (!m_journalPath.isEmpty()) {
+        auto journal = std::make_unique<RunJournal>(m_journalPath);
+        if (journal->lock())
+            again->setJournal(std::move(journal), m_journalKey);
+    }
     return again;
 }
 
@@ -135,6 +144,21 @@ QString journalState(JobState state)
 
 } // namespace
 
+JournalData BatchRun::outcome() const
+{
+    JournalData data;
+    data.key = m_journalKey;
+    data.outputFolder = m_setup.outputFolder;
+    data.settings = presetText(m_setup.settings);
+    data.created = QDateTime::currentDateTimeUtc();
+    for (int index = 0; index < count() && index < m_outputs.size(); ++index) {
+        JournalJob job = journalJob(m_sources.at(index), m_outputs.at(index));
+        job.state = recordedState(index);
+        data.jobs.append(job);
+    }
+    return data;
+}
+
 void BatchRun::writeJournal()
 {
     if (!m_journal || !m_queue)
@@ -149,13 +173,17 @@ void BatchRun::writeJournal()
         for (int index = 0; index < count(); ++index)
             m_journalData.jobs.append(journalJob(m_sources.at(index), m_outputs.at(index)));
     }
-    for (int index = 0; index < count(); ++index) {
-        const JobState state = m_queue->status(index).state;
-        m_journalData.jobs[index].state = state == JobState::Waiting && m_doneBefore.contains(index)
-                                              ? QStringLiteral("tamam")
-                                              : journalState(state);
-    }
+    for (int index = 0; index < count(); ++index)
+        m_journalData.jobs[index].state = recordedState(index);
     m_journal->write(m_journalData);
+}
+
+QString BatchRun::recordedState(int index) const
+{
+    const JobState state = m_queue ? m_queue->status(index).state : JobState::Waiting;
+    // A job done before is done, from before its turn comes.
+    return state == JobState::Waiting && m_doneBefore.contains(index) ? QStringLiteral("tamam")
+                                                                      : journalState(state);
 }
 
 const VideoItem *BatchRun::item(int index) const
@@ -277,7 +305,7 @@ void BatchRun::runJobs()
     connect(m_queue, &RenderQueue::finished, this, &BatchRun::finish);
     for (const int index : std::as_const(m_doneBefore)) {
         if (index >= 0 && index < count())
-            m_queue->markDone(index, QStringLiteral("Yarım kalan işlemde tamamlanmıştı."));
+            m_queue->markDone(index, m_doneNotice);
     }
     for (auto kept = m_kept.cbegin(); kept != m_kept.cend(); ++kept)
         m_queue->keepResult(kept.key(), kept.value());

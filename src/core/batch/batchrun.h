@@ -77,14 +77,21 @@ public:
     // jobs begin, under this key; a run that ends, however it ends, removes it. A run cut short
     // by a crash or a kill leaves it for the next program to continue.
     void setJournal(std::unique_ptr<RunJournal> journal, const QString &key = QString());
-    // Before start(): jobs an earlier run of the same batch did; they are not run again.
-    void setDoneBefore(const QList<int> &indices);
+    // Before start(): jobs an earlier run of the same batch did; they are not run again and show
+    // the notice.
+    void
+    setDoneBefore(const QList<int> &indices,
+                  const QString &notice = QStringLiteral("Yarım kalan işlemde tamamlanmıştı."));
     // Before start(): a run again of an earlier run's jobs: the jobs that did not fail and were
     // not stopped keep their outcome and are not run.
     void retryOf(const BatchRun &earlier);
     // After the run (rows given, not probed): a new run of the same rows and setup that runs
-    // only the failed and stopped jobs again; null when there are none.
+    // only the failed and stopped jobs again; null when there are none. It keeps its journal
+    // where this run kept its own.
     BatchRun *retry(QObject *parent = nullptr) const;
+    // After the run: what it did, as a journal holds it (the sources as they are now, each job's
+    // state), for the next run of the same batch to leave the done jobs alone.
+    JournalData outcome() const;
 
     // What can be told before anything runs: the bitrate, the trims against every row known, and
     // an output folder that takes no file (a missing one is reported by start()).
@@ -138,6 +145,8 @@ private:
     void provideKnownSizes();
     void finish();
     void writeJournal();
+    // A job's state as the journal writes it.
+    QString recordedState(int index) const;
 
     BatchSetup m_setup;
     QStringList m_sources;
@@ -151,7 +160,9 @@ private:
     std::unique_ptr<RunJournal> m_journal;
     QString m_journalKey;
     JournalData m_journalData; // what the journal holds, once written
+    QString m_journalPath;
     QList<int> m_doneBefore;
+    QString m_doneNotice;
     QMap<int, JobStatus> m_kept;
     mutable std::optional<EndClips> m_endClips;
     Phase m_phase = Phase::Ready;

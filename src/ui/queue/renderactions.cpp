@@ -48,10 +48,47 @@ RenderActions::~RenderActions() = default;
 
 void RenderActions::actRenderExecute()
 {
-    render({}, nullptr);
+    QList<int> done = m_lastRun ? doneRows(*m_lastRun) : QList<int>();
+    const int rows = m_inputs.list->model()->count();
+    if (!done.isEmpty() && done.size() < rows) {
+        const int answer = showMsg(MsgDlgType::mtConfirmation,
+                                   QStringLiteral("Önceki işlemde %1 iş tamamlanmıştı. Yalnızca "
+                                                  "kalan %2 iş yapılsın mı?")
+                                       .arg(done.size())
+                                       .arg(rows - done.size()),
+                                   0);
+        if (answer != kMsgYes)
+            done.clear();
+    } else {
+        done.clear();
+    }
+    render(done, nullptr, QStringLiteral("Önceki işlemde tamamlanmıştı."));
 }
 
-void RenderActions::render(const QList<int> &doneBefore, std::unique_ptr<RunJournal> journal)
+QList<int> RenderActions::doneRows(const JournalData &run) const
+{
+    if (run.settings != presetText(m_inputs.settings()) ||
+        run.outputFolder != m_inputs.outputFolder->text())
+        return {};
+    // A job is done when its row renders to the output it wrote and neither has changed since.
+    const QList<VideoItem> items = m_inputs.list->model()->items();
+    QStringList captions;
+    for (const VideoItem &item : items)
+        captions << item.caption;
+    const QStringList outputs = renderOutputPaths(captions, outputExtension(m_inputs.settings()),
+                                                  m_inputs.outputFolder->text());
+    QList<int> done;
+    for (const JournalJob &job : run.jobs) {
+        const qsizetype row = outputs.indexOf(job.output);
+        if (job.state == QLatin1String("tamam") && row >= 0 && captions.at(row) == job.source &&
+            doneJobProblem(job).isEmpty())
+            done << int(row);
+    }
+    return done;
+}
+
+void RenderActions::render(const QList<int> &doneBefore, std::unique_ptr<RunJournal> journal,
+                           const QString &doneNotice)
 {
     m_inputs.preview->close();
     VideoListController *list = m_inputs.list;
@@ -81,11 +118,21 @@ void RenderActions::render(const QList<int> &doneBefore, std::unique_ptr<RunJour
         journal->lock();
     }
     run->setJournal(std::move(journal));
-    run->setDoneBefore(doneBefore);
+    if (doneNotice.isEmpty())
+        run->setDoneBefore(doneBefore);
+    else
+        run->setDoneBefore(doneBefore, doneNotice);
     window->setRun(run);
     window->outputFolder = outputEdit->text();
     window->prepareForm();
     window->exec();
+    // What the last run (a "Yeniden Dene" run, if there was one) left undone is offered next.
+    m_lastRun.reset();
+    if (const BatchRun *last = window->run(); last && last->phase() == BatchRun::Phase::Done) {
+        const BatchTotals sum = last->totals();
+        if (sum.succeeded > 0 && (sum.failed > 0 || sum.notRun > 0))
+            m_lastRun = last->outcome();
+    }
 }
 
 bool RenderActions::offerUnfinishedRun()
@@ -142,26 +189,16 @@ bool RenderActions::offerUnfinishedRun()
     auto connection = std::make_shared<QMetaObject::Connection>();
     auto held = std::make_shared<std::unique_ptr<RunJournal>>(std::move(journal));
     const JournalData jobs = *data;
-    *connection = connect(
-        list, &VideoListController::addFinished, this, [this, list, connection, held, jobs] {
-            disconnect(*connection);
-            // A job is done when its row renders to the output it wrote and
-            // neither has changed since; every other row runs.
-            const QList<VideoItem> items = list->model()->items();
-            QStringList captions;
-            for (const VideoItem &item : items)
-                captions << item.caption;
-            const QStringList outputs = renderOutputPaths(
-                captions, outputExtension(m_inputs.settings()), m_inputs.outputFolder->text());
-            QList<int> done;
-            for (const JournalJob &job : jobs.jobs) {
-                const qsizetype row = outputs.indexOf(job.output);
-                if (job.state == QLatin1String("tamam") && row >= 0 &&
-                    captions.at(row) == job.source && doneJobProblem(job).isEmpty())
-                    done << int(row);
-            }
-            render(done, std::move(*held));
-        });
+    *connection = connect(list, &VideoListController::addFinished, this,
+                          [this, list, connection, held, jobs] {
+                              disconnect(*connection);
+                              // The settings just applied are the journal's; every row not done
+                              // runs.
+                              JournalData run = jobs;
+                              run.settings = presetText(m_inputs.settings());
+                              run.outputFolder = m_inputs.outputFolder->text();
+                              render(doneRows(run), std::move(*held));
+                          });
     list->addVideoFiles(sources);
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/batch/runjournal.h"
 #include "core/render/rendersettings.h"
 #include "ui/featurecontext.h"
 
@@ -8,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -42,6 +44,8 @@ public:
                   const FeatureContext &context, QObject *parent = nullptr);
     ~RenderActions() override;
 
+    // After a run that did part of its jobs (stopped, or some failed), the same list with the
+    // same settings and output folder asks whether to run only what is not done.
     void actRenderExecute();
     void actRenderPreviewExecute();
     // Plays the clip chosen in an intro or outro picker; nothing while the picker shows "Yok".
@@ -55,9 +59,14 @@ public:
 
 private:
     // The render of the list's rows; a continued run marks its done jobs and keeps its journal.
-    void render(const QList<int> &doneBefore, std::unique_ptr<RunJournal> journal);
+    void render(const QList<int> &doneBefore, std::unique_ptr<RunJournal> journal,
+                const QString &doneNotice = QString());
+    // The rows of the list a run recorded as done, whose sources and outputs have not changed
+    // since, when the list renders with the same settings into the same folder.
+    QList<int> doneRows(const JournalData &run) const;
 
     RenderInputs m_inputs;
+    std::optional<JournalData> m_lastRun; // the last run's outcome, when it ended partly done
     FeatureContext m_context;
 };
 
