@@ -75,10 +75,14 @@ void BatchRun::setJournal(std::unique_ptr<RunJournal> journal, const QString &ke
     m_journalKey = key;
 }
 
-void BatchRun::setDoneBefore(const QList<int> &indices)
+void BatchRun::setDoneBefore(const QList<int> &indices, const QString &notice)
 {
-    if (m_phase == Phase::Ready)
-        m_doneBefore = indices;
+    if (m_phase != Phase::Ready)
+        return;
+    for (const int index : indices)
+        m_doneBefore.insert(index, notice.isEmpty()
+                                       ? QStringLiteral("Yarım kalan işlemde tamamlanmıştı.")
+                                       : notice);
 }
 
 void BatchRun::retryOf(const BatchRun &earlier)
@@ -274,9 +278,9 @@ void BatchRun::runJobs()
     connect(m_queue, &RenderQueue::jobProgress, this, &BatchRun::jobProgress);
     connect(m_queue, &RenderQueue::jobFinished, this, &BatchRun::jobFinished);
     connect(m_queue, &RenderQueue::finished, this, &BatchRun::finish);
-    for (const int index : std::as_const(m_doneBefore)) {
-        if (index >= 0 && index < count())
-            m_queue->markDone(index, QStringLiteral("Yarım kalan işlemde tamamlanmıştı."));
+    for (auto done = m_doneBefore.cbegin(); done != m_doneBefore.cend(); ++done) {
+        if (done.key() >= 0 && done.key() < count())
+            m_queue->markDone(done.key(), done.value());
     }
     for (auto kept = m_kept.cbegin(); kept != m_kept.cend(); ++kept)
         m_queue->keepResult(kept.key(), kept.value());
