@@ -6,7 +6,8 @@ FULMARO_BUILD="${FULMARO_BUILD:-$FULMARO_ROOT/build}"
 FULMARO_PACKAGES=(g++ make cmake qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
                   ffmpeg xvfb xauth fonts-dejavu-core
                   dpkg-dev desktop-file-utils appstream man-db groff-base parallel dbus-daemon
-                  clang-format exfat-fuse exfatprogs)
+                  clang-format exfat-fuse exfatprogs
+                  slurmctld slurmd slurm-client munge openssh-server openssh-client)
 # scripts/fuzz: clang with libFuzzer and the sanitizer runtimes.
 FULMARO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # scripts/windows: the MinGW-w64 cross compiler, wine to run the Windows tests, apt-get source
@@ -34,7 +35,20 @@ ensure_packages() {
     if [ "${#missing[@]}" -gt 0 ]; then
         echo "Kuruluyor: ${missing[*]}"
         as_root apt-get update -qq
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        # The services some packages bring (munge, slurmctld, slurmd, ssh) are not started: the
+        # cluster tests start daemons of their own and stop them. policy-rc.d tells Debian's
+        # invoke-rc.d so; one made here goes again after the install.
+        local policy=/usr/sbin/policy-rc.d made_policy=false status=0
+        if [ ! -e "$policy" ]; then
+            printf '#!/bin/sh\nexit 101\n' | as_root tee "$policy" >/dev/null &&
+                as_root chmod 755 "$policy" && made_policy=true
+        fi
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+            "${missing[@]}" || status=$?
+        if $made_policy; then
+            as_root rm -f "$policy"
+        fi
+        return "$status"
     fi
 }
 

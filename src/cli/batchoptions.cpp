@@ -1,10 +1,22 @@
 #include "cli/batchoptions.h"
 
+#include "core/queue/jobplan.h"
 #include "core/render/settingsoptions.h"
 
 #include <QDir>
 
 namespace fulmaro::batch {
+
+namespace {
+
+QString jobsError(const QString &text)
+{
+    return QStringLiteral("--jobs için auto ya da 1 ile 4 arasında bir sayı bekleniyor (--slurm "
+                          "ile aynı anda çalışacak görev sayısı, 1 ya da daha büyük): \"%1\"")
+        .arg(text);
+}
+
+} // namespace
 
 BatchOptions parseArguments(const QStringList &arguments)
 {
@@ -14,6 +26,7 @@ BatchOptions parseArguments(const QStringList &arguments)
         return options;
     }
     bool filesOnly = false;
+    QString jobsText; // a number given to --jobs
     bool list = false;
     bool presets = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -66,6 +79,8 @@ BatchOptions parseArguments(const QStringList &arguments)
             options.nullLines = true;
         } else if (arg == QLatin1String("--fresh")) {
             options.fresh = true;
+        } else if (arg == QLatin1String("--skip-existing")) {
+            options.skipExisting = true;
         } else if (arg == QLatin1String("--estimate")) {
             options.estimate = true;
         } else if (value(QStringLiteral("--set"), &text)) {
@@ -91,17 +106,17 @@ BatchOptions parseArguments(const QStringList &arguments)
         } else if (value(QStringLiteral("--jobs"), &text)) {
             if (!options.error.isEmpty())
                 return options;
+            // Beyond 4 only with --slurm, which may come later: told after every option is read.
             bool ok = false;
             const int count = text.toInt(&ok);
             if (text == QLatin1String("auto")) {
                 options.jobs = 0;
-            } else if (ok && count >= 1 && count <= 4 && text == QString::number(count)) {
+            } else if (ok && count >= 1 && count <= kMaximumArrayLimit &&
+                       text == QString::number(count)) {
                 options.jobs = count;
+                jobsText = text;
             } else {
-                options.error =
-                    QStringLiteral("--jobs için auto ya da 1 ile 4 arasında bir sayı bekleniyor: "
-                                   "\"%1\"")
-                        .arg(text);
+                options.error = jobsError(text);
                 return options;
             }
         } else if (value(QStringLiteral("--output"), &text)) {
@@ -112,6 +127,14 @@ BatchOptions parseArguments(const QStringList &arguments)
                 return options;
             }
             options.outputFolder = text;
+        } else if (value(QStringLiteral("--slurm"), &text)) {
+            if (!options.error.isEmpty())
+                return options;
+            if (text.isEmpty()) {
+                options.error = QStringLiteral("--slurm için betik dosyasının adı verilmedi.");
+                return options;
+            }
+            options.slurmScript = text;
         } else {
             options.error = QStringLiteral("Bilinmeyen seçenek: %1").arg(arg);
             return options;
@@ -120,7 +143,8 @@ BatchOptions parseArguments(const QStringList &arguments)
     const bool renderOptions = options.dryRun || options.preview || options.estimate ||
                                !options.assignments.isEmpty() || !options.outputFolder.isEmpty() ||
                                !options.preset.isEmpty() || !options.savePreset.isEmpty() ||
-                               options.jobs >= 0 || options.fresh;
+                               options.jobs >= 0 || options.fresh || options.skipExisting ||
+                               !options.slurmScript.isEmpty();
     if (list && renderOptions) {
         options.error = QStringLiteral("--list başka seçeneklerle birlikte kullanılamaz.");
         return options;
@@ -145,6 +169,22 @@ BatchOptions parseArguments(const QStringList &arguments)
         options.error = QStringLiteral("--null yalnızca --dry-run ile kullanılabilir.");
         return options;
     }
+    const bool slurm = !options.slurmScript.isEmpty();
+    if (slurm && (options.dryRun || options.estimate)) {
+        options.error =
+            QStringLiteral("--slurm ile %1 birlikte kullanılamaz.")
+                .arg(options.dryRun ? QStringLiteral("--dry-run") : QStringLiteral("--estimate"));
+        return options;
+    }
+    if (options.skipExisting && (options.dryRun || options.estimate)) {
+        options.error = QStringLiteral("--skip-existing yalnızca dosyalar işlenirken (ya da "
+                                       "--slurm ile) kullanılabilir.");
+        return options;
+    }
+    if (!slurm && options.jobs > kMaximumJobs) {
+        options.error = jobsError(jobsText);
+        return options;
+    }
     // Storing a preset needs no file; with files, they are processed with it too.
     if (options.files.isEmpty() && !options.savePreset.isEmpty() && !options.dryRun &&
         !options.estimate && options.outputFolder.isEmpty())
@@ -165,6 +205,9 @@ void resolveRelativePaths(BatchOptions &options, const QString &currentFolder)
     if (!options.outputFolder.isEmpty())
         options.outputFolder =
             QDir::toNativeSeparators(current.absoluteFilePath(options.outputFolder));
+    if (!options.slurmScript.isEmpty())
+        options.slurmScript = QDir::toNativeSeparators(
+            QDir::cleanPath(current.absoluteFilePath(options.slurmScript)));
 }
 
 QString helpText()
@@ -173,7 +216,10 @@ QString helpText()
         "Kullanım:\n"
         "  fulmaro-batch --list DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
-        "                [--jobs N|auto] [--fresh] [--dry-run [--preview] [--null]] DOSYA...\n"
+        "                [--jobs N|auto] [--fresh] [--skip-existing]\n"
+        "                [--dry-run [--preview] [--null]] DOSYA...\n"
+        "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
+        "                [--jobs N|auto] --slurm BETİK DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--output KLASÖR] [--set AD=DEĞER]...\n"
         "                --estimate DOSYA...\n"
         "  fulmaro-batch [--preset AD] [--set AD=DEĞER]... --save-preset AD [DOSYA...]\n"
@@ -210,10 +256,32 @@ QString helpText()
         "                     (küçük çıktılarda çekirdek sayısı kadar, büyüklerde bir iş).\n"
         "                     Verilmezse ayarlardaki cbJobs (0 Otomatik, 1-4). Çekirdekler\n"
         "                     işler arasında paylaştırılır; bitenlerin durum satırları yine\n"
-        "                     dosyaların sırasıyla yazılır.\n"
+        "                     dosyaların sırasıyla yazılır. --slurm ile: dizinin aynı anda\n"
+        "                     çalışacak görev sayısı (1 ya da daha büyük).\n"
         "  --fresh            Aynı komutun yarım kalmış bir çalıştırması sürdürülmez; her iş,\n"
         "                     yarıda kalan kodlamaların parçaları da kullanılmadan, baştan\n"
         "                     yapılır.\n"
+        "  --skip-existing    Çıktısı son adıyla zaten var olan kaynak yeniden işlenmez\n"
+        "                     (\"çıktı zaten var\" yazılır ve iş başarılı sayılır). Çıktı son\n"
+        "                     adını yalnızca kodlayıcı başarıyla bitince aldığı için var olan\n"
+        "                     çıktı tamdır; kaynağı değişen bir dosyayı yeniden işletmek için\n"
+        "                     çıktısını silin.\n"
+        "  --slurm BETİK      Dosyaları işlemez; Slurm'ün sbatch komutuna verilecek bir iş\n"
+        "                     dizisi betiği yazar: her kaynak için bir görev, her görev bu\n"
+        "                     programı aynı --output ve --set seçenekleriyle (--preset'in\n"
+        "                     ayarları da --set olarak) ve --skip-existing ile tek bir kaynak\n"
+        "                     için çalıştırır. Kaynakların listesi BETİK.files dosyasına\n"
+        "                     (her satıra bir tam yol), görevlerin günlükleri BETİK.logs\n"
+        "                     klasörüne (İŞ_GÖREV.log) yazılır. Görev başına çekirdek sayısı\n"
+        "                     (--cpus-per-task) çıktının boyutundan gelir: saniyede 40\n"
+        "                     milyon piksel (30 kare/sn sayılır) için bir çekirdek, en az 1.\n"
+        "                     --jobs N aynı anda en çok N görev çalıştırır (%N); --jobs auto\n"
+        "                     ya da verilmezse sınırı Slurm koyar. Betik yeniden\n"
+        "                     gönderildiğinde yalnızca çıktısı olmayan kaynaklar işlenir.\n"
+        "                     Bozuk bir kaynağın görevi çıkış kodu 1 ile\n"
+        "                     FAILED olur; nedeni görevin günlüğündedir. Adında satır sonu ya\n"
+        "                     da başka bir denetim karakteri olan dosyalar ve çıktıları aynı\n"
+        "                     adı alacak kaynaklar reddedilir (çıkış kodu 2).\n"
         "  --preset AD        Kayıtlı bir ön ayarı uygular; --set seçenekleri onun üzerine\n"
         "                     uygulanır. Kitaplıkta artık olmayan bir resim \"Yok\" sayılır ve\n"
         "                     standart hataya yazılır.\n"

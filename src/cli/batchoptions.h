@@ -17,11 +17,15 @@ struct BatchOptions
     QString outputFolder;    // --output; empty: the saved output folder
     bool dryRun = false;
     bool preview = false;
-    bool nullLines = false; // --null: --dry-run lines end with NUL instead of a line end
-    bool estimate = false;  // --estimate: only each output's expected size
-    bool fresh = false;     // --fresh: an interrupted run of the same command is not continued
-    int jobs = -1;          // --jobs: 0 auto, 1..4 jobs at once; -1 the settings' own
-    QString error;          // Turkish text when the command line cannot be used
+    bool nullLines = false;    // --null: --dry-run lines end with NUL instead of a line end
+    bool estimate = false;     // --estimate: only each output's expected size
+    bool fresh = false;        // --fresh: an interrupted run of the same command is not continued
+    bool skipExisting = false; // --skip-existing: a source whose output exists is not rendered
+    QString slurmScript;       // --slurm: writes a job-array script here instead of rendering
+    // --jobs: 0 auto, 1..4 jobs at once (with --slurm, the array's tasks at once, any number);
+    // -1 the settings' own
+    int jobs = -1;
+    QString error; // Turkish text when the command line cannot be used
 };
 
 // Reads the arguments after the program's name.
@@ -38,5 +42,8 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitInterrupted = 130;
+
+// The most tasks of a job array --jobs can let run at once; beyond any cluster's size.
+inline constexpr int kMaximumArrayLimit = 100000;
 
 } // namespace fulmaro::batch

@@ -1,5 +1,6 @@
 #include "cli/rendercommand.h"
 
+#include "cli/slurmcommand.h"
 #include "core/base/endingsignals.h"
 #include "core/base/filechecks.h"
 #include "core/base/settingsfile.h"
@@ -267,6 +268,21 @@ bool takeJournal(BatchRun &run, const BatchOptions &options, const WorkFolders &
     return true;
 }
 
+// --skip-existing: a source whose output is there under its final name is done. The final name
+// is given only to an output whose encoder succeeded, so such a file is whole.
+void skipExistingOutputs(BatchRun &run, const QStringList &files, const RenderSettings &settings,
+                         const QString &outputFolder)
+{
+    const QStringList outputs = renderOutputPaths(files, outputExtension(settings), outputFolder);
+    QList<int> existing;
+    for (int index = 0; index < outputs.size(); ++index) {
+        const QFileInfo output(outputs.at(index));
+        if (output.isFile() && output.size() > 0)
+            existing << index;
+    }
+    run.setDoneBefore(existing, QStringLiteral("Çıktı zaten var; yeniden işlenmedi."));
+}
+
 } // namespace
 
 int runRender(const BatchOptions &options, const WorkFolders &folders, const ToolSet &tools,
@@ -303,15 +319,20 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
     // A line of --dry-run is one command for a shell or a line-based runner: a line end or
     // another control character in a name would split it, and the second half would run as a
     // command of its own. NUL-ended lines (--null) carry any name.
-    if (options.dryRun && !options.nullLines) {
+    // A Slurm script's list holds one name a line, for the same reason.
+    const bool slurm = !options.slurmScript.isEmpty();
+    if ((options.dryRun && !options.nullLines) || slurm) {
         QStringList names = options.files;
         names << options.outputFolder << folders.workDir;
         for (const QString &name : std::as_const(names)) {
             if (!hasControlCharacter(name))
                 continue;
             err << "fulmaro-batch: "
-                << QStringLiteral("Adında satır sonu ya da başka bir denetim karakteri var, "
-                                  "komut satırı yazılamaz (--null ile yazılabilir): %1")
+                << (slurm ? QStringLiteral("Adında satır sonu ya da başka bir denetim karakteri "
+                                           "var, Slurm betiğinin listesine yazılamaz: %1")
+                          : QStringLiteral("Adında satır sonu ya da başka bir denetim karakteri "
+                                           "var, komut satırı yazılamaz (--null ile "
+                                           "yazılabilir): %1"))
                        .arg(printableName(QDir::toNativeSeparators(name)))
                 << '\n';
             refused = true;
@@ -341,6 +362,13 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         if (folder.isProblem())
             return fail(folder.message);
     }
+    if (slurm) {
+        if (const InputProblem bitrate = checkBitrate(settings); bitrate.isProblem())
+            return fail(bitrate.message);
+        if (const InputProblem streams = checkStreams(settings); streams.isProblem())
+            return fail(streams.message);
+        return writeSlurmScript(options, settings, outputFolder, folders, out, err);
+    }
     if (!options.dryRun && !options.estimate) {
         BatchRun run({settings, outputFolder, folders, tools, options.fresh}, options.files);
         run.toolCheck = [&tools, &err] {
@@ -354,6 +382,8 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
         };
         if (!takeJournal(run, options, folders, settings, outputFolder, err))
             return kExitUsage;
+        if (options.skipExisting)
+            skipExistingOutputs(run, options.files, settings, outputFolder);
         return renderFiles(run, ending, err);
     }
 

@@ -55,7 +55,9 @@ fi
 # Read whole first: grep -q stops reading at its match, and the rest of the text would then meet a
 # closed pipe.
 batch_help="$("$root/usr/bin/fulmaro-batch" --help)" || fail "fulmaro-batch --help exit status"
-grep -q -- '--dry-run' <<<"$batch_help" || fail "fulmaro-batch --help"
+for option in --dry-run --skip-existing --slurm; do
+    grep -q -- "$option" <<<"$batch_help" || fail "fulmaro-batch --help lacks $option"
+done
 
 # Each icon is a PNG of its size.
 for size in "${sizes[@]}"; do
@@ -103,7 +105,8 @@ for page in fulmaro fulmaro-batch; do
     grep -qF "$version" <<<"$text" || fail "$page page lacks the version"
 done
 text="$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$root/usr/share/man/man1/fulmaro-batch.1.gz" 2>/dev/null)"
-for option in --list --output --set --dry-run --preview --estimate --help; do
+for option in --list --output --set --dry-run --preview --estimate --skip-existing --slurm \
+    --help; do
     grep -qF -- "$option" <<<"$text" || fail "fulmaro-batch page lacks $option"
 done
 

@@ -81,8 +81,10 @@ void BatchRun::setDoneBefore(const QList<int> &indices, const QString &notice)
 {
     if (m_phase != Phase::Ready)
         return;
-    m_doneBefore = indices;
-    m_doneNotice = notice;
+    for (const int index : indices)
+        m_doneBefore.insert(index, notice.isEmpty()
+                                       ? QStringLiteral("Yarım kalan işlemde tamamlanmıştı.")
+                                       : notice);
 }
 
 void BatchRun::retryOf(const BatchRun &earlier)
@@ -303,9 +305,9 @@ void BatchRun::runJobs()
     connect(m_queue, &RenderQueue::jobProgress, this, &BatchRun::jobProgress);
     connect(m_queue, &RenderQueue::jobFinished, this, &BatchRun::jobFinished);
     connect(m_queue, &RenderQueue::finished, this, &BatchRun::finish);
-    for (const int index : std::as_const(m_doneBefore)) {
-        if (index >= 0 && index < count())
-            m_queue->markDone(index, m_doneNotice);
+    for (auto done = m_doneBefore.cbegin(); done != m_doneBefore.cend(); ++done) {
+        if (done.key() >= 0 && done.key() < count())
+            m_queue->markDone(done.key(), done.value());
     }
     for (auto kept = m_kept.cbegin(); kept != m_kept.cend(); ++kept)
         m_queue->keepResult(kept.key(), kept.value());

@@ -77,11 +77,10 @@ public:
     // jobs begin, under this key; a run that ends, however it ends, removes it. A run cut short
     // by a crash or a kill leaves it for the next program to continue.
     void setJournal(std::unique_ptr<RunJournal> journal, const QString &key = QString());
-    // Before start(): jobs an earlier run of the same batch did; they are not run again and show
-    // the notice.
-    void
-    setDoneBefore(const QList<int> &indices,
-                  const QString &notice = QStringLiteral("Yarım kalan işlemde tamamlanmıştı."));
+    // Before start(): jobs an earlier run of the same batch did; they are not run again, and their
+    // status says so with the notice (by default: done in the run that was cut short). Each call
+    // adds to the ones before.
+    void setDoneBefore(const QList<int> &indices, const QString &notice = QString());
     // Before start(): a run again of an earlier run's jobs: the jobs that did not fail and were
     // not stopped keep their outcome and are not run.
     void retryOf(const BatchRun &earlier);
@@ -159,10 +158,9 @@ private:
     std::unique_ptr<SleepInhibitor> m_sleepLock;
     std::unique_ptr<RunJournal> m_journal;
     QString m_journalKey;
-    JournalData m_journalData; // what the journal holds, once written
+    JournalData m_journalData;       // what the journal holds, once written
+    QMap<int, QString> m_doneBefore; // index: its notice
     QString m_journalPath;
-    QList<int> m_doneBefore;
-    QString m_doneNotice;
     QMap<int, JobStatus> m_kept;
     mutable std::optional<EndClips> m_endClips;
     Phase m_phase = Phase::Ready;

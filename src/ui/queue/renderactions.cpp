@@ -118,10 +118,7 @@ void RenderActions::render(const QList<int> &doneBefore, std::unique_ptr<RunJour
         journal->lock();
     }
     run->setJournal(std::move(journal));
-    if (doneNotice.isEmpty())
-        run->setDoneBefore(doneBefore);
-    else
-        run->setDoneBefore(doneBefore, doneNotice);
+    run->setDoneBefore(doneBefore, doneNotice);
     window->setRun(run);
     window->outputFolder = outputEdit->text();
     window->prepareForm();
