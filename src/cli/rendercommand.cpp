@@ -25,6 +25,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <csignal>
+
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -172,10 +174,16 @@ int renderFiles(BatchRun &run, EndingSignals &ending, QTextStream &err)
         err.flush();
         refused = true;
     });
-    // Ctrl-C (or the end of the terminal or session) ends the running job's own process tree,
-    // which takes its unfinished output with it, then the run; a probe being waited for is
-    // given up.
-    QObject::connect(&ending, &EndingSignals::arrived, &run, &BatchRun::stop);
+    // Ctrl-C ends the running job's own process tree, which takes its unfinished output with
+    // it, then the run; a probe being waited for is given up. The end of the terminal or session
+    // (a shutdown, a scheduler's time limit) does the same but keeps what the run would go on
+    // from: its journal and the finished segments of a long encode.
+    QObject::connect(&ending, &EndingSignals::arrived, &run, [&run](int signalNumber) {
+        if (signalNumber == SIGINT)
+            run.stop();
+        else
+            run.interrupt();
+    });
 
     QEventLoop loop;
     QObject::connect(&run, &BatchRun::finished, &loop, &QEventLoop::quit);
@@ -195,6 +203,11 @@ int renderFiles(BatchRun &run, EndingSignals &ending, QTextStream &err)
                .arg(totals.notRun)
         << '\n';
     err.flush();
+    if (ending.received() && ending.number() != SIGINT) {
+        err << QStringLiteral("Kesildi: aynı komut yeniden verildiğinde kaldığı yerden sürer.")
+            << '\n';
+        err.flush();
+    }
     if (ending.received())
         return kExitInterrupted;
     return totals.succeeded == total ? kExitOk : kExitFailed;

@@ -31,6 +31,8 @@ private Q_SLOTS:
     void killedEncodeGoesOnFromItsSegment_data();
     void killedEncodeGoesOnFromItsSegment();
     void freshDropsTheSegments();
+    void endedProgramKeepsWhatGoesOn_data();
+    void endedProgramKeepsWhatGoesOn();
 
 private:
     // Starts the batch over the three clips, kills it (-9) while the second job runs, after the
@@ -331,6 +333,56 @@ void TestBatchResume::freshDropsTheSegments()
     QVERIFY2(!r.err.contains(QStringLiteral("hazırdı")), qPrintable(r.err));
     QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/uzun 'iki'.mp4") - 90) < 0.2);
     QVERIFY(!QFileInfo::exists(m_out + "/uzun 'iki'.part"));
+}
+
+void TestBatchResume::endedProgramKeepsWhatGoesOn_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("Ctrl-C: the user stops it") << int(SIGINT) << false;
+    QTest::newRow("SIGTERM: a shutdown or a time limit") << int(SIGTERM) << true;
+    QTest::newRow("SIGHUP: the terminal closed") << int(SIGHUP) << true;
+}
+
+// Ctrl-C gives the run up: nothing of it is left. A program ended from outside keeps its journal
+// and the finished segments, and the same command goes on from them.
+void TestBatchResume::endedProgramKeepsWhatGoesOn()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(bool, kept);
+    const QStringList args =
+        QStringList{"--output", m_out, "--jobs", "1", "--set", "cbRenderScale=6", m_clips[1]};
+    const QString folder = m_out + "/uzun 'iki'.part";
+    QProcess p;
+    p.start(QStringLiteral(FULMARO_BATCH), args);
+    QVERIFY(p.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(folder + "/0002.mp4"); }, 120000));
+    ::kill(pid_t(p.processId()), signalNumber);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 130);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(err.contains(QStringLiteral("Kesildi: aynı komut yeniden verildiğinde kaldığı yerden "
+                                         "sürer.")),
+             kept);
+    QVERIFY(!QFileInfo::exists(m_out + "/uzun 'iki'.mp4"));
+    QVERIFY(!QFileInfo::exists(m_out + "/uzun 'iki'.part.mp4"));
+    QCOMPARE(journals().size(), kept ? 1 : 0);
+    const QStringList segments =
+        QDir(folder).entryList({QStringLiteral("[0-9][0-9][0-9][0-9].mp4")}, QDir::Files);
+    QCOMPARE(segments.size() >= 2, kept);
+    if (!kept) {
+        QVERIFY(!QFileInfo::exists(folder));
+        return;
+    }
+    const testsupport::BatchResult r = testsupport::runBatch(args);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("Yarım kalan işlem sürdürülüyor: 0 iş tamamlanmıştı, "
+                                           "1 iş kaldı.")),
+             qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral(" parçanın %1 tanesi hazırdı.").arg(segments.size())),
+             qPrintable(r.err));
+    QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/uzun 'iki'.mp4") - 90) < 0.2);
+    QVERIFY(journals().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestBatchResume)

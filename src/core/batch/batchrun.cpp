@@ -242,7 +242,13 @@ void BatchRun::stop()
         return;
     }
     if (m_queue)
-        m_queue->stop();
+        m_queue->stop(m_interrupted);
+}
+
+void BatchRun::interrupt()
+{
+    m_interrupted = true;
+    stop();
 }
 
 void BatchRun::setPhase(Phase phase)
@@ -411,9 +417,11 @@ void BatchRun::finish()
     if (m_phase == Phase::Done)
         return;
     m_sleepLock->release();
-    // The run has ended as runs do (done, failed or stopped): nothing is left to continue.
-    if (m_journal)
+    // The run has ended as runs do (done, failed or stopped): nothing is left to continue. An
+    // interrupted one leaves its journal, unlocked, for the next run of the batch.
+    if (m_journal && !m_interrupted)
         m_journal->remove();
+    m_journal.reset();
     setPhase(Phase::Done);
     // Said once, and only to someone who is looking elsewhere.
     if (noticeWanted && noticeWanted()) {

@@ -100,6 +100,9 @@ public:
     bool start();
     // Ends the probing and the running job; the rest is not run.
     void stop();
+    // The same, for a program that is being ended (a shutdown, a scheduler's time limit): the
+    // journal and the segments of the encodes cut short stay, so the same batch goes on later.
+    void interrupt();
 
     Phase phase() const { return m_phase; }
     int count() const { return int(m_sources.size()); }
@@ -165,6 +168,7 @@ private:
     mutable std::optional<EndClips> m_endClips;
     Phase m_phase = Phase::Ready;
     bool m_stopped = false;
+    bool m_interrupted = false;
 };
 
 } // namespace fulmaro

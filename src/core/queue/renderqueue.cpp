@@ -121,9 +121,10 @@ void RenderQueue::provideJob(int index, RenderJob job)
     }
 }
 
-void RenderQueue::stop()
+void RenderQueue::stop(bool keepSegments)
 {
     m_abort = true;
+    m_keepSegments = m_keepSegments || keepSegments;
     // Jobs still waiting to be built are not waited for any longer.
     const QSet<int> waiting = std::exchange(m_waitingFor, {});
     for (const int index : waiting) {
@@ -589,7 +590,8 @@ void RenderQueue::onDone(int index)
     // Segments are kept only by a run that was cut short (the program killed, the machine off):
     // however this one ended, they are of no more use.
     status.segment = -1;
-    removeSegmentFolder(found->second->segmentFolder);
+    if (!(m_keepSegments && status.state == JobState::Stopped))
+        removeSegmentFolder(found->second->segmentFolder);
     if (run)
         run->deleteLater();
     // The temporary name's lock goes with it.

@@ -106,8 +106,10 @@ public:
     // Ends one running job's process tree (it counts as stopped, "Atlandı"); the run goes on
     // with the next jobs. False when the job is not running.
     bool skip(int index);
-    // Skips the remaining jobs and ends every running job's process tree.
-    void stop();
+    // Skips the remaining jobs and ends every running job's process tree. keepSegments: the
+    // segments of a stopped encode stay for a later run to go on from (the program is being
+    // ended, not the run given up).
+    void stop(bool keepSegments = false);
     // start(), then waits for finished() in a local event loop. True when every job succeeded.
     bool runAll();
 
@@ -202,6 +204,7 @@ private:
     bool m_started = false;
     bool m_finished = false;
     bool m_abort = false;
+    bool m_keepSegments = false;
     bool m_halted = false;
 };
 
