@@ -559,8 +559,10 @@ void TestQueueWindow::startAfterPartRunOffersTheRest()
 void TestQueueWindow::unfinishedRunContinues_data()
 {
     QTest::addColumn<bool>("yes");
-    QTest::newRow("Evet") << true;
-    QTest::newRow("Hayır") << false;
+    QTest::addColumn<bool>("outputGone");
+    QTest::newRow("Evet") << true << false;
+    QTest::newRow("Hayır") << false << false;
+    QTest::newRow("Evet, a done job's output deleted since") << true << true;
 }
 
 // A journal left by a program that died in the middle of a run (no live lock): "Evet" lists the
@@ -569,6 +571,7 @@ void TestQueueWindow::unfinishedRunContinues_data()
 void TestQueueWindow::unfinishedRunContinues()
 {
     QFETCH(bool, yes);
+    QFETCH(bool, outputGone);
     const QString folder = journalFolder(WorkFolders::standard().workDir);
     QDir(folder).removeRecursively();
     QVERIFY(QDir().mkpath(folder));
@@ -585,9 +588,11 @@ void TestQueueWindow::unfinishedRunContinues()
     data.jobs[0].state = QStringLiteral("tamam");
     data.jobs[1].state = QStringLiteral("çalışıyor");
     QFile done(m_out + "/a.mkv");
-    QVERIFY(done.open(QIODevice::WriteOnly));
-    done.write("written before the crash");
-    done.close();
+    if (!outputGone) {
+        QVERIFY(done.open(QIODevice::WriteOnly));
+        done.write("written before the crash");
+        done.close();
+    }
     const QString path = folder + "pencere-20261211-080000000-4242.json";
     QFile journal(path);
     QVERIFY(journal.open(QIODevice::WriteOnly));
@@ -634,9 +639,15 @@ void TestQueueWindow::unfinishedRunContinues()
     QCOMPARE(form->edOutputFolder->text(), m_out);
     QCOMPARE(after.size(), 2);
     QCOMPARE(after[0].progress, QStringLiteral("100%"));
-    QCOMPARE(after[0].reason, QStringLiteral("Yarım kalan işlemde tamamlanmıştı."));
-    QVERIFY(done.open(QIODevice::ReadOnly));
-    QCOMPARE(done.readAll(), QByteArray("written before the crash"));
+    if (outputGone) {
+        // Run again, and the row says why.
+        QCOMPARE(after[0].reason, QStringLiteral("Çıktı dosyası artık yok. Yeniden işleniyor."));
+        QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/a.mkv") - 1) < 0.2);
+    } else {
+        QCOMPARE(after[0].reason, QStringLiteral("Yarım kalan işlemde tamamlanmıştı."));
+        QVERIFY(done.open(QIODevice::ReadOnly));
+        QCOMPARE(done.readAll(), QByteArray("written before the crash"));
+    }
     QCOMPARE(after[1].progress, QStringLiteral("100%"));
     QVERIFY(qAbs(testsupport::probedSeconds(m_out + "/clip.final.mkv") - 2) < 0.2);
     // The run has ended as runs do: nothing is left to offer.

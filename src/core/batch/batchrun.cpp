@@ -87,6 +87,12 @@ void BatchRun::setDoneBefore(const QList<int> &indices, const QString &notice)
                                        : notice);
 }
 
+void BatchRun::setNotices(const QMap<int, QString> &notices)
+{
+    if (m_phase == Phase::Ready)
+        m_notices = notices;
+}
+
 void BatchRun::retryOf(const BatchRun &earlier)
 {
     if (m_phase != Phase::Ready || !earlier.queue() || earlier.count() != count())
@@ -317,6 +323,10 @@ void BatchRun::runJobs()
     }
     for (auto kept = m_kept.cbegin(); kept != m_kept.cend(); ++kept)
         m_queue->keepResult(kept.key(), kept.value());
+    for (auto notice = m_notices.cbegin(); notice != m_notices.cend(); ++notice) {
+        if (notice.key() >= 0 && notice.key() < count())
+            m_queue->setNotice(notice.key(), notice.value());
+    }
     // The journal follows every job's start and end.
     connect(m_queue, &RenderQueue::jobStarted, this, &BatchRun::writeJournal);
     connect(m_queue, &RenderQueue::jobFinished, this, &BatchRun::writeJournal);

@@ -81,6 +81,8 @@ public:
     // status says so with the notice (by default: done in the run that was cut short). Each call
     // adds to the ones before.
     void setDoneBefore(const QList<int> &indices, const QString &notice = QString());
+    // Before start(): what the user should know of jobs before they run (why they run again).
+    void setNotices(const QMap<int, QString> &notices);
     // Before start(): a run again of an earlier run's jobs: the jobs that did not fail and were
     // not stopped keep their outcome and are not run.
     void retryOf(const BatchRun &earlier);
@@ -164,6 +166,7 @@ private:
     JournalData m_journalData;       // what the journal holds, once written
     QMap<int, QString> m_doneBefore; // index: its notice
     QString m_journalPath;
+    QMap<int, QString> m_notices;
     QMap<int, JobStatus> m_kept;
     mutable std::optional<EndClips> m_endClips;
     Phase m_phase = Phase::Ready;

@@ -103,6 +103,12 @@ void RenderQueue::keepResult(int index, const JobStatus &status)
     m_status[index] = status;
 }
 
+void RenderQueue::setNotice(int index, const QString &notice)
+{
+    if (!m_started)
+        m_status[index].notice = notice;
+}
+
 void RenderQueue::setPending(int index)
 {
     if (!m_started)

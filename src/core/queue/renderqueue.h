@@ -95,6 +95,9 @@ public:
     // run ("Yeniden Dene" runs only the failed and stopped jobs again).
     void keepResult(int index, const JobStatus &status);
 
+    // Before start(): something the user should know of the job before it runs (why it runs
+    // again); shown as its notice.
+    void setNotice(int index, const QString &notice);
     // Before start(): the job at index is not built yet (its source is still being probed); the
     // queue waits for provideJob() when its turn comes, and asks for it with jobWanted().
     void setPending(int index);

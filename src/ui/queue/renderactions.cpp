@@ -65,7 +65,7 @@ void RenderActions::actRenderExecute()
     render(done, nullptr, QStringLiteral("Önceki işlemde tamamlanmıştı."));
 }
 
-QList<int> RenderActions::doneRows(const JournalData &run) const
+QList<int> RenderActions::doneRows(const JournalData &run, QMap<int, QString> *redone) const
 {
     if (run.settings != presetText(m_inputs.settings()) ||
         run.outputFolder != m_inputs.outputFolder->text())
@@ -80,15 +80,18 @@ QList<int> RenderActions::doneRows(const JournalData &run) const
     QList<int> done;
     for (const JournalJob &job : run.jobs) {
         const qsizetype row = outputs.indexOf(job.output);
-        if (job.state == QLatin1String("tamam") && row >= 0 && captions.at(row) == job.source &&
-            doneJobProblem(job).isEmpty())
+        if (job.state != QLatin1String("tamam") || row < 0 || captions.at(row) != job.source)
+            continue;
+        if (const QString problem = doneJobProblem(job); problem.isEmpty())
             done << int(row);
+        else if (redone)
+            redone->insert(int(row), problem + QStringLiteral(" Yeniden işleniyor."));
     }
     return done;
 }
 
 void RenderActions::render(const QList<int> &doneBefore, std::unique_ptr<RunJournal> journal,
-                           const QString &doneNotice)
+                           const QString &doneNotice, const QMap<int, QString> &notices)
 {
     m_inputs.preview->close();
     VideoListController *list = m_inputs.list;
@@ -119,6 +122,7 @@ void RenderActions::render(const QList<int> &doneBefore, std::unique_ptr<RunJour
     }
     run->setJournal(std::move(journal));
     run->setDoneBefore(doneBefore, doneNotice);
+    run->setNotices(notices);
     window->setRun(run);
     window->outputFolder = outputEdit->text();
     window->prepareForm();
@@ -194,7 +198,9 @@ bool RenderActions::offerUnfinishedRun()
                               JournalData run = jobs;
                               run.settings = presetText(m_inputs.settings());
                               run.outputFolder = m_inputs.outputFolder->text();
-                              render(doneRows(run), std::move(*held));
+                              QMap<int, QString> redone;
+                              const QList<int> done = doneRows(run, &redone);
+                              render(done, std::move(*held), QString(), redone);
                           });
     list->addVideoFiles(sources);
     return true;

@@ -4,6 +4,7 @@
 #include "core/render/rendersettings.h"
 #include "ui/featurecontext.h"
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 
@@ -60,10 +61,11 @@ public:
 private:
     // The render of the list's rows; a continued run marks its done jobs and keeps its journal.
     void render(const QList<int> &doneBefore, std::unique_ptr<RunJournal> journal,
-                const QString &doneNotice = QString());
+                const QString &doneNotice = QString(), const QMap<int, QString> &notices = {});
     // The rows of the list a run recorded as done, whose sources and outputs have not changed
-    // since, when the list renders with the same settings into the same folder.
-    QList<int> doneRows(const JournalData &run) const;
+    // since, when the list renders with the same settings into the same folder. The rows it
+    // recorded as done that must run again, with the reason, go into redone.
+    QList<int> doneRows(const JournalData &run, QMap<int, QString> *redone = nullptr) const;
 
     RenderInputs m_inputs;
     std::optional<JournalData> m_lastRun; // the last run's outcome, when it ended partly done
