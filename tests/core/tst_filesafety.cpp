@@ -4,6 +4,7 @@
 #include "core/base/endingsignals.h"
 #include "core/base/filechecks.h"
 #include "core/base/settingsfile.h"
+#include "core/base/sharedlock.h"
 #include "core/queue/jobreason.h"
 #include "core/queue/outputfiles.h"
 #include "core/queue/rendercheck.h"
@@ -188,6 +189,12 @@ void TestFileSafety::leftoverOfAKilledRun_data()
                                          << ".part2.mp4" << false;
     QTest::newRow("a live run's") << "live"
                                   << ".part2.mp4" << false;
+    // Another machine sharing the work folder: its program cannot be looked at, but a live one
+    // touches its locks each minute.
+    QTest::newRow("another machine's, silent for long") << "foreign silent"
+                                                        << ".part.mp4" << true;
+    QTest::newRow("another machine's, touched lately") << "foreign alive"
+                                                       << ".part2.mp4" << false;
 }
 
 void TestFileSafety::leftoverOfAKilledRun()
@@ -204,10 +211,18 @@ void TestFileSafety::leftoverOfAKilledRun()
     left.close();
     // The lock of klip.part.mp4, as a program writes it that has gone, or that is this one.
     std::unique_ptr<QLockFile> live;
-    const QByteArray digest =
-        QCryptographicHash::hash(out.filePath("klip.part.mp4").toUtf8(), QCryptographicHash::Md5);
-    const QString lockPath =
-        locks.filePath(QStringLiteral("part-%1.lock").arg(QString::fromLatin1(digest.toHex())));
+    const auto lockOf = [&locks](const QString &partPath) {
+        const QByteArray digest =
+            QCryptographicHash::hash(partPath.toUtf8(), QCryptographicHash::Md5);
+        return locks.filePath(
+            QStringLiteral("part-%1.lock").arg(QString::fromLatin1(digest.toHex())));
+    };
+    const QString lockPath = lockOf(out.filePath("klip.part.mp4"));
+    const auto setTouched = [](const QString &path, const QDateTime &time) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) &&
+               file.setFileTime(time, QFileDevice::FileModificationTime);
+    };
     if (lock == "dead") {
         QLockFile model(locks.filePath("model"));
         QVERIFY(model.tryLock(0));
@@ -228,12 +243,30 @@ void TestFileSafety::leftoverOfAKilledRun()
     } else if (lock == "live") {
         live = std::make_unique<QLockFile>(lockPath);
         QVERIFY(live->tryLock(0));
+    } else if (lock.startsWith("foreign")) {
+        QFile lockFile(lockPath);
+        QVERIFY(lockFile.open(QIODevice::WriteOnly));
+        lockFile.write("4242\nfulmaro-batch\nbaska-bir-dugum\n");
+        lockFile.close();
+        const int minutesAgo = lock == "foreign silent" ? kForeignLockSilentMinutes + 5 : 2;
+        QVERIFY(setTouched(lockPath, QDateTime::currentDateTime().addSecs(-60 * minutesAgo)));
     }
     const PartFile part = createPartFile(output, locks.path());
     QCOMPARE(part.path, out.filePath("klip" + takes));
     QCOMPARE(part.removedLeftover.isEmpty(), !removed);
     QCOMPARE(left.exists() && left.size() > 0, !removed);
     QVERIFY(part.lock && part.lock->isLocked());
+    // The lock it holds is touched by the heartbeat, so other machines see it alive; another's
+    // is not.
+    const QString held = lockOf(part.path);
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+    QVERIFY(setTouched(held, old));
+    if (lock == "foreign alive")
+        QVERIFY(setTouched(lockPath, old));
+    touchHeldLocks();
+    QVERIFY(QFileInfo(held).lastModified().secsTo(QDateTime::currentDateTime()) < 60);
+    if (lock == "foreign alive")
+        QCOMPARE(QFileInfo(lockPath).lastModified().toSecsSinceEpoch(), old.toSecsSinceEpoch());
 }
 
 // A folder under the output's name, or a write-protected output, is left alone: the job fails

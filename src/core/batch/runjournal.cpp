@@ -1,5 +1,7 @@
 #include "core/batch/runjournal.h"
 
+#include "core/base/sharedlock.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -127,10 +129,10 @@ bool RunJournal::lock()
     if (isLocked())
         return true;
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    auto lock = std::make_unique<QLockFile>(m_path + QStringLiteral(".lock"));
+    const QString lockPath = m_path + QStringLiteral(".lock");
+    auto lock = std::make_unique<QLockFile>(lockPath);
     // A lock is stale only when its program is gone; a live one is never taken however old.
-    lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
+    if (!takeSharedLock(*lock, lockPath))
         return false;
     m_lock = std::move(lock);
     return true;
@@ -181,9 +183,9 @@ QStringList orphanJournals(const QString &folder, const QString &prefix)
         // Set-aside journals carry a tag before ".json"; only live names are runs.
         if (file.completeBaseName().contains(QLatin1Char('.')))
             continue;
-        QLockFile lock(file.absoluteFilePath() + QStringLiteral(".lock"));
-        lock.setStaleLockTime(0);
-        if (!lock.tryLock(0))
+        const QString lockPath = file.absoluteFilePath() + QStringLiteral(".lock");
+        QLockFile lock(lockPath);
+        if (!takeSharedLock(lock, lockPath))
             continue; // a live program's
         lock.unlock();
         found << file.absoluteFilePath();

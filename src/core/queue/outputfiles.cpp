@@ -1,5 +1,7 @@
 #include "core/queue/outputfiles.h"
 
+#include "core/base/sharedlock.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -129,8 +131,7 @@ PartFile createPartFile(const QString &outputPath, const QString &lockFolder)
             const bool lockedBefore = entryExists(lockPath);
             lock = std::make_shared<QLockFile>(lockPath);
             // Only a lock whose program is gone is stale, however old it is: jobs run for hours.
-            lock->setStaleLockTime(0);
-            if (!lock->tryLock(0)) {
+            if (!takeSharedLock(*lock, lockPath)) {
                 if (lock->error() == QLockFile::LockFailedError)
                     continue; // a live run writes this name
                 lock.reset(); // no lock can be made there; go on without
