@@ -354,8 +354,8 @@ QString helpText()
         "eklenir. cbEraseAudio=1 sesi siler, cbEraseVideo=1 yalnızca sesi yazar (mp4, mov,\n"
         "mkv yerine m4a; avi, flv yerine mp3; webm yerine opus). tbVolume sesi yüzde olarak\n"
         "ayarlar. cbLoudness (1 Web -14 LUFS, 2 Yayın -23 LUFS) sesi iki geçişte ölçüp\n"
-        "hedefe getirir: --dry-run önce ölçen satırı, sonra @loudnorm@ yerine ilk satırın\n"
-        "ölçtüğü değerlerin konacağı satırı yazar.\n"
+        "hedefe getirir: --dry-run ikisini tek satırda yazar; ilk geçişin ölçtüğü değerler\n"
+        "awk ile okunup ikinci geçişin süzgecine konur.\n"
         "\n"
         "Ayarlar (AD, aldığı değerler ve varsayılanı):\n");
     return text + settingsHelpText();

@@ -475,8 +475,14 @@ int runRender(const BatchOptions &options, const WorkFolders &folders, const Too
                 buildRenderJob(item, index, settings, buildFolders, outputs.at(index));
             copies = job.copies;
             line = safeRenderCommandLine(tools.path(tools.ffMpeg), job);
-            // Two passes are two commands, run in this order in one folder.
+            // Two passes are two commands, run in this order in one folder; with the loudness
+            // set, one line carries the first pass's measure into the second.
             firstLine = firstPassCommandLine(tools.path(tools.ffMpeg), job);
+            if (const QString measured = loudnessShellLine(tools.path(tools.ffMpeg), job);
+                !measured.isEmpty()) {
+                line = measured;
+                firstLine.clear();
+            }
         }
         if (!makeScratchCopies(copies)) {
             err << QStringLiteral("Uyarı: bindirme resimleri geçici klasöre kopyalanamadı.")

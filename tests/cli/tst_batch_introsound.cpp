@@ -139,6 +139,7 @@ private Q_SLOTS:
     void clipsCountInTheEstimate();
     void loudness_data();
     void loudness();
+    void loudnessLineRunsByHand();
     void streams_data();
     void streams();
     void volumeHalves();
@@ -295,6 +296,31 @@ void TestBatchIntroSound::loudness()
     QVERIFY2(qAbs(measured - target) <= 1.0, qPrintable(QString::number(measured)));
     // The measuring pass leaves nothing in the scratch folder.
     QVERIFY(QDir(m_folders.tempDir).entryList({"*pass*"}, QDir::Files).isEmpty());
+}
+
+// The --dry-run line of a loudness job runs on its own in a shell: it measures, carries the
+// measure into the second pass, and lands on the target. The mark in a file's name is left alone.
+void TestBatchIntroSound::loudnessLineRunsByHand()
+{
+    const QString source = m_dir.filePath(QStringLiteral("@loudnorm@ $fısıltı.mkv"));
+    QFile::remove(source);
+    QVERIFY(QFile::copy(m_quiet, source));
+    const QString folder = m_out + QStringLiteral("/elle");
+    QVERIFY(QDir().mkpath(folder));
+    const Output o = batch({"--dry-run", "--output", folder, "--set", "cbRenderScale=6", "--set",
+                            "cbLoudness=1", source});
+    QVERIFY2(o.exitCode == 0, qPrintable(o.err));
+    QStringList lines;
+    for (const QString &line : o.out.split('\n')) {
+        if (!line.startsWith(QLatin1String("# ")) && !line.trimmed().isEmpty())
+            lines << line;
+    }
+    QCOMPARE(lines.size(), 1);
+    const testsupport::ShellRun run = testsupport::runShell(lines.constFirst(), m_dir.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output.right(2000)));
+    const QString output = folder + QStringLiteral("/@loudnorm@ $fısıltı.mp4");
+    const double measured = integratedLoudness(output);
+    QVERIFY2(qAbs(measured - -14.0) <= 1.0, qPrintable(QString::number(measured)));
 }
 
 void TestBatchIntroSound::streams_data()

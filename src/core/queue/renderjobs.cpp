@@ -265,6 +265,47 @@ QString safeRenderCommandLine(const QString &encoderPath, const RenderJob &job)
            quoteArg(job.outputPath);
 }
 
+QString loudnessShellLine(const QString &encoderPath, const RenderJob &job)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(encoderPath);
+    Q_UNUSED(job);
+    return QString();
+#else
+    RenderSettings targetSettings;
+    targetSettings.cbLoudness = job.loudness;
+    const QString line = safeRenderCommandLine(encoderPath, job);
+    // The mark stands in the filter graph only; a path with the same text is left alone.
+    const QString mark = QLatin1String(kLoudnessMark);
+    const qsizetype graphAt = line.indexOf(QStringLiteral(" -filter_complex \""));
+    const qsizetype at = graphAt < 0 ? -1 : line.indexOf(mark, graphAt);
+    const QString first = firstPassCommandLine(encoderPath, job);
+    const QString target = loudnessTargetText(targetSettings);
+    if (at < 0 || first.isEmpty() || target.isEmpty())
+        return QString();
+    // The measure as the queue reads it: the last report's five values, bounded as
+    // completeLoudness bounds them; silence (or next to it) is left as it is. No complete report
+    // fails the line before the second pass.
+    const QString awk =
+        QStringLiteral(
+            "awk -v target='%1' 'function val(s) { sub(/^[^:]*: *\"/, \"\", s); sub(/\".*$/, \"\", "
+            "s); return s } function num(s, lo, hi) { if (s ~ /inf/) return s ~ /^-/ ? lo : hi; s "
+            "+= "
+            "0; return s < lo ? lo : (s > hi ? hi : s) } /\"input_i\"/ { i = val($0); n++ } "
+            "/\"input_tp\"/ { tp = val($0); n++ } /\"input_lra\"/ { lra = val($0); n++ } "
+            "/\"input_thresh\"/ { th = val($0); n++ } /\"target_offset\"/ { off = val($0); n++ } "
+            "END { if (n < 5) exit 1; if (i ~ /inf/ || i + 0 <= -70) { print \"anull\"; exit 0 } "
+            "printf \"%s:measured_I=%s:measured_TP=%s:measured_LRA=%s:measured_thresh=%s:offset=%s:"
+            "linear=true\\n\", target, num(i, -99, 0), num(tp, -99, 99), num(lra, 0, 99), num(th, "
+            "-99, 0), num(off, -99, 99) }'")
+            .arg(target);
+    QString second = line;
+    second.replace(at, mark.size(), QStringLiteral("${fulmaro_loudnorm}"));
+    return QStringLiteral("fulmaro_loudnorm=\"$(") + first + QStringLiteral(" 2>&1 | ") + awk +
+           QStringLiteral(")\" && ") + second;
+#endif
+}
+
 QString segmentCommandLine(const QString &encoderPath, const RenderJob &job, int k,
                            const QString &writePath)
 {

@@ -101,6 +101,12 @@ QString segmentCommandLine(const QString &encoderPath, const RenderJob &job, int
 QString segmentJoinCommandLine(const QString &encoderPath, const RenderJob &job,
                                const QString &listPath, const QString &writePath);
 
+// A loudness job (two passes, the second taking the first's measure) as one line for /bin/sh:
+// the first pass, its measure read from its output by awk into the second pass's filter graph,
+// then the second pass as safeRenderCommandLine writes it. Empty for any other job, and on
+// Windows, whose shell has no such means.
+QString loudnessShellLine(const QString &encoderPath, const RenderJob &job);
+
 // The command line of a two-pass job's first pass, which writes only its log; empty for a job of
 // one pass.
 QString firstPassCommandLine(const QString &encoderPath, const RenderJob &job);

@@ -1239,6 +1239,12 @@ QString completeLoudness(const QString &arguments, const RenderSettings &setting
     return text;
 }
 
+QString loudnessTargetText(const RenderSettings &settings)
+{
+    const std::optional<LoudnessTarget> target = loudnessTarget(settings.cbLoudness);
+    return target ? loudnessTargetOptions(*target) : QString();
+}
+
 BuildFolders BuildFolders::from(const WorkFolders &folders, const ToolSet &tools)
 {
     BuildFolders b;

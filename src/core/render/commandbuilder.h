@@ -70,6 +70,10 @@ std::optional<LoudnessMeasure> readLoudnessMeasure(const QStringList &lines);
 QString completeLoudness(const QString &arguments, const RenderSettings &settings,
                          const LoudnessMeasure &measure);
 
+// The loudness step's target options for cbLoudness ("loudnorm=I=-14:TP=-1:LRA=50"), which
+// completeLoudness completes with the measure; empty when the loudness is left as it is.
+QString loudnessTargetText(const RenderSettings &settings);
+
 // The extension of a render's output: the container's, or for sound only the sound file's that
 // goes with it (m4a from mp4, mov and mkv; mp3 from avi and flv; opus from webm).
 QString outputExtension(const RenderSettings &settings);
