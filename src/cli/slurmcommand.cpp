@@ -43,6 +43,7 @@ QString slurmPattern(const QString &path)
     return pattern.replace(QLatin1Char('%'), QStringLiteral("%%"));
 }
 
+#ifndef Q_OS_WIN
 bool saveText(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
@@ -52,6 +53,7 @@ bool saveText(const QString &path, const QByteArray &bytes, QString *error)
     }
     return true;
 }
+#endif
 
 } // namespace
 
