@@ -670,6 +670,15 @@ void layOverlays(LayerStack &layers, const Choices &c, const Geometry &g, const 
 // The encoder and its speed. "Otomatik" names no encoder (but for two passes); x264's presets then
 // stand where they always have (the avi and flv encoders pass over them). A preview is for looking,
 // not keeping: it always takes the fastest speed.
+// Apple's players read H.265 in mp4 and mov only under the "hvc1" tag.
+QString appleTagOption(const RenderSettings &s)
+{
+    const QString container = s.cbExtension.toLower();
+    const bool tagged = videoEncoderFor(s) == QLatin1String("libx265") &&
+                        (container == QLatin1String("mp4") || container == QLatin1String("mov"));
+    return tagged ? QStringLiteral(" -tag:v hvc1") : QString();
+}
+
 QString encoderOptions(const RenderSettings &s, bool preview)
 {
     if (preview)
@@ -679,12 +688,7 @@ QString encoderOptions(const RenderSettings &s, bool preview)
     // log: two passes always name the container's encoder.
     const bool twoPass = rateModeFromIndex(s.cbRateMode) == RateMode::TwoPass;
     const bool named = videoCodecFromIndex(s.cbVideoCodec) != VideoCodec::Auto || twoPass;
-    // Apple's players read H.265 in mp4 and mov only under the "hvc1" tag.
-    const QString container = s.cbExtension.toLower();
-    const bool appleTag = encoder == QLatin1String("libx265") &&
-                          (container == QLatin1String("mp4") || container == QLatin1String("mov"));
-    return (named ? QStringLiteral(" -c:v ") + encoder : QString()) +
-           (appleTag ? QStringLiteral(" -tag:v hvc1") : QString()) +
+    return (named ? QStringLiteral(" -c:v ") + encoder : QString()) + appleTagOption(s) +
            speedOptions(encoder, s.cbPreset, twoPass);
 }
 
@@ -943,6 +947,29 @@ QString soundOnlyExtension(const QString &container)
 
 // The render line when the third page asks for something: the clips joined by the concat filter
 // in one encoder run, the sound muted, processed or alone.
+// The picture's part of the graph and the label it ends with: the lean chain where the video
+// covers the canvas for its whole length, else the canvas with the video and the overlays laid
+// on it. A segment of a longer encode starts the canvas canvasShift frames later and each reading
+// of the source with sourceStep.
+struct PictureGraph
+{
+    QString graph;
+    QString label;
+};
+
+PictureGraph pictureGraph(const RenderSettings &s, const Choices &choices, const Geometry &geometry,
+                          const SpeedPlan &speed, const VideoItem &item, bool leanGraph,
+                          qint64 canvasShift = 0, const QString &sourceStep = QString())
+{
+    if (leanGraph && coversCanvas(choices, item, speed.percent))
+        return {leanVideoChain(s, choices, geometry, speed, item), QStringLiteral("[video]")};
+    LayerStack layers;
+    layOverlays(layers, choices, geometry, speed);
+    return {canvas(geometry, item, canvasShift) + videoChain(s, choices, geometry, speed) +
+                overlayInputChains(choices, geometry, item, sourceStep) + layers.graph(),
+            QStringLiteral("[base") + QString::number(layers.base()) + QLatin1Char(']')};
+}
+
 BuiltCommand buildStagedRender(const VideoItem &item, const RenderSettings &s,
                                const BuildFolders &folders, quint32 tick, const QString &log,
                                bool leanGraph, const Staging &st)
@@ -996,16 +1023,9 @@ BuiltCommand buildStagedRender(const VideoItem &item, const RenderSettings &s,
     if (st.picture) {
         // The lean graph ends with the video's own last frame as the canvas would: the joined
         // parts' frames add up.
-        if (leanGraph && coversCanvas(choices, item, speed.percent)) {
-            graph = leanVideoChain(s, choices, geometry, speed, item);
-            picture = QStringLiteral("[video]");
-        } else {
-            LayerStack layers;
-            layOverlays(layers, choices, geometry, speed);
-            graph = canvas(geometry, item) + videoChain(s, choices, geometry, speed) +
-                    overlayInputChains(choices, geometry, item) + layers.graph();
-            picture = QStringLiteral("[base") + QString::number(layers.base()) + QLatin1Char(']');
-        }
+        PictureGraph made = pictureGraph(s, choices, geometry, speed, item, leanGraph);
+        graph = std::move(made.graph);
+        picture = std::move(made.label);
     }
     const auto append = [&graph](const QString &chain) {
         graph += graph.isEmpty() ? chain.mid(2) : chain; // chains start with "; "
@@ -1377,23 +1397,12 @@ BuiltCommand buildRender(const VideoItem &item, int mode, const RenderSettings &
     speed.chainHead.insert(videoStreamLabel(0, item).size(), reading.sourceStep);
     const Inputs inputs = collectInputs(item, s, choices, folders, tick, reading.seek);
 
-    QString graph;
-    QString picture;
-    if (leanGraph && coversCanvas(choices, item, speed.percent)) {
-        graph = leanVideoChain(s, choices, geometry, speed, item);
-        picture = QStringLiteral("[video]");
-    } else {
-        LayerStack layers;
-        layOverlays(layers, choices, geometry, speed);
-        graph = canvas(geometry, item, reading.canvasShift) +
-                videoChain(s, choices, geometry, speed) +
-                overlayInputChains(choices, geometry, item, reading.sourceStep) + layers.graph();
-        picture = QStringLiteral("[base") + QString::number(layers.base()) + QLatin1Char(']');
-    }
+    const PictureGraph picture = pictureGraph(s, choices, geometry, speed, item, leanGraph,
+                                              reading.canvasShift, reading.sourceStep);
 
     const QString head = inputs.text + encoderOptions(s, choices.preview) +
-                         QStringLiteral(" -filter_complex \"") + graph +
-                         QStringLiteral("\" -map \"") + picture + QStringLiteral("\" ");
+                         QStringLiteral(" -filter_complex \"") + picture.graph +
+                         QStringLiteral("\" -map \"") + picture.label + QStringLiteral("\" ");
     const QString trims = segment ? reading.trims : trimOptions(s, item, speed.percent);
 
     BuiltCommand result;
@@ -1421,12 +1430,8 @@ QString segmentJoin(const VideoItem &item, const RenderSettings &s)
                 QStringLiteral(" [audio]\" -map \"[audio]\" -c:a ") +
                 audioCodecOption(item.audioStreams, container, true);
     }
-    const QString lower = container.toLower();
-    const bool appleTag = videoEncoderFor(s) == QLatin1String("libx265") &&
-                          (lower == QLatin1String("mp4") || lower == QLatin1String("mov"));
     return inputTrims(item, s) + QStringLiteral(" -i ") + quoteArg(item.caption) +
-           QStringLiteral(" -map 0:v -c:v copy") +
-           (appleTag ? QStringLiteral(" -tag:v hvc1") : QString()) + sound;
+           QStringLiteral(" -map 0:v -c:v copy") + appleTagOption(s) + sound;
 }
 
 } // namespace
